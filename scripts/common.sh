@@ -1,0 +1,38 @@
+# Shared set-up for ./run and ./test: install what is missing, configure, build.
+# Sourced, not executed.
+
+SCOURLET_PACKAGES=(
+    g++ cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev libpcre2-dev libboost-url1.81-dev libsodium-dev
+    libcurl4-openssl-dev libutf8proc-dev qt6-base-dev libcpp-httplib-dev
+    xvfb xclip
+)
+
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "${SCOURLET_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing Debian packages. Install them with:" >&2
+        echo "  sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build <build-dir> <cmake args...>
+configure_and_build() {
+    local dir="$1"
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" --parallel "$(nproc)"
+}
