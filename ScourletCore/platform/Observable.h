@@ -65,7 +65,7 @@ public:
         std::weak_ptr<State> weak = state_;
         return Connection([weak, id] {
             if (auto state = weak.lock()) {
-                std::lock_guard lock(state->mutex);
+                std::lock_guard stateLock(state->mutex);
                 std::erase_if(state->slots, [id](const auto& entry) { return entry.first == id; });
             }
         });

@@ -1,0 +1,43 @@
+// Public host names, base URLs and words that the rules take from the outside
+// world, kept in one place so that a change of a service's domain is one edit.
+//
+//   if (host == config::kAmazonShortLinkHost) { ... }
+//
+// Every host is lower-case and without a trailing dot; every base URL is
+// "https://" and a host, without a path or a trailing slash.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace scourlet::config {
+
+// --- Hosts with special handling in the cleaner ---------------------------------
+
+inline constexpr std::string_view kAmazonShortLinkHost = "a.co";
+inline constexpr std::string_view kXHost = "x.com";
+inline constexpr std::string_view kFormerTwitterHost = "twitter.com";
+inline constexpr std::string_view kAirbnbHost = "airbnb.com";
+inline constexpr std::string_view kAirbnbWwwHost = "www.airbnb.com";
+inline constexpr std::string_view kYouTubeMusicHost = "music.youtube.com";
+inline constexpr std::string_view kInstagramDomain = "instagram.com";
+inline constexpr std::string_view kThreadsDomain = "threads.net";
+inline constexpr std::string_view kThreadsAlternateDomain = "threads.com";
+inline constexpr std::string_view kRedditDomain = "reddit.com";
+inline constexpr std::string_view kGoogleComDomain = "google.com";
+
+// --- Categorizing providers by name -------------------------------------------
+// One further word in each of four category-word groups, chosen so that a
+// provider named after the service lands in the category users expect.
+
+inline constexpr std::string_view kFurtherSocialMediaWord = "pinterest";
+inline constexpr std::string_view kFurtherAdvertisingWord = "taboola";
+inline constexpr std::string_view kFurtherAnalyticsWord = "analytics";
+inline constexpr std::string_view kFurtherEmailMarketingWord = "mailchimp";
+
+// Display-name suffixes after the provider name for rules that are not
+// parameter names.
+inline constexpr std::string_view kRedirectionRuleDisplaySuffix = ": redirect wrapper";
+inline constexpr std::string_view kRawRuleDisplaySuffix = ": URL text rule";
+
+}  // namespace scourlet::config

@@ -1,0 +1,322 @@
+#include "ScourletCore/platform/internal/DefaultsValueCoding.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include <sodium.h>
+
+namespace scourlet::internal {
+
+namespace {
+
+constexpr std::string_view kDataMarker = "$data";
+constexpr std::string_view kDictMarker = "$dict";
+
+// Settings never nest deeply; the limit keeps a hostile file from exhausting
+// the stack in the recursive walks below.
+constexpr int kMaxDepth = 64;
+
+// Keys are unique already (they come from a std::map or from another object),
+// so they are appended without ordered_map's linear search for duplicates.
+void appendMember(Json& object, const std::string& key, Json value) {
+    object.get_ref<Json::object_t&>().Json::object_t::Container::emplace_back(key,
+                                                                              std::move(value));
+}
+
+bool isMarkerObject(const Json& value) {
+    if (!value.is_object() || value.size() != 1) {
+        return false;
+    }
+    const std::string& key = value.begin().key();
+    return key == kDataMarker || key == kDictMarker;
+}
+
+std::string toBase64(const Json::binary_t& bytes) {
+    const std::size_t encodedLength =
+        sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL);
+    std::string out(encodedLength, '\0');
+    sodium_bin2base64(out.data(), out.size(), bytes.data(), bytes.size(),
+                      sodium_base64_VARIANT_ORIGINAL);
+    out.resize(encodedLength - 1);  // the encoded length counts the terminating NUL
+    return out;
+}
+
+bool fromBase64(const std::string& text, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (text.empty()) {
+        return true;
+    }
+    out.resize(text.size() / 4 * 3 + 3);
+    std::size_t decodedLength = 0;
+    const char* end = nullptr;
+    if (sodium_base642bin(out.data(), out.size(), text.data(), text.size(), nullptr, &decodedLength,
+                          &end, sodium_base64_VARIANT_ORIGINAL) != 0 ||
+        end != text.data() + text.size()) {
+        return false;
+    }
+    out.resize(decodedLength);
+    return true;
+}
+
+bool normalize(Json& value, int depth) {
+    if (depth > kMaxDepth) {
+        return false;
+    }
+    switch (value.type()) {
+        case Json::value_t::null:
+            return depth == 0;
+        case Json::value_t::boolean:
+        case Json::value_t::number_integer:
+            return true;
+        case Json::value_t::number_unsigned: {
+            const auto unsignedValue = value.get<std::uint64_t>();
+            if (unsignedValue >
+                static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return false;
+            }
+            value = static_cast<std::int64_t>(unsignedValue);
+            return true;
+        }
+        case Json::value_t::number_float:
+            return std::isfinite(value.get<double>());
+        case Json::value_t::string:
+            return isValidUtf8(value.get_ref<const std::string&>());
+        case Json::value_t::binary:
+            value.get_binary().clear_subtype();
+            return true;
+        case Json::value_t::array:
+            for (Json& element : value) {
+                if (!normalize(element, depth + 1)) {
+                    return false;
+                }
+            }
+            return true;
+        case Json::value_t::object:
+            for (auto& [key, member] : value.items()) {
+                if (!isValidUtf8(key) || !normalize(member, depth + 1)) {
+                    return false;
+                }
+            }
+            return true;
+        case Json::value_t::discarded:
+            break;
+    }
+    return false;
+}
+
+Json encodeValue(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::binary: {
+            Json marker = Json::object();
+            appendMember(marker, std::string(kDataMarker), toBase64(value.get_binary()));
+            return marker;
+        }
+        case Json::value_t::array: {
+            Json out = Json::array();
+            out.get_ref<Json::array_t&>().reserve(value.size());
+            for (const Json& element : value) {
+                out.push_back(encodeValue(element));
+            }
+            return out;
+        }
+        case Json::value_t::object: {
+            Json out = Json::object();
+            for (const auto& [key, member] : value.items()) {
+                appendMember(out, key, encodeValue(member));
+            }
+            if (isMarkerObject(value)) {
+                Json wrapper = Json::object();
+                appendMember(wrapper, std::string(kDictMarker), std::move(out));
+                return wrapper;
+            }
+            return out;
+        }
+        default:
+            return value;
+    }
+}
+
+bool decodeValue(const Json& in, Json& out, int depth, std::string& why);
+
+bool decodeMembers(const Json& in, Json& out, int depth, std::string& why) {
+    out = Json::object();
+    for (const auto& [key, member] : in.items()) {
+        Json decoded;
+        if (!decodeValue(member, decoded, depth + 1, why)) {
+            return false;
+        }
+        appendMember(out, key, std::move(decoded));
+    }
+    return true;
+}
+
+bool decodeValue(const Json& in, Json& out, int depth, std::string& why) {
+    if (depth > kMaxDepth) {
+        why = "values nest too deeply";
+        return false;
+    }
+    switch (in.type()) {
+        case Json::value_t::object:
+            if (in.size() == 1 && in.begin().key() == kDataMarker) {
+                const Json& text = in.begin().value();
+                std::vector<std::uint8_t> bytes;
+                if (!text.is_string() || !fromBase64(text.get_ref<const std::string&>(), bytes)) {
+                    why = "malformed \"$data\" value";
+                    return false;
+                }
+                out = Json::binary(std::move(bytes));
+                return true;
+            }
+            if (in.size() == 1 && in.begin().key() == kDictMarker) {
+                if (!in.begin().value().is_object()) {
+                    why = "malformed \"$dict\" value";
+                    return false;
+                }
+                return decodeMembers(in.begin().value(), out, depth + 1, why);
+            }
+            return decodeMembers(in, out, depth, why);
+        case Json::value_t::array:
+            out = Json::array();
+            out.get_ref<Json::array_t&>().reserve(in.size());
+            for (const Json& element : in) {
+                Json decoded;
+                if (!decodeValue(element, decoded, depth + 1, why)) {
+                    return false;
+                }
+                out.push_back(std::move(decoded));
+            }
+            return true;
+        default:
+            out = in;
+            if (out.is_null() || out.is_binary() || !normalize(out, depth + 1)) {
+                why = "unsupported value";
+                return false;
+            }
+            return true;
+    }
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    while (p < end) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int length = 0;
+        unsigned char secondMin = 0x80;
+        unsigned char secondMax = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) {
+                secondMin = 0xA0;  // overlong
+            } else if (lead == 0xED) {
+                secondMax = 0x9F;  // UTF-16 surrogates
+            }
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) {
+                secondMin = 0x90;  // overlong
+            } else if (lead == 0xF4) {
+                secondMax = 0x8F;  // beyond U+10FFFF
+            }
+        } else {
+            return false;
+        }
+        if (end - p < length || p[1] < secondMin || p[1] > secondMax) {
+            return false;
+        }
+        for (int i = 2; i < length; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        p += length;
+    }
+    return true;
+}
+
+bool normalizeDefaultsValue(Json& value) {
+    return normalize(value, 0);
+}
+
+bool strictlyEqual(const Json& a, const Json& b) {
+    if (a.type() != b.type()) {
+        return false;
+    }
+    switch (a.type()) {
+        case Json::value_t::number_float: {
+            const double x = a.get<double>();
+            const double y = b.get<double>();
+            return x == y && std::signbit(x) == std::signbit(y);
+        }
+        case Json::value_t::array: {
+            if (a.size() != b.size()) {
+                return false;
+            }
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                if (!strictlyEqual(a[i], b[i])) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        case Json::value_t::object: {
+            if (a.size() != b.size()) {
+                return false;
+            }
+            for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {
+                if (x.key() != y.key() || !strictlyEqual(x.value(), y.value())) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        default:
+            return a == b;
+    }
+}
+
+Result<std::string, Error> encodeDefaultsFile(const DefaultsMap& values) {
+    Json document = Json::object();
+    for (const auto& [key, value] : values) {
+        appendMember(document, key, encodeValue(value));
+    }
+    try {
+        std::string text = document.dump(2, ' ', false, Json::error_handler_t::strict);
+        text.push_back('\n');
+        return text;
+    } catch (const Json::exception& e) {
+        return Error{e.what()};
+    }
+}
+
+Result<DefaultsMap, Error> decodeDefaultsFile(std::string_view text) {
+    auto parsed = parseJson(text);
+    if (!parsed) {
+        return Error{parsed.error().message};
+    }
+    if (!parsed->is_object()) {
+        return Error{"the file does not hold a JSON object"};
+    }
+    DefaultsMap values;
+    std::string why;
+    for (auto& [key, encoded] : parsed->items()) {
+        Json decoded;
+        if (!decodeValue(encoded, decoded, 0, why)) {
+            return Error{"\"" + key + "\": " + why};
+        }
+        values.insert_or_assign(key, std::move(decoded));
+    }
+    return values;
+}
+
+}  // namespace scourlet::internal

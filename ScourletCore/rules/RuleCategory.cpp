@@ -1,0 +1,77 @@
+#include "ScourletCore/rules/RuleCategory.h"
+
+#include <utility>
+
+namespace scourlet {
+
+RuleCategory::RuleCategory(RuleCategoryType type, bool isEnabled, Rules rules)
+    : id_(rawValue(type)),
+      type_(type),
+      isEnabled_(*this, isEnabled),
+      matchCount_(*this, 0),
+      rules_(*this, std::move(rules)) {}
+
+std::int64_t RuleCategory::totalMatchCount() const {
+    std::int64_t total = 0;
+    for (const auto& entry : rules()) {
+        total += entry->matchCount();
+    }
+    return total;
+}
+
+std::int64_t RuleCategory::enabledRuleCount() const {
+    std::int64_t count = 0;
+    for (const auto& entry : rules()) {
+        if (entry->isEnabled()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+Json RuleCategory::toJson() const {
+    Json json = Json::object();
+    json["id"] = id_;
+    json["type"] = std::string(rawValue(type_));
+    json["isEnabled"] = isEnabled();
+    json["matchCount"] = matchCount();
+    Json entries = Json::array();
+    for (const auto& entry : rules()) {
+        entries.push_back(entry->toJson());
+    }
+    json["rules"] = std::move(entries);
+    return json;
+}
+
+std::string RuleCategory::encoded() const {
+    return dumpJson(toJson());
+}
+
+std::shared_ptr<RuleCategory> RuleCategory::fromJson(const Json& json) {
+    const JsonObjectReader object(json, "category");
+    const auto type = object.required<RuleCategoryType>("type");
+    const bool isEnabled = object.required<bool>("isEnabled");
+
+    const Json* stored = object.find("rules");
+    if (stored == nullptr || stored->is_null()) {
+        throwDecoding("rules", "required key is missing");
+    }
+    if (!stored->is_array()) {
+        throwDecoding("rules", "expected an array");
+    }
+    Rules rules;
+    rules.reserve(stored->size());
+    for (const Json& element : *stored) {
+        rules.push_back(RuleEntry::fromJson(element));
+    }
+
+    auto category = std::make_shared<RuleCategory>(type, isEnabled, std::move(rules));
+    category->setMatchCount(object.required<std::int64_t>("matchCount"));
+    return category;
+}
+
+Result<std::shared_ptr<RuleCategory>, DecodingError> RuleCategory::decode(std::string_view text) {
+    return decodeJson(text, [](const Json& json) { return fromJson(json); });
+}
+
+}  // namespace scourlet

@@ -1,0 +1,398 @@
+#include "ScourletCore/platform/FileUserDefaults.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ScourletCore/platform/DefaultsSuites.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace scourlet {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::TempDir;
+using testing::writeFile;
+
+// A value's text with every kind spelled out, so that 1 and 1.0, or data and
+// an array of numbers, never compare equal.
+std::string describe(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::number_integer:
+            return "int:" + value.dump();
+        case Json::value_t::number_unsigned:
+            return "uint:" + value.dump();
+        case Json::value_t::number_float:
+            return "double:" + value.dump();
+        case Json::value_t::binary: {
+            std::string out = "data:";
+            for (auto byte : value.get_binary()) {
+                out += std::to_string(byte) + ",";
+            }
+            return out;
+        }
+        case Json::value_t::array: {
+            std::string out = "[";
+            for (const auto& element : value) {
+                out += describe(element) + ";";
+            }
+            return out + "]";
+        }
+        case Json::value_t::object: {
+            std::string out = "{";
+            for (const auto& [key, member] : value.items()) {
+                out += Json(key).dump() + "=" + describe(member) + ";";
+            }
+            return out + "}";
+        }
+        default:
+            return value.dump();
+    }
+}
+
+std::vector<fs::path> corruptCopies(const fs::path& file) {
+    std::vector<fs::path> found;
+    const std::string prefix = file.filename().string() + ".corrupt-";
+    for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+        if (entry.path().filename().string().starts_with(prefix)) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
+
+class FileUserDefaultsTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    fs::path file = dir / "suite.json";
+};
+
+TEST_F(FileUserDefaultsTest, EveryKindReadsBackExactlyFromTheFile) {
+    const std::pair<const char*, Json> values[] = {
+        {"bool", true},
+        {"int", std::int64_t{1}},
+        {"whole double", 1.0},
+        {"negative zero", -0.0},
+        {"tiny double", 5e-324},
+        {"int64 min", std::numeric_limits<std::int64_t>::min()},
+        {"int64 max", std::numeric_limits<std::int64_t>::max()},
+        {"text", "héllo \"quoted\" \u2603 \\ /"},
+        {"text with NUL", std::string("a\0b", 3)},
+        {"empty data", Json::binary({})},
+        {"data", Json::binary({0x00, 0xFF, 0x10, 0x80, 0x7F})},
+        {"nested", Json::object({{"list", Json::array({1, 2.5, "x", Json::binary({9}),
+                                                       Json::array({Json::object()})})},
+                                 {"flag", false}})},
+        {"dict that looks like data", Json::object({{"$data", "AQID"}})},
+        {"dict that looks like data with bytes", Json::object({{"$data", Json::binary({1})}})},
+        {"dict that looks like a wrapper", Json::object({{"$dict", Json::object({{"a", 1}})}})},
+        {"wrapper inside wrapper", Json::object({{"$dict", Json::object({{"$data", "x"}})}})},
+        {"two marker keys", Json::object({{"$data", "AQID"}, {"$dict", 1}})},
+        {"array of markers", Json::array({Json::object({{"$dict", 2}})})},
+    };
+    {
+        FileUserDefaults writer(file);
+        for (const auto& [key, value] : values) {
+            writer.set(key, value);
+        }
+        EXPECT_EQ(writer.lastWriteError(), std::nullopt);
+    }
+    FileUserDefaults reader(file);
+    for (const auto& [key, value] : values) {
+        SCOPED_TRACE(key);
+        const auto read = reader.object(key);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(describe(*read), describe(value));
+    }
+    EXPECT_EQ(reader.dictionaryRepresentation().size(), std::size(values));
+}
+
+TEST_F(FileUserDefaultsTest, FileFormatMarksDataAndEscapesLookalikes) {
+    FileUserDefaults defaults(file);
+    defaults.setData("bytes", {1, 2, 3});
+    defaults.set("lookalike", Json::object({{"$data", "AQID"}}));
+    defaults.set("plain", Json::object({{"a", 1}}));
+    defaults.setDouble("double", 1.0);
+
+    const auto parsed = Json::parse(readFile(file));
+    EXPECT_EQ(parsed["bytes"], Json::object({{"$data", "AQID"}}));
+    EXPECT_EQ(parsed["lookalike"], Json::object({{"$dict", Json::object({{"$data", "AQID"}})}}));
+    EXPECT_EQ(parsed["plain"], Json::object({{"a", 1}}));
+    EXPECT_TRUE(parsed["double"].is_number_float());
+}
+
+TEST_F(FileUserDefaultsTest, ReadsHandWrittenFiles) {
+    writeFile(file, R"({"count": 5, "ratio": 1.5, "blob": {"$data": "AQID"},
+                        "wrapped": {"$dict": {"$data": "not data"}}, "n": 12345678901234})");
+    FileUserDefaults defaults(file);
+    EXPECT_TRUE(defaults.object("count")->is_number_integer());
+    EXPECT_EQ(defaults.integerForKey("count"), 5);
+    EXPECT_EQ(defaults.doubleForKey("ratio"), 1.5);
+    EXPECT_EQ(defaults.dataForKey("blob"), (DefaultsData{1, 2, 3}));
+    EXPECT_EQ(defaults.dictionaryForKey("wrapped"), Json::object({{"$data", "not data"}}));
+    EXPECT_EQ(defaults.integerForKey("n"), 12345678901234);
+}
+
+TEST_F(FileUserDefaultsTest, ReadsCreateNothing) {
+    FileUserDefaults defaults(dir / "sub" / "suite.json");
+    EXPECT_FALSE(defaults.contains("k"));
+    EXPECT_TRUE(defaults.dictionaryRepresentation().empty());
+    EXPECT_FALSE(fs::exists(dir / "sub"));
+}
+
+TEST_F(FileUserDefaultsTest, UndecodableFilesAreMovedAsideAndKept) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"not JSON", "{\"a\": 1"},
+        {"not an object", "[1, 2]"},
+        {"null value", R"({"a": null})"},
+        {"bad base64", R"({"a": {"$data": "!!"}})"},
+        {"data marker without text", R"({"a": {"$data": 1}})"},
+        {"wrapper without a dictionary", R"({"a": {"$dict": 3}})"},
+        {"integer beyond 64 bits", R"({"a": 18446744073709551615})"},
+        {"invalid UTF-8", "{\"a\": \"\xC3\x28\"}"},
+    };
+    for (const auto& [name, contents] : cases) {
+        SCOPED_TRACE(name);
+        TempDir caseDir;
+        const fs::path caseFile = caseDir / "suite.json";
+        writeFile(caseFile, contents);
+
+        FileUserDefaults defaults(caseFile);
+        EXPECT_FALSE(defaults.contains("a"));
+        EXPECT_FALSE(fs::exists(caseFile));
+        const auto copies = corruptCopies(caseFile);
+        ASSERT_EQ(copies.size(), 1u);
+        EXPECT_EQ(readFile(copies[0]), contents);
+
+        defaults.setInteger("fresh", 1);
+        EXPECT_EQ(FileUserDefaults(caseFile).dictionaryRepresentation().size(), 1u);
+        EXPECT_EQ(readFile(copies[0]), contents) << "the moved copy is kept";
+    }
+}
+
+TEST_F(FileUserDefaultsTest, RepeatedCorruptionKeepsEveryCopy) {
+    for (int i = 0; i < 3; ++i) {
+        writeFile(file, "garbage " + std::to_string(i));
+        FileUserDefaults defaults(file);
+        defaults.setBool("k", true);  // a write finds the file undecodable too
+    }
+    const auto copies = corruptCopies(file);
+    ASSERT_EQ(copies.size(), 3u) << "copies made within one second get distinct names";
+    std::vector<std::string> contents;
+    for (const auto& copy : copies) {
+        contents.push_back(readFile(copy));
+    }
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"garbage 0", "garbage 1", "garbage 2"}));
+}
+
+TEST_F(FileUserDefaultsTest, EmptyFileIsAnEmptyStore) {
+    writeFile(file, "");
+    FileUserDefaults defaults(file);
+    EXPECT_TRUE(defaults.dictionaryRepresentation().empty());
+    EXPECT_TRUE(corruptCopies(file).empty());
+}
+
+TEST_F(FileUserDefaultsTest, SeesChangesOfAnotherWriter) {
+    FileUserDefaults first(file);
+    FileUserDefaults second(file);
+    first.setString("a", "one");
+    EXPECT_EQ(second.stringForKey("a"), "one");
+
+    second.setString("b", "two");
+    second.setString("a", "changed");
+    EXPECT_EQ(first.stringForKey("a"), "changed");
+
+    first.setString("c", "three");  // must keep what the other object wrote
+    FileUserDefaults third(file);
+    EXPECT_EQ(third.stringForKey("b"), "two");
+    EXPECT_EQ(third.stringForKey("c"), "three");
+
+    second.removeObject("b");
+    EXPECT_FALSE(first.contains("b"));
+
+    fs::remove(file);
+    EXPECT_TRUE(first.dictionaryRepresentation().empty()) << "a deleted file empties the store";
+}
+
+TEST_F(FileUserDefaultsTest, SeesAFileRewrittenInPlace) {
+    FileUserDefaults defaults(file);
+    defaults.setInteger("n", 1);
+    EXPECT_EQ(defaults.integerForKey("n"), 1);
+    writeFile(file, R"({"n": 22})");  // an editor saving over the same file
+    EXPECT_EQ(defaults.integerForKey("n"), 22);
+}
+
+TEST_F(FileUserDefaultsTest, WritesThroughASymbolicLink) {
+    const fs::path real = dir / "real" / "settings.json";
+    fs::create_directories(real.parent_path());
+    fs::create_symlink(real, file);
+    FileUserDefaults defaults(file);
+    defaults.setInteger("n", 3);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(FileUserDefaults(real).integerForKey("n"), 3);
+}
+
+TEST_F(FileUserDefaultsTest, FailedWritesKeepTheValueAndRetryLater) {
+    const fs::path blocker = dir / "blocked";
+    writeFile(blocker, "a file where the folder should be");
+    const fs::path blockedFile = blocker / "suite.json";
+
+    FileUserDefaults defaults(blockedFile);
+    int calls = 0;
+    Connection c = defaults.observe("first", [&] { ++calls; });
+    defaults.setInteger("first", 1);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(defaults.integerForKey("first"), 1) << "the value stays visible";
+    EXPECT_TRUE(defaults.lastWriteError().has_value());
+
+    fs::remove(blocker);
+    defaults.setInteger("second", 2);
+    EXPECT_EQ(defaults.lastWriteError(), std::nullopt);
+    FileUserDefaults reader(blockedFile);
+    EXPECT_EQ(reader.integerForKey("first"), 1) << "the earlier change was written too";
+    EXPECT_EQ(reader.integerForKey("second"), 2);
+}
+
+TEST_F(FileUserDefaultsTest, ThreadsAndObjectsInOneProcessLoseNothing) {
+    FileUserDefaults first(file);
+    FileUserDefaults second(file);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            FileUserDefaults& target = t % 2 == 0 ? first : second;
+            for (int i = 0; i < 50; ++i) {
+                target.setInteger("t" + std::to_string(t) + "-" + std::to_string(i), i);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(FileUserDefaults(file).dictionaryRepresentation().size(), 200u);
+}
+
+TEST_F(FileUserDefaultsTest, SuiteIsOneObjectPerNameInTheConfigHome) {
+    testing::ScopedEnvironment env;
+    env.set("XDG_CONFIG_HOME", dir.path().string());
+    auto a = FileUserDefaults::suite(kAppGroupSuiteName);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a, FileUserDefaults::suite("group.com.morrowgate.scourlet"));
+    EXPECT_NE(a, FileUserDefaults::suite(kApplicationSuiteName));
+    EXPECT_EQ(a->file(), dir / "scourlet" / "group.com.morrowgate.scourlet.json");
+    a->setBool("shared", true);
+    EXPECT_TRUE(FileUserDefaults(a->file()).boolForKey("shared"));
+
+    for (const char* bad : {"", ".", "..", "a/b"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(FileUserDefaults::suite(bad), nullptr);
+    }
+    env.unset("XDG_CONFIG_HOME");
+    env.unset("HOME");
+    EXPECT_EQ(FileUserDefaults::suite(kApplicationSuiteName), nullptr);
+}
+
+// The child half of the two-process test below: it runs only when that test
+// starts this program with the variables set.
+constexpr const char* kChildFileVariable = "SCOURLET_DEFAULTS_CHILD_FILE";
+constexpr const char* kChildPrefixVariable = "SCOURLET_DEFAULTS_CHILD_PREFIX";
+constexpr const char* kChildGoVariable = "SCOURLET_DEFAULTS_CHILD_GO";
+constexpr int kKeysPerProcess = 200;
+
+TEST(FileUserDefaultsChildProcess, WritesItsKeysWhenStartedByTheTwoProcessTest) {
+    const char* file = std::getenv(kChildFileVariable);
+    const char* prefix = std::getenv(kChildPrefixVariable);
+    const char* go = std::getenv(kChildGoVariable);
+    if (file == nullptr || prefix == nullptr || go == nullptr) {
+        GTEST_SKIP() << "runs only as a child of TwoProcessesWritingAtOnceLoseNoKey";
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(go)) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "never told to start";
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    FileUserDefaults defaults{fs::path(file)};
+    for (int i = 0; i < kKeysPerProcess; ++i) {
+        defaults.setInteger(std::string(prefix) + std::to_string(i), i);
+        ASSERT_EQ(defaults.lastWriteError(), std::nullopt);
+    }
+}
+
+pid_t spawnChild(const fs::path& file, const std::string& prefix, const fs::path& go) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        // The child must not write the parent's test report (GTEST_OUTPUT and the like).
+        if (!std::string_view(*entry).starts_with("GTEST_")) {
+            environment.emplace_back(*entry);
+        }
+    }
+    environment.push_back(std::string(kChildFileVariable) + "=" + file.string());
+    environment.push_back(std::string(kChildPrefixVariable) + "=" + prefix);
+    environment.push_back(std::string(kChildGoVariable) + "=" + go.string());
+    std::vector<char*> envp;
+    for (auto& entry : environment) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+
+    std::string program = "/proc/self/exe";
+    std::string filter = "--gtest_filter=FileUserDefaultsChildProcess.*";
+    std::vector<char*> argv{program.data(), filter.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int result =
+        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return result == 0 ? pid : -1;
+}
+
+TEST_F(FileUserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
+    if (!fs::exists("/proc/self/exe")) {
+        GTEST_SKIP() << "needs /proc/self/exe to start itself";
+    }
+    const fs::path go = dir / "go";
+    const pid_t a = spawnChild(file, "a-", go);
+    const pid_t b = spawnChild(file, "b-", go);
+    writeFile(go, "");  // both children start writing at once
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+
+    for (const pid_t pid : {a, b}) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    }
+    const auto values = FileUserDefaults(file).dictionaryRepresentation();
+    EXPECT_EQ(values.size(), 2u * kKeysPerProcess);
+    for (int i = 0; i < kKeysPerProcess; ++i) {
+        for (const char* prefix : {"a-", "b-"}) {
+            const auto it = values.find(prefix + std::to_string(i));
+            ASSERT_NE(it, values.end()) << prefix << i;
+            EXPECT_EQ(it->second, i);
+        }
+    }
+    EXPECT_TRUE(corruptCopies(file).empty());
+}
+
+}  // namespace
+}  // namespace scourlet
