@@ -22,8 +22,16 @@
 //     set operations in brackets ([[a-c][x-z]], [a-z--[aeiou]], [\p{L}&&\p{Lu}]),
 //     \N{CHARACTER NAME}, lookbehinds of bounded but variable length (a{1,3}),
 //     the (?w) and (?d) flags, and a bare [:alpha:] outside brackets.
+//   - \w and \b count neither combining marks (\p{M}) nor connector punctuation
+//     other than "_" as word characters, and \w counts every number (\p{N},
+//     "²" too) where ICU counts decimal digits only.
+//   - \X takes a run of flags (regional indicators) as one character.
+//   - When all matches are enumerated, "$" also matches between the CR and LF
+//     of a final CRLF (ICU does not split a CRLF).
 //   - PCRE2-only syntax that ICU rejects still compiles (\K, (?|...), recursion,
 //     conditionals, callouts); PCRE2 verbs "(*...)" are refused.
+//   - Malformed UTF-8 in a subject is never matched, not even by "." (Swift
+//     strings cannot hold it).
 //
 // Work is bounded so that no pattern or subject can hang the caller: one match
 // attempt is limited in steps, backtracking memory and JIT stack, and a search

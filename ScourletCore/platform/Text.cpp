@@ -40,6 +40,80 @@ bool hasNonAscii(std::string_view text) {
     return false;
 }
 
+// Indic conjuncts (rule GB9c of Unicode 15.1, which utf8proc 2.8 predates): a
+// consonant, then extending marks with at least one virama ("linker"), then a
+// consonant stay one character, as in "\u0915\u094D\u0937". The consonants and
+// viramas are those of the six scripts the rule names (Bengali, Devanagari,
+// Gujarati, Oriya, Telugu, Malayalam).
+struct ScalarRange {
+    char32_t first;
+    char32_t last;
+};
+constexpr ScalarRange kConjunctConsonants[] = {
+    {0x0915, 0x0939}, {0x0958, 0x095F}, {0x0978, 0x097F}, {0x0995, 0x09A8}, {0x09AA, 0x09B0},
+    {0x09B2, 0x09B2}, {0x09B6, 0x09B9}, {0x09DC, 0x09DD}, {0x09DF, 0x09DF}, {0x09F0, 0x09F1},
+    {0x0A95, 0x0AA8}, {0x0AAA, 0x0AB0}, {0x0AB2, 0x0AB3}, {0x0AB5, 0x0AB9}, {0x0AF9, 0x0AF9},
+    {0x0B15, 0x0B28}, {0x0B2A, 0x0B30}, {0x0B32, 0x0B33}, {0x0B35, 0x0B39}, {0x0B5C, 0x0B5D},
+    {0x0B5F, 0x0B5F}, {0x0B71, 0x0B71}, {0x0C15, 0x0C28}, {0x0C2A, 0x0C39}, {0x0C58, 0x0C5A},
+    {0x0D15, 0x0D3A},
+};
+
+bool isConjunctConsonant(char32_t scalar) {
+    if (scalar < 0x0915 || scalar > 0x0D3A) {
+        return false;
+    }
+    for (const ScalarRange& range : kConjunctConsonants) {
+        if (scalar >= range.first && scalar <= range.last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isConjunctLinker(char32_t scalar) {
+    switch (scalar) {
+        case 0x094D:
+        case 0x09CD:
+        case 0x0ACD:
+        case 0x0B4D:
+        case 0x0C4D:
+        case 0x0D4D:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Marks that may stand inside a conjunct: extending characters with a
+// combining class, and the zero-width joiner.
+bool isConjunctExtend(char32_t scalar) {
+    if (scalar == 0x200D) {
+        return true;
+    }
+    const utf8proc_property_t* property =
+        utf8proc_get_property(static_cast<utf8proc_int32_t>(scalar));
+    return property->boundclass == UTF8PROC_BOUNDCLASS_EXTEND && property->combining_class != 0;
+}
+
+// Where a run that may end in a conjunct stands after the latest scalar.
+enum class ConjunctRun { none, afterConsonant, afterLinker };
+
+ConjunctRun advanceConjunctRun(ConjunctRun run, char32_t scalar) {
+    if (scalar < 0x80) {
+        return ConjunctRun::none;
+    }
+    if (isConjunctConsonant(scalar)) {
+        return ConjunctRun::afterConsonant;
+    }
+    if (run == ConjunctRun::none) {
+        return run;
+    }
+    if (isConjunctLinker(scalar)) {
+        return ConjunctRun::afterLinker;
+    }
+    return isConjunctExtend(scalar) ? run : ConjunctRun::none;
+}
+
 // Calls `visit(end)` with the byte offset at which each grapheme cluster ends,
 // in order, until it returns false.
 template <class Visit>
@@ -51,6 +125,7 @@ void forEachGraphemeEnd(std::string_view text, Visit&& visit) {
     char32_t previous = first.scalar == kInvalidScalar ? kReplacementCharacter : first.scalar;
     std::size_t pos = first.size;
     std::int32_t state = 0;
+    ConjunctRun conjunct = advanceConjunctRun(ConjunctRun::none, previous);
     while (pos < text.size()) {
         const auto byte = static_cast<unsigned char>(text[pos]);
         char32_t next;
@@ -63,12 +138,17 @@ void forEachGraphemeEnd(std::string_view text, Visit&& visit) {
             length = 1;
             isBreak = !(previous == '\r' && byte == '\n');
             state = 0;
+            conjunct = ConjunctRun::none;
         } else {
             const internal::DecodedScalar decoded = decodeUtf8At(text, pos);
             next = decoded.scalar == kInvalidScalar ? kReplacementCharacter : decoded.scalar;
             length = decoded.size;
             isBreak = utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous),
                                                        static_cast<utf8proc_int32_t>(next), &state);
+            if (isBreak && conjunct == ConjunctRun::afterLinker && isConjunctConsonant(next)) {
+                isBreak = false;
+            }
+            conjunct = advanceConjunctRun(conjunct, next);
         }
         if (isBreak && !visit(pos)) {
             return;

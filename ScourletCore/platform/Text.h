@@ -29,8 +29,9 @@ bool isWhitespaceOrNewline(char32_t scalar);
 // both ends; a view into `text`.
 std::string_view trimmingWhitespaceAndNewlines(std::string_view text);
 
-// Number of user-visible characters (extended grapheme clusters): "e" plus a
-// combining accent, a flag, CR LF and an emoji joined by ZWJ each count as one.
+// Number of user-visible characters (extended grapheme clusters by the rules of
+// Unicode 15.1): "e" plus a combining accent, a flag, CR LF, an emoji joined by
+// ZWJ and an Indic conjunct such as "\u0915\u094D\u0937" each count as one.
 std::size_t graphemeCount(std::string_view text);
 
 // The first `count` characters of `text` (all of it when it has fewer). A cut

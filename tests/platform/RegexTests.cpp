@@ -241,6 +241,7 @@ TEST(RegexTest, IcuEscapesCompileWithTheirIcuMeaning) {
         {"^\\w+$", "\u00e9\u4e2d", true},
         {"^\\d$", "\u0663", true},  // ARABIC-INDIC DIGIT THREE
         {"\\bb", "a b", true},
+        {"a(?#[[x]--[y]])b", "ab", true},  // brackets in a comment open no set
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pattern);

@@ -67,7 +67,11 @@ TEST(TextTest, GraphemeCountCountsUserVisibleCharacters) {
         {"\U0001F44D\U0001F3FD", 1},                                        // thumbs up, skin tone
         {"1\ufe0f\u20e3", 1},                                               // keycap
         {"\u1100\u1161\u11a8", 1},                                          // Hangul jamo
-        {"\u0928\u093f", 1},  // Devanagari spacing mark
+        {"\u0928\u093f", 1},              // Devanagari spacing mark
+        {"\u0915\u094d\u0937", 1},        // conjunct KSSA
+        {"\u0915\u094d\u200d\u0937", 1},  // conjunct with a joiner
+        {"\u0915\u094d\u200c\u0937", 2},  // a non-joiner breaks it
+        {"\u0915\u093f\u0937", 2},
         {"a\U0001F468\u200d\U0001F469b", 3},
         {"\xff\xfe", 2},  // each malformed byte alone
         {"\xff\u0301", 1},
@@ -93,6 +97,7 @@ TEST(TextTest, PrefixAndSuffixNeverSplitACharacter) {
         {"ab\u0301c", 2, "ab\u0301", "b\u0301c"},
         {"a\r\nb", 2, "a\r\n", "\r\nb"},
         {family + "x", 1, family, "x"},
+        {"\u0915\u094d\u0937\u093e!", 1, "\u0915\u094d\u0937\u093e", "!"},
         {"x" + flag + flag, 2, "x" + flag, flag + flag},
     };
     for (const Case& c : cases) {
@@ -102,7 +107,8 @@ TEST(TextTest, PrefixAndSuffixNeverSplitACharacter) {
     }
 
     // Every cut of a mixed text falls on a character boundary.
-    const std::string mixed = "caf\u00e9 e\u0301 " + family + flag + "\r\n\u1100\u1161\u11a8!\xff";
+    const std::string mixed =
+        "caf\u00e9 e\u0301 " + family + flag + "\r\n\u1100\u1161\u11a8\u0915\u094d\u0937!\xff";
     const std::size_t total = graphemeCount(mixed);
     for (std::size_t n = 0; n <= total + 1; ++n) {
         const std::string prefix = graphemePrefix(mixed, n);

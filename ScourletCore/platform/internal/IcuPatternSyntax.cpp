@@ -80,6 +80,12 @@ private:
             if (c == '(' && pos_ + 1 < in_.size() && in_[pos_ + 1] == '*') {
                 return false;
             }
+            // A comment is copied whole, so that brackets inside it open no set.
+            if (in_.compare(pos_, 3, "(?#") == 0) {
+                const std::size_t close = in_.find(')', pos_ + 3);
+                copy(close == std::string_view::npos ? in_.size() - pos_ : close + 1 - pos_);
+                return true;
+            }
             copy(1);
             return true;
         }
