@@ -15,8 +15,8 @@ CalendarDay CalendarDay::local(std::chrono::system_clock::time_point time) {
     // Floor, not truncation: a moment just before 1970 belongs to 31 December.
     const auto seconds = floor<std::chrono::seconds>(time).time_since_epoch().count();
     const std::time_t whole = static_cast<std::time_t>(seconds);
-    // localtime_r, unlike localtime, need not look at TZ again; tzset() makes a
-    // change of TZ count from this call on. It is cheap while TZ stays the same.
+    // localtime_r, unlike localtime, need not look at the zone again; tzset()
+    // makes a change of TZ, or of the system zone file, count from this call on.
     tzset();
     std::tm parts{};
     if (localtime_r(&whole, &parts) != nullptr) {
@@ -37,10 +37,9 @@ CalendarDay CalendarDay::addingDays(int count) const {
 
 std::string CalendarDay::key() const {
     char buffer[32];
-    const int length = std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u",
-                                     static_cast<int>(date_.year()),
-                                     static_cast<unsigned>(date_.month()),
-                                     static_cast<unsigned>(date_.day()));
+    const int length =
+        std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02u", static_cast<int>(date_.year()),
+                      static_cast<unsigned>(date_.month()), static_cast<unsigned>(date_.day()));
     return std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 

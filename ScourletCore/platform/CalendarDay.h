@@ -56,7 +56,6 @@ std::string calendarDayKey(std::chrono::system_clock::time_point time);
 
 // The keys of the `days` local calendar days that end with the day of `now`:
 // today's key first, then each day before it. Empty when `days` is below 1.
-std::vector<std::string> recentCalendarDayKeys(std::chrono::system_clock::time_point now,
-                                               int days);
+std::vector<std::string> recentCalendarDayKeys(std::chrono::system_clock::time_point now, int days);
 
 }  // namespace scourlet
