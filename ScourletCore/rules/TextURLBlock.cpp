@@ -1,0 +1,103 @@
+#include "ScourletCore/rules/TextURLBlock.h"
+
+#include <utility>
+
+#include "ScourletCore/rules/internal/LinkScanning.h"
+
+namespace scourlet {
+
+std::optional<TextURLBlock> TextURLBlock::make(std::string_view text) {
+    if (!internal::isAdmissibleLinkText(text)) {
+        return std::nullopt;
+    }
+    // Prose stands before a link exactly when something other than white
+    // space comes before it; finding that once keeps every test O(1).
+    const std::size_t firstProse = internal::firstNonWhitespaceOffset(text);
+
+    std::vector<Match> matches;
+    std::size_t cursor = 0;
+    for (const ByteRange& scheme : internal::allSchemeOccurrences(text)) {
+        const std::size_t start = scheme.first;
+        if (start < cursor) {
+            continue;  // inside an earlier candidate
+        }
+        std::size_t end = internal::linkStopperAtOrAfter(text, start);
+        // Moved before any test, so that a refused candidate still hides the
+        // schemes inside it instead of offering its query's link instead.
+        cursor = end;
+
+        const internal::LinkLead lead = internal::linkLeadBefore(text, start);
+        if (lead.kind == internal::LinkLead::Kind::refused) {
+            continue;
+        }
+        if (lead.closingPartner != '\0') {
+            const std::optional<std::size_t> closed =
+                internal::endBeforeClosingPartner(text, start, end, lead.closingPartner);
+            if (!closed) {
+                continue;
+            }
+            end = *closed;
+        }
+        const bool proseBefore = firstProse < start;
+        if (lead.kind == internal::LinkLead::Kind::whitespace && proseBefore) {
+            const std::string_view candidate = text.substr(start, end - start);
+            if (candidate.find_first_of("?#") != std::string_view::npos) {
+                end = internal::endBeforeShortPunctuation(text, start, end);
+            }
+        }
+        // Trimming stops at the "/" that ends the scheme, so the candidate
+        // always still holds it; the check only guards that reasoning.
+        if (start >= end || end < scheme.second) {
+            continue;
+        }
+        const std::string_view afterScheme = text.substr(scheme.second, end - scheme.second);
+        if (internal::findSchemeOccurrence(afterScheme)) {
+            continue;  // a second scheme inside one link: a wrapper left alone
+        }
+        const std::string_view url = text.substr(start, end - start);
+        if (!internal::isAcceptableLink(url, proseBefore, internal::SchemeCase::insensitive)) {
+            continue;
+        }
+        matches.push_back(Match{std::string(url), {start, end}});
+    }
+    return TextURLBlock(text, std::move(matches));
+}
+
+std::vector<std::string> TextURLBlock::urls() const {
+    std::vector<std::string> out;
+    out.reserve(matches_.size());
+    for (const Match& match : matches_) {
+        out.push_back(match.url);
+    }
+    return out;
+}
+
+std::string TextURLBlock::replacingURLs(
+    const std::function<std::string(std::size_t matchNumber, std::string_view url)>& replacement)
+    const {
+    // The replacements are asked for last to first, as callers rely on, but
+    // the text is built in one pass front to back: splicing each one into a
+    // copy would move the tail of a 64 KiB text once per link.
+    std::vector<std::string> replacements(matches_.size());
+    for (std::size_t i = matches_.size(); i-- > 0;) {
+        replacements[i] = replacement(i, matches_[i].url);
+    }
+    const std::string_view whole = text_;
+    std::size_t size = whole.size();
+    for (std::size_t i = 0; i < matches_.size(); ++i) {
+        size = size - matches_[i].url.size() + replacements[i].size();
+    }
+    std::string out;
+    out.reserve(size);
+    std::size_t copiedUpTo = 0;
+    for (std::size_t i = 0; i < matches_.size(); ++i) {
+        const ByteRange& range = matches_[i].range;
+        out.append(whole.substr(copiedUpTo, range.first - copiedUpTo));
+        out.append(replacements[i]);
+        copiedUpTo = range.second;
+    }
+    out.append(whole.substr(copiedUpTo));
+    return out;
+}
+
+}  // namespace scourlet

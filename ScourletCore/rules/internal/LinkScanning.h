@@ -1,0 +1,93 @@
+// The pieces that finding web links in copied text shares between
+// ClipboardLink and TextURLBlock: which texts are looked at at all, where a
+// scheme ("name://") occurs, what may stand before and after a link, and
+// whether a candidate is a link worth cleaning.
+//
+// Positions are byte offsets into UTF-8 text. Malformed UTF-8 is not refused:
+// each byte that does not begin a well-formed sequence counts as one ordinary
+// character that is neither white space nor punctuation, as in Text.h.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "ScourletCore/platform/Regex.h"
+
+namespace scourlet::internal {
+
+// The largest text, in bytes of UTF-8, that is searched for links.
+inline constexpr std::size_t kLinkTextSizeLimit = 65'536;
+
+// True when `text` may be searched for links: at most kLinkTextSizeLimit
+// bytes, and no control character other than tab, line feed and carriage
+// return, no DEL, no zero-width character U+200B to U+200F and no
+// bidirectional control (U+202A to U+202E, U+2066 to U+2069) anywhere.
+bool isAdmissibleLinkText(std::string_view text);
+
+// The first occurrence, at or after byte `from`, of a scheme: a letter, then
+// letters, digits, "+", "-" or ".", then "://", letters in either case. This
+// is the leftmost-longest match of "(?i)[a-z][a-z0-9+.-]*://" searched from
+// `from`. Nothing when there is none, when `from` is past the end, or when the
+// pattern could not be compiled.
+std::optional<ByteRange> findSchemeOccurrence(std::string_view text, std::size_t from = 0);
+
+// Every scheme occurrence in `text`, in order and not overlapping, as the
+// pattern above enumerates them. Empty when there is none.
+std::vector<ByteRange> allSchemeOccurrences(std::string_view text);
+
+// What stands just before a link.
+struct LinkLead {
+    enum class Kind {
+        textStart,   // the link starts the text
+        whitespace,  // a white-space character (line breaks included)
+        opener,      // ( [ < " or '
+        refused,     // anything else: the scheme is glued to other text
+    };
+    Kind kind = Kind::refused;
+    // The character that must close the link: ')' after '(', ']' after '[';
+    // '\0' for every other lead.
+    char closingPartner = '\0';
+};
+
+// The lead of a link starting at byte `start` of `text`; the character before
+// is decoded as a whole, so U+00A0 or U+3000 count as white space.
+LinkLead linkLeadBefore(std::string_view text, std::size_t start);
+
+// The offset of the first link stopper (white space, line break, "<", ">",
+// "\"" or "'") at or after `from`; text.size() when there is none.
+std::size_t linkStopperAtOrAfter(std::string_view text, std::size_t from);
+
+// "." "," ";" "!" "?": punctuation that ends a sentence rather than a link.
+bool isFullTrailingPunctuation(char c);
+// As isFullTrailingPunctuation without "?".
+bool isShortTrailingPunctuation(char c);
+
+// For a link in [start, end) after an opener that has a closing partner:
+// drops trailing punctuation, then requires and drops `closingPartner`.
+// Returns the new end; nothing when the partner is missing or nothing is left.
+std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::size_t start,
+                                                   std::size_t end, char closingPartner);
+
+// `end` moved back over trailing "." "," ";" "!" but never before `start`.
+std::size_t endBeforeShortPunctuation(std::string_view text, std::size_t start, std::size_t end);
+
+// The offset of the first character of `text` that is not white space or a
+// line break; text.size() when there is none. Text before a link at `start`
+// is prose exactly when this offset is below `start`.
+std::size_t firstNonWhitespaceOffset(std::string_view text);
+
+enum class SchemeCase {
+    exact,        // only "http://" and "https://" as written
+    insensitive,  // "HTTPS://" too
+};
+
+// True when `url` is a web link worth cleaning: it starts with "http://" or
+// "https://" (compared as `schemeCase` says), holds no backslash, parses as
+// a URL (strict RFC 3986) with a non-empty host and without user or password,
+// and, when prose stands before it (`proseBefore`), does not end in sentence
+// punctuation unless it has a query or fragment.
+bool isAcceptableLink(std::string_view url, bool proseBefore, SchemeCase schemeCase);
+
+}  // namespace scourlet::internal
