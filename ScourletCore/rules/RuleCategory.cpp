@@ -9,7 +9,30 @@ RuleCategory::RuleCategory(RuleCategoryType type, bool isEnabled, Rules rules)
       type_(type),
       isEnabled_(*this, isEnabled),
       matchCount_(*this, 0),
-      rules_(*this, std::move(rules)) {}
+      rules_(*this, std::move(rules)) {
+    reindex();
+}
+
+void RuleCategory::setRules(Rules value) {
+    // Observers run inside set() and still see the old list with its old index.
+    rules_.set(std::move(value));
+    reindex();
+}
+
+RuleEntry* RuleCategory::entryWithID(std::string_view id) const {
+    const auto found = firstEntryByID_.find(id);
+    return found == firstEntryByID_.end() ? nullptr : found->second;
+}
+
+void RuleCategory::reindex() {
+    firstEntryByID_.clear();
+    firstEntryByID_.reserve(rules().size());
+    for (const auto& entry : rules()) {
+        if (entry) {
+            firstEntryByID_.emplace(entry->id(), entry.get());  // keeps the first of an id
+        }
+    }
+}
 
 std::int64_t RuleCategory::totalMatchCount() const {
     std::int64_t total = 0;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ScourletCore/platform/Json.h"
@@ -46,8 +47,13 @@ public:
 
     // The entries in display order.
     const Rules& rules() const { return rules_.get(); }
-    void setRules(Rules value) { rules_.set(std::move(value)); }
+    void setRules(Rules value);
     Signal<Rules>& rulesPublisher() const { return rules_.publisher(); }
+
+    // The first entry in `rules` whose id is exactly `id` (case-sensitive), or
+    // nullptr. Constant time: an index follows every change of `rules`, so the
+    // cleaner can ask for every parameter of every copied link.
+    RuleEntry* entryWithID(std::string_view id) const;
 
     // The sum of the entries' match counts; the category's own count is not part of it.
     std::int64_t totalMatchCount() const;
@@ -69,11 +75,16 @@ public:
     static Result<std::shared_ptr<RuleCategory>, DecodingError> decode(std::string_view text);
 
 private:
+    void reindex();
+
     std::string id_;
     RuleCategoryType type_;
     Published<bool> isEnabled_;
     Published<std::int64_t> matchCount_;
     Published<Rules> rules_;
+    // Entry ids (views into the entries, which keep their id for life) to the
+    // first entry that carries each.
+    std::unordered_map<std::string_view, RuleEntry*> firstEntryByID_;
 };
 
 }  // namespace scourlet

@@ -94,6 +94,26 @@ TEST(RuleCategoryTest, ObserversRunBeforeTheValueChanges) {
                                               "enabled 1->0", "will rules=0", "count 0->2"}));
 }
 
+TEST(RuleCategoryTest, EntryWithIDFindsTheFirstOfAnIdInTheCurrentList) {
+    auto first = entry("a", true);
+    auto second = entry("a", false);
+    auto other = entry("b", true);
+    RuleCategory category(RuleCategoryType::custom, true, {first, second, other});
+    EXPECT_EQ(category.entryWithID("Custom:a"), first.get());
+    EXPECT_EQ(category.entryWithID("Custom:b"), other.get());
+    EXPECT_EQ(category.entryWithID("custom:a"), nullptr);  // case-sensitive
+    EXPECT_EQ(category.entryWithID("a"), nullptr);
+
+    // An observer of the list still sees the old list answer for the old list.
+    RuleEntry* seenDuringChange = nullptr;
+    Connection c = category.rulesPublisher().connect(
+        [&](const RuleCategory::Rules&) { seenDuringChange = category.entryWithID("Custom:b"); });
+    category.setRules({second, first});
+    EXPECT_EQ(seenDuringChange, other.get());
+    EXPECT_EQ(category.entryWithID("Custom:a"), second.get());
+    EXPECT_EQ(category.entryWithID("Custom:b"), nullptr);
+}
+
 TEST(RuleCategoryTest, RoundTripsThroughJson) {
     auto decoded = RuleCategory::decode(storedCategory().dump());
     ASSERT_TRUE(decoded.ok()) << decoded.error().message;

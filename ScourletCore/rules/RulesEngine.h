@@ -1,0 +1,324 @@
+// RulesEngine: the one object that holds the cleaning rules of a process.
+//
+// It loads ClearURLs-format provider files (the shipped or installed providers
+// file and the supplementary file), compiles every pattern once per load,
+// sorts the providers into the eight rule categories, adds the built-in
+// fallback parameter rules and the user's custom rules, restores the user's
+// switches and match counts, and answers the URL cleaner's questions about one
+// link and its query parameters. It keeps the user's switches, counts and
+// custom rules in the settings store it is given, under "rulesEngine_enabledState",
+// "rulesEngine_matchCounts" and "rulesEngine_customRules".
+//
+//   auto engine = std::make_shared<RulesEngine>(defaults);  // empty until a load runs
+//   engine->loadBundledRules();
+//   for (const auto& provider : engine->matchingProviders(url)) {
+//       auto id = engine->shouldStripParam(name, *provider);  // a rule id, or nothing
+//   }
+//
+// Nothing here throws or fails loudly: undecodable rule data keeps the rules
+// in force (with the diagnostic lines named below), patterns that do not
+// compile are left out, and undecodable stored state counts as absent.
+//
+// Threading: no locks. Use one engine from one thread at a time (the main
+// thread in the application); `validateRuleBundle` may run anywhere.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ScourletCore/platform/Observable.h"
+#include "ScourletCore/platform/Regex.h"
+#include "ScourletCore/platform/ResourceBundle.h"
+#include "ScourletCore/platform/Result.h"
+#include "ScourletCore/platform/UserDefaults.h"
+#include "ScourletCore/rules/Provider.h"
+#include "ScourletCore/rules/ProvidersFile.h"
+#include "ScourletCore/rules/RuleCategory.h"
+#include "ScourletCore/rules/RuleCategoryType.h"
+#include "ScourletCore/rules/RuleEntry.h"
+#include "ScourletCore/ruleupdates/RuleUpdateError.h"
+
+namespace scourlet {
+
+namespace internal {
+class ProviderPrefilter;
+}
+
+class RulesEngine final : public ObservableObject {
+public:
+    // One compiled pattern of a provider: the expression, the pattern as written
+    // in the file, and the rule id under which it is listed, switched and counted
+    // (worked out once at load time, so that no query builds a string).
+    struct CompiledPattern {
+        Regex regex;
+        std::string pattern;
+        std::string ruleID;
+    };
+
+    // One provider of a rule file, compiled. Every expression is case-insensitive.
+    // Within each list the order is the file's, less the patterns that did not
+    // compile.
+    struct CompiledProvider {
+        std::string name;   // the provider's key in the file
+        Provider provider;  // the decoded record, kept whole
+        Regex urlRegex;     // "urlPattern" as written
+        std::vector<Regex> exceptionRegexes;
+        // "^" + rule + "$" (no group is added, so "a|b" becomes "^a|b$"); rule id:
+        // the provider's category name, ":" and the rule.
+        std::vector<CompiledPattern> paramRegexes;
+        // As written; rule id: the provider's category name, ":" and the rule.
+        std::vector<CompiledPattern> rawRuleRegexes;
+        // As written; rule id: "Redirect Unwrapping:" and the rule.
+        std::vector<CompiledPattern> redirectionRegexes;
+        // "^" + rule + "$"; rule id: "Referral Marketing:" and the rule.
+        std::vector<CompiledPattern> referralParamRegexes;
+        RuleCategoryType category;  // categorize(name, provider)
+    };
+
+    // A parameter-name rule that applies to every link: a built-in fallback rule,
+    // or the one record of a custom rule.
+    struct FallbackRule {
+        enum class Origin { builtIn, custom };
+        Regex regex;
+        std::string ruleID;
+        RuleCategoryType category;
+        // Removing custom rules removes only records of custom origin, so a custom
+        // rule that shares its id with a built-in one never takes the built-in along.
+        Origin origin;
+    };
+
+    // A fallback rule's answer: its id (a view into the engine, valid until the
+    // next load or custom-rule change) and its category.
+    struct FallbackMatch {
+        std::string_view ruleID;
+        RuleCategoryType category;
+    };
+
+    // Settings keys of the persisted state.
+    static constexpr std::string_view enabledStateKey = "rulesEngine_enabledState";
+    static constexpr std::string_view customRulesKey = "rulesEngine_customRules";
+    static constexpr std::string_view matchCountsKey = "rulesEngine_matchCounts";
+
+    // The built-in fallback parameter names, in rule order.
+    static constexpr std::array<std::string_view, 24> fallbackParams{
+        "utm_source",
+        "utm_medium",
+        "utm_campaign",
+        "utm_term",
+        "utm_content",
+        "utm_id",
+        "utm_source_platform",
+        "utm_creative_format",
+        "utm_marketing_tactic",
+        "fbclid",
+        "gclid",
+        "gclsrc",
+        "msclkid",
+        "ttclid",
+        "twclid",
+        "mc_cid",
+        "mc_eid",
+        "_hsenc",
+        "_hsmi",
+        "yclid",
+        "igshid",
+        "si",
+        "feature",
+        "pp",
+    };
+
+    // An engine with no rules: every query answers as if no rule existed until a
+    // load runs. `bundle` is where loadBundledRules() finds the shipped files;
+    // null means there is none.
+    explicit RulesEngine(std::shared_ptr<UserDefaults> defaults,
+                         const ResourceBundle* bundle = ResourceBundle::cleanLinkResources());
+
+    // The categories with their entries, as shown to the user: after a load, one
+    // per RuleCategoryType in display order; empty before the first load.
+    // Replaced whole on every load. Categories and entries are shared with the
+    // interface, which toggles them.
+    Published<std::vector<std::shared_ptr<RuleCategory>>> categories;
+
+    // ---- Loading ----------------------------------------------------------------
+
+    // Loads the bundle's "data.min.json" and the newest "scourlet-supplementary.json".
+    // Prints "Warning: Could not load bundled rules" and changes nothing when the
+    // providers file is missing or unreadable (or there is no bundle); a missing
+    // or unreadable supplementary file leaves the providers file loaded alone.
+    void loadBundledRules();
+
+    // Replaces every compiled provider with those of `data` (a providers file) and
+    // rebuilds categories, fallback rules, switches, counts and custom rules.
+    // Undecodable data prints "Warning: Could not decode rules JSON" and changes
+    // nothing.
+    void loadRules(std::string_view data);
+
+    // Adds the providers of a supplementary file after those compiled, with no
+    // duplicate check, and rebuilds everything derived. Undecodable data changes
+    // nothing, silently.
+    void loadSupplementaryRules(std::string_view data);
+
+    // loadRules(clearURLsData), then loadSupplementaryRules(*supplementaryData)
+    // when given.
+    void loadRuleBundle(std::string_view clearURLsData,
+                        std::optional<std::string_view> supplementaryData);
+
+    // Succeeds when the bundle would load with at least one compiled provider.
+    // Fails with RuleUpdateError::invalidRules and "ClearURLs JSON could not be
+    // decoded", "Supplementary JSON could not be decoded" or "No providers
+    // compiled". Works on a scratch engine over an empty in-memory store, so no
+    // engine in use and no stored setting is touched.
+    static Result<void, RuleUpdateError> validateRuleBundle(
+        std::string_view clearURLsData, std::optional<std::string_view> supplementaryData);
+
+    // The category of a provider: redirectUnwrapping when it has redirections,
+    // otherwise by words in its lower-cased name, otherwise referralMarketing
+    // when it has referral patterns, otherwise analytics. Never custom.
+    static RuleCategoryType categorize(std::string_view providerName, const Provider& provider);
+
+    // The category of a built-in fallback name ("utm_..." analytics, "fbclid"
+    // social media, ...); analytics for any name it does not know.
+    static RuleCategoryType fallbackCategory(std::string_view param);
+
+    // The supplementary file to load: of the copies in the app-group containers
+    // ("group.com.morrowgate.scourlet", then "group.com.quenby.scourlet") and in
+    // the bundle, the one modified last; on equal times the earlier in that
+    // order. Nothing when no copy exists.
+    std::optional<std::filesystem::path> newestSupplementaryRulesURL() const;
+
+    // The compiled providers in load order (file order, supplementary ones after).
+    // The pointers stay valid for as long as a caller holds them, across loads.
+    const std::vector<std::shared_ptr<const CompiledProvider>>& compiledProviders() const {
+        return compiledProviders_;
+    }
+
+    // The built-in fallback rules, then the custom rules' records.
+    const std::vector<FallbackRule>& fallbackRules() const { return fallbackRules_; }
+
+    // ---- Per-link queries -------------------------------------------------------
+    // None fails; any text is accepted. An empty engine answers: no provider, no
+    // exception, no rule id, no redirection, the text unchanged, everything enabled.
+
+    // `urlString` with user and password removed and the host lower-cased; the
+    // rest as written. Text that does not parse, or has no host, comes back as is.
+    static std::string normalizedForMatching(std::string_view urlString);
+
+    // The category's switch; true when there is no category of the type.
+    bool isCategoryEnabled(RuleCategoryType type) const;
+
+    // False when the category of `category` is switched off; otherwise the switch
+    // of the category's first entry with id `ruleID`, or true when no entry has it.
+    bool isRuleEnabled(std::string_view ruleID, RuleCategoryType category) const;
+
+    // The providers whose URL pattern matches the normalized link, in load order,
+    // skipping those whose category is switched off.
+    std::vector<std::shared_ptr<const CompiledProvider>> matchingProviders(
+        std::string_view urlString) const;
+
+    // True when one of the provider's exception patterns matches the normalized link.
+    bool isException(std::string_view urlString, const CompiledProvider& provider) const;
+
+    // The id of the first enabled parameter rule, then referral rule, of the
+    // provider that matches `name` (as given, ignoring case); nothing when none
+    // does. The view points into the provider and lives as long as it.
+    std::optional<std::string_view> shouldStripParam(std::string_view name,
+                                                     const CompiledProvider& provider) const;
+    // Whether shouldStripParam finds a rule.
+    bool hasStripRule(std::string_view name, const CompiledProvider& provider) const {
+        return shouldStripParam(name, provider).has_value();
+    }
+
+    // The first fallback rule (built-in, then custom) whose category and entry
+    // are enabled and that matches `name`; nothing when none does.
+    std::optional<FallbackMatch> shouldStripParamFallback(std::string_view name) const;
+    // Whether shouldStripParamFallback finds a rule.
+    bool hasFallbackStripRule(std::string_view name) const {
+        return shouldStripParamFallback(name).has_value();
+    }
+
+    // The link wrapped in `urlString` (as written, not normalized) by one of the
+    // provider's redirection patterns: group 1 of the first match, percent-decoded
+    // when it decodes, accepted when it begins with "http://" or "https://" in
+    // any case. Nothing when Redirect Unwrapping is switched off or no pattern
+    // gives such a link.
+    std::optional<std::string> extractRedirection(std::string_view urlString,
+                                                  const CompiledProvider& provider) const;
+
+    // `urlString` with every match of each of the provider's raw rules removed,
+    // rule after rule. No switch is consulted.
+    std::string applyRawRules(std::string_view urlString, const CompiledProvider& provider) const;
+
+    // Adds one to the category's count and to that of its first entry with id
+    // `ruleID`, unless statistics collection is switched off or there is no such
+    // category. Writes nothing to the store (see saveMatchCounts()).
+    void recordMatch(std::string_view ruleID, RuleCategoryType category);
+
+    // ---- Persisted state and custom rules ----------------------------------------
+
+    // Stores every category's and entry's switch ("cat:" + id, "rule:" + id).
+    void saveEnabledStates();
+    // Stores every category's and entry's match count under the same keys.
+    void saveMatchCounts();
+    // Sets every count to 0 and removes the stored counts.
+    void resetMatchCounts();
+
+    // Adds an enabled custom rule with id category name + ":" + pattern, listed
+    // last in its category, matching one whole parameter name literally (ignoring
+    // case), and stores the custom rules and switches. No check of any kind: a
+    // pattern may be empty or repeat an existing one.
+    void addCustomRule(std::string pattern, std::string displayName, RuleCategoryType category);
+
+    // Removes every custom entry with id `id` and the custom rules' records of
+    // that id (never a built-in rule's), and stores the custom rules.
+    void removeCustomRule(std::string_view id);
+
+    // The categories with all their entries, switches and counts as a JSON array
+    // (an empty array before the first load). Never fails in practice: text that
+    // is not UTF-8 is written with replacement characters.
+    std::optional<std::string> exportRules() const;
+
+    // Takes over the category switches of an exported file and adds its custom
+    // entries that are not listed yet, then stores switches and custom rules.
+    // Data that does not decode as an array of categories changes nothing.
+    void importRules(std::string_view data);
+
+    // Every switch on, every custom rule gone, stored switches and custom rules
+    // removed; match counts stay.
+    void resetToDefaults();
+
+    // Drops the custom rules and applies the stored switches, counts and custom
+    // rules again (for a process that shares the store with another).
+    void reloadPersistedState();
+
+private:
+    struct PersistedState;
+
+    void installProviders(std::vector<std::shared_ptr<const CompiledProvider>> providers);
+    RuleCategory* categoryOf(RuleCategoryType type) const;
+    PersistedState readPersistedState() const;
+    static void applyPersistedStates(const std::vector<std::shared_ptr<RuleCategory>>& categories,
+                                     const PersistedState& state);
+    static RuleCategory::Rules loadCustomRules(
+        const std::vector<std::shared_ptr<RuleCategory>>& categories,
+        std::vector<FallbackRule>& fallbackRules, const UserDefaults& defaults);
+    void saveCustomRules();
+    void restorePersistedState(const std::vector<std::shared_ptr<RuleCategory>>& categories,
+                               std::vector<FallbackRule>& fallbackRules) const;
+    void removeAllCustomRules();
+
+    std::shared_ptr<UserDefaults> defaults_;
+    const ResourceBundle* bundle_;
+    std::vector<std::shared_ptr<const CompiledProvider>> compiledProviders_;
+    // Rules out, per link, the providers whose URL pattern cannot match; built
+    // with compiledProviders_.
+    std::shared_ptr<const internal::ProviderPrefilter> prefilter_;
+    std::vector<FallbackRule> fallbackRules_;
+};
+
+}  // namespace scourlet

@@ -1,0 +1,255 @@
+// The per-link queries of the rules engine. They run for every parameter of
+// every copied link, so they build no strings: rule ids were worked out at load
+// time, entries are found through each category's id index, and a link that
+// needs no normalizing is matched as it is.
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+#include "ScourletCore/clipboard/StatsTracker.h"
+#include "ScourletCore/platform/PercentEncoding.h"
+#include "ScourletCore/platform/URLComponents.h"
+#include "ScourletCore/rules/RulesEngine.h"
+
+#include "ScourletCore/rules/internal/RedirectTarget.h"
+#include "ScourletCore/rules/internal/ProviderPrefilter.h"
+
+namespace scourlet {
+
+namespace {
+
+bool isAsciiAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isSchemeChar(char c) {
+    return isAsciiAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// The authority of a URI reference ("//" after the scheme, or at the start of
+// a relative reference), up to the path, query or fragment; nothing without one.
+std::optional<std::string_view> authorityOf(std::string_view text) {
+    std::size_t start = 0;
+    if (!text.empty() && isAsciiAlpha(text[0])) {
+        std::size_t i = 1;
+        while (i < text.size() && isSchemeChar(text[i])) {
+            ++i;
+        }
+        if (i < text.size() && text[i] == ':') {
+            start = i + 1;
+        }
+    }
+    if (text.substr(start, 2) != "//") {
+        return std::nullopt;
+    }
+    const std::string_view rest = text.substr(start + 2);
+    return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+// True when normalizing cannot change `text`: it has no authority, or one
+// without user information and without capital letters. Normalizing keeps
+// everything else as written, so the text is then its own normal form.
+bool isAlreadyNormalized(std::string_view text) {
+    const auto authority = authorityOf(text);
+    if (!authority) {
+        return true;
+    }
+    for (const char c : *authority) {
+        if (c == '@' || (c >= 'A' && c <= 'Z')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The normalized form of `text`: a view of `text` itself when nothing changes,
+// otherwise of `storage`.
+std::string_view normalizedView(std::string_view text, std::string& storage) {
+    if (isAlreadyNormalized(text)) {
+        return text;
+    }
+    auto components = URLComponents::parse(text);
+    if (!components || !components->percentEncodedHost()) {
+        return text;
+    }
+    components->removeUserInfo();
+    components->lowercaseHost();
+    storage = components->string();
+    return storage;
+}
+
+// Whether the entry of `ruleID` in `category` (when there is one) is switched
+// on. The category's own switch is the caller's to test.
+bool entryEnabled(const RuleCategory* category, std::string_view ruleID) {
+    if (category == nullptr) {
+        return true;
+    }
+    const RuleEntry* entry = category->entryWithID(ruleID);
+    return entry == nullptr || entry->isEnabled();
+}
+
+bool categoryAllows(const RuleCategory* category) {
+    return category == nullptr || category->isEnabled();
+}
+
+// A count one higher, stopping at the largest value rather than overflowing
+// (restored counts come from stored or imported data).
+std::int64_t incremented(std::int64_t count) {
+    return count < std::numeric_limits<std::int64_t>::max() ? count + 1 : count;
+}
+
+}  // namespace
+
+std::string RulesEngine::normalizedForMatching(std::string_view urlString) {
+    std::string storage;
+    const std::string_view normalized = normalizedView(urlString, storage);
+    return normalized.data() == storage.data() ? std::move(storage) : std::string(normalized);
+}
+
+RuleCategory* RulesEngine::categoryOf(RuleCategoryType type) const {
+    for (const auto& category : categories.get()) {
+        if (category->type() == type) {
+            return category.get();
+        }
+    }
+    return nullptr;
+}
+
+bool RulesEngine::isCategoryEnabled(RuleCategoryType type) const {
+    return categoryAllows(categoryOf(type));
+}
+
+bool RulesEngine::isRuleEnabled(std::string_view ruleID, RuleCategoryType category) const {
+    const RuleCategory* found = categoryOf(category);
+    return categoryAllows(found) && entryEnabled(found, ruleID);
+}
+
+std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>> RulesEngine::matchingProviders(
+    std::string_view urlString) const {
+    std::vector<std::shared_ptr<const CompiledProvider>> matching;
+    if (compiledProviders_.empty() || !prefilter_) {
+        return matching;
+    }
+    // Switched-off categories are looked up once per link, not once per provider.
+    std::array<bool, ruleCategoryTypeAllCases.size()> allowed{};
+    for (RuleCategoryType type : ruleCategoryTypeAllCases) {
+        allowed[static_cast<std::size_t>(type)] = isCategoryEnabled(type);
+    }
+    std::string storage;
+    const std::string_view normalized = normalizedView(urlString, storage);
+    std::vector<bool> mayMatch;
+    prefilter_->markCandidates(normalized, mayMatch);
+    for (std::size_t i = 0; i < compiledProviders_.size(); ++i) {
+        const auto& provider = compiledProviders_[i];
+        if (mayMatch[i] && allowed[static_cast<std::size_t>(provider->category)] &&
+            provider->urlRegex.matches(normalized)) {
+            matching.push_back(provider);
+        }
+    }
+    return matching;
+}
+
+bool RulesEngine::isException(std::string_view urlString, const CompiledProvider& provider) const {
+    if (provider.exceptionRegexes.empty()) {
+        return false;
+    }
+    std::string storage;
+    const std::string_view normalized = normalizedView(urlString, storage);
+    for (const Regex& exception : provider.exceptionRegexes) {
+        if (exception.matches(normalized)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string_view> RulesEngine::shouldStripParam(
+    std::string_view name, const CompiledProvider& provider) const {
+    // A rule applies when its entry is switched on and its expression matches.
+    // Both tests are free of side effects, so the expression goes first: most
+    // rules do not match, and then no entry needs looking up.
+    if (!provider.paramRegexes.empty()) {
+        const RuleCategory* category = categoryOf(provider.category);
+        if (categoryAllows(category)) {
+            for (const CompiledPattern& rule : provider.paramRegexes) {
+                if (rule.regex.matches(name) && entryEnabled(category, rule.ruleID)) {
+                    return rule.ruleID;
+                }
+            }
+        }
+    }
+    if (!provider.referralParamRegexes.empty()) {
+        const RuleCategory* referral = categoryOf(RuleCategoryType::referralMarketing);
+        if (categoryAllows(referral)) {
+            for (const CompiledPattern& rule : provider.referralParamRegexes) {
+                if (rule.regex.matches(name) && entryEnabled(referral, rule.ruleID)) {
+                    return rule.ruleID;
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<RulesEngine::FallbackMatch> RulesEngine::shouldStripParamFallback(
+    std::string_view name) const {
+    for (const FallbackRule& rule : fallbackRules_) {
+        const RuleCategory* category = categoryOf(rule.category);
+        if (!categoryAllows(category) || !rule.regex.matches(name) ||
+            !entryEnabled(category, rule.ruleID)) {
+            continue;
+        }
+        return FallbackMatch{rule.ruleID, rule.category};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RulesEngine::extractRedirection(std::string_view urlString,
+                                                           const CompiledProvider& provider) const {
+    if (provider.redirectionRegexes.empty() ||
+        !isCategoryEnabled(RuleCategoryType::redirectUnwrapping)) {
+        return std::nullopt;
+    }
+    for (const CompiledPattern& rule : provider.redirectionRegexes) {
+        if (rule.regex.numberOfCaptureGroups() == 0) {
+            continue;
+        }
+        const auto match = rule.regex.firstMatch(urlString);
+        if (!match) {
+            continue;
+        }
+        const auto candidate = match->group(1, urlString);
+        if (!candidate) {
+            continue;
+        }
+        if (auto target = internal::redirectTargetFromCapture(*candidate)) {
+            return target;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string RulesEngine::applyRawRules(std::string_view urlString,
+                                       const CompiledProvider& provider) const {
+    std::string text(urlString);
+    for (const CompiledPattern& rule : provider.rawRuleRegexes) {
+        text = rule.regex.replaceAllLiteral(text, "");
+    }
+    return text;
+}
+
+void RulesEngine::recordMatch(std::string_view ruleID, RuleCategoryType category) {
+    if (!StatsTracker::isCollectionEnabled(*defaults_)) {
+        return;
+    }
+    RuleCategory* found = categoryOf(category);
+    if (found == nullptr) {
+        return;
+    }
+    found->setMatchCount(incremented(found->matchCount()));
+    if (RuleEntry* entry = found->entryWithID(ruleID)) {
+        entry->setMatchCount(incremented(entry->matchCount()));
+    }
+}
+
+}  // namespace scourlet

@@ -1,0 +1,147 @@
+// The per-link provider prefilter must never hide a provider whose URL pattern
+// matches: its answers are checked against running every pattern.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/rules/internal/ProviderPrefilter.h"
+#include "rules/RulesEngineTestSupport.h"
+#include "support/TempDir.h"
+
+namespace scourlet {
+namespace {
+
+using internal::ProviderPrefilter;
+
+TEST(RulesEnginePrefilterTest, FindsTheLiteralASitePatternRequires) {
+    const std::string site = R"(^https?:\/\/(?:[a-z0-9-]+\.)*?)";
+    struct Case {
+        std::string pattern;
+        std::optional<std::string> literal;
+    };
+    const Case cases[] = {
+        {site + R"(amazon(?:\.[a-z]{2,}){1,})", "amazon"},
+        {R"(^https?://(?:[a-z0-9-]+\.)*?kahoot\.it)", "kahoot.it"},
+        {site + R"(fls-na\.amazon(?:\.[a-z]{2,}){1,})", "fls-na.amazon"},
+        {site + R"(Google\.COM\/url)", "google.com"},
+        {site + R"(a\-b\.c)", "a-b.c"},
+        {site + R"(amazon(?:\.com|\.de))", "amazon"},  // alternation inside a group
+        {site + R"(amazon[|])", "amazon"},
+        // A quantifier that may drop the last character leaves it out.
+        {site + R"(amazons?\.com)", "amazon"},
+        {site + R"(ab*c)", "a"},
+        {site + R"(ab{0,1})", "a"},
+        {site + R"(ab+)", "ab"},
+        {site + R"(a\dx)", "a"},
+        // Shapes the filter leaves alone.
+        {site + R"(amazon\.com|evil)", std::nullopt},
+        {site + R"(amazon[|]x|y)", std::nullopt},
+        {site + R"((?:www\.)?amazon)", std::nullopt},
+        {site + R"(\Qa|b\E)", std::nullopt},
+        {site + R"(amazon(?#(x)|y)", std::nullopt},
+        {site + R"(amazon(?x)#(
+|y)",
+         std::nullopt},
+        {site + R"(a[[b]|c])", std::nullopt},
+        {site + R"(+x)", std::nullopt},
+        {site + R"(?x)", std::nullopt},
+        {site, std::nullopt},
+        {".*", std::nullopt},
+        {R"(https?:\/\/([a-z0-9-.]*\.)shutterstock\.com)", std::nullopt},
+        {R"(^http:\/\/(?:[a-z0-9-]+\.)*?amazon)", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ProviderPrefilter::requiredHostLiteral(c.pattern), c.literal) << c.pattern;
+    }
+}
+
+// Every provider the engine returns must be exactly those whose pattern matches.
+std::vector<std::string> bruteForceMatches(const RulesEngine& engine, const std::string& url) {
+    std::vector<std::string> names;
+    const std::string normalized = RulesEngine::normalizedForMatching(url);
+    for (const auto& provider : engine.compiledProviders()) {
+        if (engine.isCategoryEnabled(provider->category) &&
+            provider->urlRegex.matches(normalized)) {
+            names.push_back(provider->name);
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> engineMatches(const RulesEngine& engine, const std::string& url) {
+    std::vector<std::string> names;
+    for (const auto& provider : engine.matchingProviders(url)) {
+        names.push_back(provider->name);
+    }
+    return names;
+}
+
+std::string upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfThePublicRuleSet) {
+    const std::string data = testing::readFile(std::filesystem::path(SCOURLET_SHARED_DATA_DIR) /
+                                               "clearurls" / "data.min.json");
+    testing::EngineFixture f;
+    f.engine->loadRules(data);
+    ASSERT_FALSE(f.engine->compiledProviders().empty());
+
+    std::vector<std::string> urls = {
+        "https://www.amazon.com/dp/B08N5WRWNW/ref=sr_1_3?crid=2M&keywords=x&qid=1",
+        "https://www.google.com/search?q=x&client=firefox-b-d",
+        "https://www.youtube.com/watch?v=abc&feature=share&si=x",
+        "https://l.facebook.com/l.php?u=https%3A%2F%2Fexample.org%2F",
+        "https://x.com/someone/status/1?s=20",
+        "https://news.example.com/a?utm_source=x&mc_cid=1",
+        "HTTPS://WWW.AMAZON.DE/gp/product/1?pf_rd_r=1",
+        "https://Jane:pw@WWW.Amazon.com/dp/1",
+        "https://www.amazon.com/\xC5\xBF?tag=x",
+        "https://www.am\xC5\xBF" "azon.com/",
+        "ftp://amazon.com/",
+        "https:/amazon.com/",
+        "amazon.com",
+        "",
+        "https://",
+    };
+    for (const auto& provider : f.engine->compiledProviders()) {
+        const auto literal =
+            ProviderPrefilter::requiredHostLiteral(provider->provider.urlPattern());
+        if (!literal) {
+            continue;
+        }
+        const std::string& l = *literal;
+        for (const std::string& url : {
+                 "https://" + l + "/",
+                 "https://" + l + ".com/path?x=1",
+                 "http://www." + l + ".co.uk/",
+                 "HTTP://SUB.A-B." + upper(l) + ".COM/",
+                 "https://x" + l + ".com/",
+                 "https://" + l + "x.com/",
+                 "https://a.." + l + ".com/",
+                 "https://." + l + ".com/",
+                 "https://_x." + l + ".com/",
+                 "https://user:pw@" + l + ".com/",
+                 "https://example.org/?u=https://" + l + ".com/",
+                 "httpx://" + l + ".com/",
+                 "https://" + l + ".com/\xE2\x80\xA8",
+             }) {
+            urls.push_back(url);
+        }
+    }
+    for (const std::string& url : urls) {
+        ASSERT_EQ(engineMatches(*f.engine, url), bruteForceMatches(*f.engine, url)) << url;
+    }
+}
+
+}  // namespace
+}  // namespace scourlet
