@@ -26,6 +26,21 @@ inline constexpr std::string_view kThreadsAlternateDomain = "threads.com";
 inline constexpr std::string_view kRedditDomain = "reddit.com";
 inline constexpr std::string_view kGoogleComDomain = "google.com";
 
+// --- Privacy front-ends ---------------------------------------------------------
+// Where rewritten X/Twitter and Reddit links go. Each front-end is a public
+// service run by an outside party; the source hosts are built from the X,
+// former Twitter and Reddit domains above.
+
+// The Reddit front-end used when the user has entered none (or an unusable
+// one): a public Redlib instance.
+inline constexpr std::string_view kDefaultRedditFrontendBaseURL = "https://safereddit.com";
+// The TwitterViewer front-end, a fixed choice beside the catalog's instances.
+inline constexpr std::string_view kTwitterViewerBaseURL = "https://twitterviewer.net";
+// The one destination a first-format privacy-services catalog may name: the
+// XCancel viewer, listed there under the id "xcancel". It is not a rewrite
+// target of its own; it only has to match what the catalog publisher wrote.
+inline constexpr std::string_view kXCancelBaseURL = "https://xcancel.com";
+
 // --- Categorizing providers by name -------------------------------------------
 // One further word in each of four category-word groups, chosen so that a
 // provider named after the service lands in the category users expect.

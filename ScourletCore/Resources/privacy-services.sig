@@ -1,0 +1,1 @@
+{"algorithm":"Ed25519","keyID":"scourlet-catalog-2026","signature":"tMhXtedXN4AwR1iOOhhzZH1+Jjja/yvKQwKAeYb7zklkAFCTKRiL+D8EiQtdQse5C52H1kJLeKKcCxHoDjrtDg=="}

@@ -1,0 +1,70 @@
+#include "ScourletCore/linkrewriting/internal/Sodium.h"
+
+#include <sodium.h>
+
+#include <array>
+
+#include "ScourletCore/linkrewriting/SigningChecks.h"
+
+namespace scourlet::internal {
+
+namespace {
+const unsigned char* bytePointer(std::string_view bytes) {
+    return reinterpret_cast<const unsigned char*>(bytes.data());
+}
+}  // namespace
+
+bool sodiumReady() {
+    static const bool ready = sodium_init() >= 0;
+    return ready;
+}
+
+std::string base64Encode(std::string_view bytes) {
+    if (!sodiumReady()) {
+        return {};
+    }
+    const std::size_t capacity =
+        sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL);
+    std::string out(capacity, '\0');
+    sodium_bin2base64(out.data(), capacity, bytePointer(bytes), bytes.size(),
+                      sodium_base64_VARIANT_ORIGINAL);
+    out.resize(capacity - 1);  // the terminating NUL
+    return out;
+}
+
+std::optional<std::string> base64Decode(std::string_view text) {
+    if (!sodiumReady()) {
+        return std::nullopt;
+    }
+    std::string out(text.size() / 4 * 3 + 3, '\0');
+    std::size_t length = 0;
+    const char* end = nullptr;
+    if (sodium_base642bin(reinterpret_cast<unsigned char*>(out.data()), out.size(), text.data(),
+                          text.size(), nullptr, &length, &end,
+                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
+        end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    out.resize(length);
+    return out;
+}
+
+std::string sha256Hex(std::string_view bytes) {
+    sodiumReady();
+    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
+    crypto_hash_sha256(digest.data(), bytePointer(bytes), bytes.size());
+    return lowercaseHex(
+        std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+}
+
+bool ed25519Verify(std::string_view signature, std::string_view message,
+                   std::string_view publicKey) {
+    if (signature.size() != crypto_sign_BYTES || publicKey.size() != crypto_sign_PUBLICKEYBYTES ||
+        !sodiumReady()) {
+        return false;
+    }
+    return crypto_sign_verify_detached(bytePointer(signature), bytePointer(message), message.size(),
+                                       bytePointer(publicKey)) == 0;
+}
+
+}  // namespace scourlet::internal

@@ -1,0 +1,148 @@
+#include "ScourletCore/linkrewriting/internal/StoreFiles.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace scourlet::internal {
+
+namespace {
+
+Error systemError(std::string_view what, const std::filesystem::path& path, int error) {
+    return Error{std::string(what) + " " + path.string() + ": " + std::strerror(error)};
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded (a failed close can
+    // mean lost data on some file systems).
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> readFileAtMost(const std::filesystem::path& file, std::size_t maxBytes) {
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::size_t>(info.st_size) > maxBytes) {
+        return std::nullopt;
+    }
+    // Read one byte past the announced size so that a file that grew after
+    // fstat is caught as well.
+    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+        if (filled == bytes.size() && filled <= maxBytes) {
+            bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+        }
+    }
+    if (filled > maxBytes) {
+        return std::nullopt;
+    }
+    bytes.resize(filled);
+    return bytes;
+}
+
+Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    const std::filesystem::path folder = file.parent_path();
+    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int rawFd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (rawFd < 0) {
+        return systemError("Could not create a temporary file in", folder, errno);
+    }
+    FileDescriptor fd(rawFd);
+    auto fail = [&](std::string_view what) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return systemError(what, temporary, error);
+    };
+    if (::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+        return fail("Could not write");
+    }
+    if (!fd.close()) {
+        return fail("Could not close");
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        return fail("Could not move into place");
+    }
+    // Make the rename itself durable; a failure here leaves a complete file.
+    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.get() >= 0) {
+        ::fsync(folderFd.get());
+    }
+    return {};
+}
+
+Result<ExclusiveFileLock, Error> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile) {
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        return systemError("Could not open the install lock", lockFile, errno);
+    }
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            return systemError("Could not lock", lockFile, error);
+        }
+    }
+    return ExclusiveFileLock(fd);
+}
+
+ExclusiveFileLock::ExclusiveFileLock(ExclusiveFileLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)) {}
+
+ExclusiveFileLock::~ExclusiveFileLock() {
+    if (fd_ >= 0) {
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+}
+
+}  // namespace scourlet::internal

@@ -1,0 +1,285 @@
+// scourlet-sign-catalog: makes Ed25519 signing keys and signs privacy-services
+// catalogs (and writes their update manifest) for publishing.
+//
+//   scourlet-sign-catalog generate-key <secret-key-file> <key-id>
+//   scourlet-sign-catalog sign --key <secret-key-file> --key-id <id> --keyset <keyset.json>
+//                              --out <folder> [--manifest] [--maker-host <host>] <catalog.json>
+//
+// Secret keys are files holding the base64 text of a 32-byte Ed25519 seed,
+// created with mode 0600. They must live outside the source tree: the tool
+// refuses any key path inside it, so a key cannot end up committed.
+#include <fcntl.h>
+#include <sodium.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ScourletCore/config/BuildSettings.h"
+#include "ScourletCore/linkrewriting/PrivacyCatalogManifest.h"
+#include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
+#include "ScourletCore/linkrewriting/SigningChecks.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using scourlet::PrivacyCatalogManifest;
+using scourlet::PrivacyServicesCatalog;
+
+int usage() {
+    std::cerr << "usage:\n"
+                 "  scourlet-sign-catalog generate-key <secret-key-file> <key-id>\n"
+                 "  scourlet-sign-catalog sign --key <secret-key-file> --key-id <id>\n"
+                 "      --keyset <keyset.json> --out <folder> [--manifest] [--maker-host <host>]\n"
+                 "      <catalog.json>\n";
+    return 2;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "scourlet-sign-catalog: " << message << "\n";
+    return 1;
+}
+
+std::optional<std::string> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+bool writeFile(const fs::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+bool isInsideSourceTree(const fs::path& path) {
+    std::error_code ec;
+    const fs::path source = fs::weakly_canonical(SCOURLET_SOURCE_DIR, ec);
+    const fs::path target = fs::weakly_canonical(fs::absolute(path), ec);
+    const auto [sourceEnd, targetIt] =
+        std::mismatch(source.begin(), source.end(), target.begin(), target.end());
+    return sourceEnd == source.end();
+}
+
+std::string base64(const unsigned char* bytes, std::size_t size) {
+    std::string out(sodium_base64_ENCODED_LEN(size, sodium_base64_VARIANT_ORIGINAL), '\0');
+    sodium_bin2base64(out.data(), out.size(), bytes, size, sodium_base64_VARIANT_ORIGINAL);
+    out.pop_back();
+    return out;
+}
+
+struct KeyPair {
+    unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
+    unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
+    ~KeyPair() { sodium_memzero(secretKey, sizeof secretKey); }
+};
+
+bool validKeyID(std::string_view id) {
+    return !id.empty() && id.size() <= 64 && !scourlet::containsNonKeyIDCharacter(id);
+}
+
+int generateKey(const fs::path& keyFile, const std::string& keyID) {
+    if (!validKeyID(keyID)) {
+        return fail("a key id has 1 to 64 characters from a-z, 0-9 and \"-\"");
+    }
+    if (isInsideSourceTree(keyFile)) {
+        return fail("refusing to write a secret key inside the source tree: " + keyFile.string());
+    }
+    KeyPair pair;
+    // Draw until the public key passes the strict point test (almost always the first).
+    do {
+        crypto_sign_keypair(pair.publicKey, pair.secretKey);
+    } while (!scourlet::isAcceptedEd25519Point(
+        std::string_view(reinterpret_cast<const char*>(pair.publicKey), sizeof pair.publicKey)));
+    const std::string seed = base64(pair.secretKey, crypto_sign_SEEDBYTES) + "\n";
+    const int fd = ::open(keyFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return fail("could not create " + keyFile.string() + " (it must not exist yet)");
+    }
+    const bool written = ::write(fd, seed.data(), seed.size()) == static_cast<ssize_t>(seed.size());
+    ::close(fd);
+    if (!written) {
+        return fail("could not write " + keyFile.string());
+    }
+    std::cout << "\"" << keyID << "\":\"" << base64(pair.publicKey, sizeof pair.publicKey)
+              << "\"\n";
+    return 0;
+}
+
+std::optional<std::string> loadSecretKey(const fs::path& keyFile, KeyPair& pair) {
+    if (isInsideSourceTree(keyFile)) {
+        return "refusing to read a secret key inside the source tree: " + keyFile.string();
+    }
+    auto text = readFile(keyFile);
+    if (!text) {
+        return "could not read " + keyFile.string();
+    }
+    while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) {
+        text->pop_back();
+    }
+    unsigned char seed[crypto_sign_SEEDBYTES];
+    std::size_t length = 0;
+    if (sodium_base642bin(seed, sizeof seed, text->data(), text->size(), nullptr, &length, nullptr,
+                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
+        length != sizeof seed) {
+        sodium_memzero(seed, sizeof seed);
+        return keyFile.string() + " does not hold the base64 text of a 32-byte seed";
+    }
+    crypto_sign_seed_keypair(pair.publicKey, pair.secretKey, seed);
+    sodium_memzero(seed, sizeof seed);
+    return std::nullopt;
+}
+
+struct SignOptions {
+    fs::path keyFile;
+    std::string keyID;
+    fs::path keysetFile;
+    fs::path outFolder;
+    fs::path catalogFile;
+    bool manifest = false;
+    std::string makerHost{scourlet::config::kMakerHost};
+};
+
+int sign(const SignOptions& options) {
+    KeyPair pair;
+    if (auto error = loadSecretKey(options.keyFile, pair)) {
+        return fail(*error);
+    }
+    const auto input = readFile(options.catalogFile);
+    const auto keyset = readFile(options.keysetFile);
+    if (!input || !keyset) {
+        return fail("could not read the catalog or the keyset");
+    }
+    const auto decoded = PrivacyServicesCatalog::decode(*input);
+    if (!decoded) {
+        return fail("the catalog does not decode: " + decoded.error().message);
+    }
+    const std::string payload = PrivacyServicesCatalog::canonical(*decoded);
+    // A key the record does not know would be dropped silently; refuse instead.
+    if (nlohmann::json::parse(*input, nullptr, false) != nlohmann::json::parse(payload)) {
+        return fail("the catalog holds keys or null values that the catalog format does not know");
+    }
+
+    unsigned char signature[crypto_sign_BYTES];
+    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(payload.data()),
+                         payload.size(), pair.secretKey);
+    const PrivacyServicesCatalog::Envelope envelope{"Ed25519", options.keyID,
+                                                    base64(signature, sizeof signature)};
+    const std::string envelopeText = PrivacyServicesCatalog::canonical(envelope);
+
+    // Publish nothing that the programs would refuse.
+    const auto verified =
+        PrivacyServicesCatalog::verify(payload, envelopeText, *keyset, std::nullopt);
+    if (!verified) {
+        return fail(verified.error().isRejected()
+                        ? "the signed catalog does not verify (a field rule, the key id or the "
+                          "keyset refuses it)"
+                        : "the signed catalog does not verify: " + verified.error().message);
+    }
+
+    std::error_code ec;
+    fs::create_directories(options.outFolder, ec);
+    if (!writeFile(options.outFolder / "privacy-services.json", payload) ||
+        !writeFile(options.outFolder / "privacy-services.sig", envelopeText)) {
+        return fail("could not write into " + options.outFolder.string());
+    }
+    if (options.manifest) {
+        const auto& catalog = verified->catalog();
+        PrivacyCatalogManifest manifest;
+        manifest.schema = 1;
+        manifest.product = "Scourlet";
+        manifest.kind = "privacy-services-update";
+        manifest.version = catalog.version;
+        manifest.generated = catalog.generated;
+        auto asset = [&](std::string_view bytes, std::string_view extension) {
+            unsigned char digest[crypto_hash_sha256_BYTES];
+            crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(bytes.data()),
+                               bytes.size());
+            return PrivacyCatalogManifest::Asset{
+                static_cast<std::int64_t>(bytes.size()),
+                scourlet::lowercaseHex(
+                    std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)),
+                PrivacyCatalogManifest::expectedAssetURL(catalog.version, extension,
+                                                         options.makerHost)};
+        };
+        manifest.payload = asset(payload, "json");
+        manifest.signature = asset(envelopeText, "sig");
+        const std::string manifestText = manifest.canonicalJSON();
+        if (!PrivacyCatalogManifest::parse(manifestText, options.makerHost)) {
+            return fail("the update manifest would be refused (check the version and times)");
+        }
+        if (!writeFile(options.outFolder / "current.json", manifestText)) {
+            return fail("could not write the manifest");
+        }
+    }
+
+    const auto now =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count());
+    std::cout << "signed version " << verified->catalog().version << " with key \"" << options.keyID
+              << "\": " << verified->choices(now).size() << " services offered now\n";
+    if (!verified->fresh(now)) {
+        std::cout << "warning: the catalog is not fresh now (produced in the future, or a review "
+                     "is older than 90 days); it offers no services\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (sodium_init() < 0) {
+        return fail("libsodium could not start");
+    }
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 3 && args[0] == "generate-key") {
+        return generateKey(args[1], args[2]);
+    }
+    if (args.empty() || args[0] != "sign") {
+        return usage();
+    }
+    SignOptions options;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--manifest") {
+            options.manifest = true;
+        } else if (arg == "--key" && hasValue) {
+            options.keyFile = args[++i];
+        } else if (arg == "--key-id" && hasValue) {
+            options.keyID = args[++i];
+        } else if (arg == "--keyset" && hasValue) {
+            options.keysetFile = args[++i];
+        } else if (arg == "--out" && hasValue) {
+            options.outFolder = args[++i];
+        } else if (arg == "--maker-host" && hasValue) {
+            options.makerHost = args[++i];
+        } else if (!arg.starts_with("--") && options.catalogFile.empty()) {
+            options.catalogFile = arg;
+        } else {
+            return usage();
+        }
+    }
+    if (options.keyFile.empty() || options.keysetFile.empty() || options.outFolder.empty() ||
+        options.catalogFile.empty() || !validKeyID(options.keyID)) {
+        return usage();
+    }
+    return sign(options);
+}
