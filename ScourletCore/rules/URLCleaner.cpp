@@ -1,0 +1,410 @@
+#include "ScourletCore/rules/URLCleaner.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
+#include "ScourletCore/linkrewriting/PrivacyRedirector.h"
+#include "ScourletCore/platform/PercentEncoding.h"
+#include "ScourletCore/platform/Text.h"
+#include "ScourletCore/platform/URLComponents.h"
+#include "ScourletCore/rules/internal/RedirectTarget.h"
+
+namespace scourlet {
+
+namespace {
+
+using ProviderList = std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>;
+
+constexpr int kMaxUnwrapDepth = 4;
+constexpr std::string_view kRedditChallengePrefix = "Social Media:reddit_js_challenge:";
+constexpr std::string_view kGoogleSearchPrefix = "Analytics:google_search:";
+constexpr std::string_view kGoogleLocalFragmentRuleID = "Analytics:google_search:local_fragment";
+constexpr std::string_view kGoogleLocalFragmentMarker = "#google-local-state";
+
+const Clock& systemClock() {
+    static const SystemClock clock;
+    return clock;
+}
+
+std::optional<PrivacyServicesCatalog::Verified> sharedCatalog() {
+    return PrivacyCatalogStore(PrivacyCatalogStore::sharedRoot()).current();
+}
+
+bool containsEncodedPlus(std::string_view segment) {
+    for (std::size_t i = 0; i + 2 < segment.size(); ++i) {
+        if (segment[i] == '%' && segment[i + 1] == '2' &&
+            (segment[i + 2] == 'B' || segment[i + 2] == 'b')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Re-encoding a kept pair must never change what the link means. A pair whose
+// text did not decode, or that holds an encoded plus (which re-encoding would
+// turn into a literal plus, read as a space by many servers), goes back as it
+// was written.
+void appendKeptItem(std::string& query, const internal::RawQueryItem& item) {
+    if (containsEncodedPlus(item.segment) || !percentDecode(item.segment)) {
+        query.append(item.segment);
+        return;
+    }
+    appendPercentEncoded(query, item.name, PercentEncodeSet::urlQueryItemAllowed);
+    if (item.value) {
+        query.push_back('=');
+        appendPercentEncoded(query, *item.value, PercentEncodeSet::urlQueryItemAllowed);
+    }
+}
+
+}  // namespace
+
+URLCleaner::URLCleaner(std::shared_ptr<RulesEngine> rulesEngine,
+                       std::shared_ptr<DomainExceptionStore> exceptionStore,
+                       std::shared_ptr<LastCleanRecorder> lastCleanRecorder, std::string surface,
+                       PrivacyRedirectSettings privacyRedirectSettings, CatalogSource catalogSource,
+                       const Clock* clock)
+    : rulesEngine_(std::move(rulesEngine)),
+      exceptionStore_(std::move(exceptionStore)),
+      lastCleanRecorder_(std::move(lastCleanRecorder)),
+      surface_(std::move(surface)),
+      privacySettings_(std::move(privacyRedirectSettings)),
+      catalogSource_(catalogSource ? std::move(catalogSource) : CatalogSource(&sharedCatalog)),
+      clock_(clock != nullptr ? clock : &systemClock()) {}
+
+CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
+    const std::string trimmed(trimmingWhitespaceAndNewlines(urlString));
+    if (!URLComponents::parseLenient(trimmed)) {
+        return CleanOutcome::invalid();
+    }
+    if (!trimmed.starts_with("http://") && !trimmed.starts_with("https://")) {
+        return CleanOutcome::invalid();
+    }
+    if (exceptionStore_) {
+        if (auto host = DomainExceptionStore::normalizedHost(trimmed);
+            host && exceptionStore_->isDisabled(*host)) {
+            return CleanOutcome::skippedDisabled(std::move(*host));
+        }
+    }
+    std::optional<CleanResult> result = cleaningPass(trimmed, 0);
+    if (!result) {
+        return CleanOutcome::unchanged();
+    }
+    rulesEngine_->saveMatchCounts();
+    if (lastCleanRecorder_) {
+        lastCleanRecorder_->record(result->originalURL, result->cleanedURL, surface_);
+    }
+    return CleanOutcome::cleaned(std::move(*result));
+}
+
+std::optional<CleanResult> URLCleaner::clean(std::string_view urlString) {
+    CleanOutcome outcome = cleanWithOutcome(urlString);
+    if (CleanResult* result = outcome.cleanedResult()) {
+        return std::move(*result);
+    }
+    return std::nullopt;
+}
+
+CleanResult URLCleaner::resultAfterNetworkResolution(
+    std::string_view originalURL, std::string_view resolvedURL, std::string_view contactedHost,
+    const std::optional<CleanResult>& priorResult) {
+    const CleanResult* prior =
+        priorResult && priorResult->originalURL == originalURL ? &*priorResult : nullptr;
+    const std::optional<CleanResult> resolved = clean(resolvedURL);
+
+    CleanResult result;
+    result.originalURL = std::string(originalURL);
+    result.cleanedURL = resolved ? resolved->cleanedURL : std::string(resolvedURL);
+    CleanOperation network{CleanOperationKind::networkResolution,
+                           prior ? prior->cleanedURL : std::string(originalURL),
+                           std::string(resolvedURL),
+                           {},
+                           true,
+                           std::string(contactedHost),
+                           "User-authorized canonical link resolution"};
+    auto appendFrom = [&result](const CleanResult& part) {
+        result.paramsRemoved += part.paramsRemoved;
+        result.removedQueryParameters.insert(result.removedQueryParameters.end(),
+                                             part.removedQueryParameters.begin(),
+                                             part.removedQueryParameters.end());
+        result.matchedRuleIDs.insert(result.matchedRuleIDs.end(), part.matchedRuleIDs.begin(),
+                                     part.matchedRuleIDs.end());
+        result.matchedCategories.insert(part.matchedCategories.begin(),
+                                        part.matchedCategories.end());
+    };
+    if (prior) {
+        appendFrom(*prior);
+        result.operations = prior->operations;
+    }
+    result.operations.push_back(std::move(network));
+    if (resolved) {
+        appendFrom(*resolved);
+        result.cleanedOriginalURL = resolved->cleanedOriginalURL;
+        result.privacyRedirect = resolved->privacyRedirect;
+        result.operations.insert(result.operations.end(), resolved->operations.begin(),
+                                 resolved->operations.end());
+    }
+    return result;
+}
+
+std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, int depth,
+                                                      const ProviderList& providers) {
+    if (!rulesEngine_->isCategoryEnabled(RuleCategoryType::redirectUnwrapping)) {
+        return std::nullopt;
+    }
+    for (const auto& provider : providers) {
+        if (provider->redirectionRegexes.empty() || rulesEngine_->isException(input, *provider)) {
+            continue;
+        }
+        for (const auto& rule : provider->redirectionRegexes) {
+            if (rule.regex.numberOfCaptureGroups() == 0) {
+                continue;
+            }
+            const auto match = rule.regex.firstMatch(input);
+            if (!match || !match->groupParticipated(1)) {
+                continue;
+            }
+            std::optional<std::string> target =
+                internal::redirectTargetFromCapture(*match->group(1, input));
+            // An "unwrap" that changes nothing is no unwrap; try the next rule.
+            if (!target || *target == input) {
+                continue;
+            }
+
+            CleanResult result;
+            result.originalURL = input;
+            result.matchedCategories.insert(RuleCategoryType::redirectUnwrapping);
+            for (const auto& each : provider->redirectionRegexes) {
+                result.matchedRuleIDs.push_back(each.ruleID);
+                rulesEngine_->recordMatch(each.ruleID, RuleCategoryType::redirectUnwrapping);
+            }
+            result.operations.push_back(CleanOperation{CleanOperationKind::offlineWrapperUnwrap,
+                                                       input,
+                                                       *target,
+                                                       {},
+                                                       false,
+                                                       std::nullopt,
+                                                       "Rule-based redirect wrapper removal"});
+            std::optional<CleanResult> inner;
+            if (depth <= kMaxUnwrapDepth) {
+                inner = cleaningPass(*target, depth + 1);
+            }
+            if (!inner) {
+                result.cleanedURL = std::move(*target);
+                result.paramsRemoved = 1;
+                return result;
+            }
+            result.cleanedURL = std::move(inner->cleanedURL);
+            result.paramsRemoved = inner->paramsRemoved + 1;
+            result.removedQueryParameters = std::move(inner->removedQueryParameters);
+            result.matchedRuleIDs.insert(result.matchedRuleIDs.end(),
+                                         std::make_move_iterator(inner->matchedRuleIDs.begin()),
+                                         std::make_move_iterator(inner->matchedRuleIDs.end()));
+            result.matchedCategories.insert(inner->matchedCategories.begin(),
+                                            inner->matchedCategories.end());
+            // Both halves of a privacy rewrite travel together, so that the
+            // link on the original site stays available to the user.
+            result.cleanedOriginalURL = std::move(inner->cleanedOriginalURL);
+            result.privacyRedirect = std::move(inner->privacyRedirect);
+            result.operations.insert(result.operations.end(),
+                                     std::make_move_iterator(inner->operations.begin()),
+                                     std::make_move_iterator(inner->operations.end()));
+            return result;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, int depth) {
+    RulesEngine& engine = *rulesEngine_;
+    const ProviderList providers = engine.matchingProviders(input);
+
+    if (auto unwrapped = unwrapRedirect(input, depth, providers)) {
+        return unwrapped;
+    }
+
+    CleanResult result;
+    result.originalURL = input;
+
+    // Rule-based path cleanup.
+    std::string current = input;
+    bool rawRulesChanged = false;
+    for (const auto& provider : providers) {
+        if (provider->rawRuleRegexes.empty() || engine.isException(current, *provider)) {
+            continue;
+        }
+        std::string rewritten = engine.applyRawRules(current, *provider);
+        if (rewritten == current) {
+            continue;
+        }
+        result.operations.push_back(CleanOperation{CleanOperationKind::offlinePathRewrite,
+                                                   current,
+                                                   rewritten,
+                                                   {},
+                                                   false,
+                                                   std::nullopt,
+                                                   "Rule-based path cleanup"});
+        result.matchedCategories.insert(provider->category);
+        for (const auto& rule : provider->rawRuleRegexes) {
+            result.matchedRuleIDs.push_back(rule.ruleID);
+            engine.recordMatch(rule.ruleID, provider->category);
+        }
+        current = std::move(rewritten);
+        rawRulesChanged = true;
+    }
+
+    std::optional<URLComponents> components = URLComponents::parse(current);
+    if (!components) {
+        return std::nullopt;
+    }
+    const std::vector<RawQueryItem> items =
+        internal::parseRawQuery(components->percentEncodedQuery());
+
+    std::int64_t removedCount = 0;
+    if (!items.empty()) {
+        const std::set<std::string> challenge =
+            internal::redditChallengeParameters(*components, items);
+        const bool keepsRawSegments = internal::keepsRawQuerySegments(*components);
+        const bool googleSearch = internal::isGoogleSearch(*components);
+
+        std::vector<const RulesEngine::CompiledProvider*> applicable;
+        applicable.reserve(providers.size());
+        for (const auto& provider : providers) {
+            if (!engine.isException(current, *provider)) {
+                applicable.push_back(provider.get());
+            }
+        }
+
+        auto remove = [&](const RawQueryItem& item, std::string ruleID, RuleCategoryType category) {
+            engine.recordMatch(ruleID, category);
+            result.matchedRuleIDs.push_back(std::move(ruleID));
+            result.matchedCategories.insert(category);
+            result.removedQueryParameters.push_back(item.name);
+        };
+
+        std::string keptQuery;
+        std::size_t keptCount = 0;
+        for (const RawQueryItem& item : items) {
+            if (challenge.contains(item.name) &&
+                engine.isCategoryEnabled(RuleCategoryType::socialMedia)) {
+                remove(item, std::string(kRedditChallengePrefix) + item.name,
+                       RuleCategoryType::socialMedia);
+                continue;
+            }
+            if (googleSearch && item.name == "client" &&
+                engine.isCategoryEnabled(RuleCategoryType::analytics)) {
+                remove(item, std::string(kGoogleSearchPrefix) + item.name,
+                       RuleCategoryType::analytics);
+                continue;
+            }
+            bool removed = false;
+            for (const RulesEngine::CompiledProvider* provider : applicable) {
+                if (auto ruleID = engine.shouldStripParam(item.name, *provider)) {
+                    remove(item, std::string(*ruleID), provider->category);
+                    removed = true;
+                    break;
+                }
+            }
+            if (removed) {
+                continue;
+            }
+            if (auto fallback = engine.shouldStripParamFallback(item.name)) {
+                remove(item, std::string(fallback->ruleID), fallback->category);
+                continue;
+            }
+            if (keptCount++ > 0) {
+                keptQuery.push_back('&');
+            }
+            if (keepsRawSegments) {
+                keptQuery.append(item.segment);
+            } else {
+                appendKeptItem(keptQuery, item);
+            }
+        }
+
+        const bool queryWritten =
+            keptCount == 0 ? components->setPercentEncodedQuery(std::nullopt)
+                           : components->setPercentEncodedQuery(std::string_view(keptQuery));
+        if (!queryWritten) {
+            return std::nullopt;
+        }
+        removedCount = static_cast<std::int64_t>(items.size() - keptCount);
+        if (removedCount > 0) {
+            result.operations.push_back(CleanOperation{
+                CleanOperationKind::localParameterRemoval, current, components->string(),
+                result.removedQueryParameters, false, std::nullopt, std::nullopt});
+        }
+    }
+
+    std::int64_t fragmentAddition = 0;
+    if (internal::hasGoogleLocalFragment(*components) &&
+        engine.isCategoryEnabled(RuleCategoryType::analytics)) {
+        std::string before = components->string();
+        components->removeFragment();
+        result.matchedRuleIDs.emplace_back(kGoogleLocalFragmentRuleID);
+        result.matchedCategories.insert(RuleCategoryType::analytics);
+        engine.recordMatch(kGoogleLocalFragmentRuleID, RuleCategoryType::analytics);
+        result.operations.push_back(CleanOperation{CleanOperationKind::localParameterRemoval,
+                                                   std::move(before),
+                                                   components->string(),
+                                                   {std::string(kGoogleLocalFragmentMarker)},
+                                                   false,
+                                                   std::nullopt,
+                                                   std::nullopt});
+        fragmentAddition = 1;
+    }
+
+    std::string finalURL = components->string();
+    const std::int64_t rawAddition =
+        rawRulesChanged && result.removedQueryParameters.empty() ? 1 : 0;
+
+    applyPrivacyRewrite(input, finalURL, result);
+
+    if (finalURL == input) {
+        return std::nullopt;
+    }
+    result.cleanedURL = std::move(finalURL);
+    result.paramsRemoved = removedCount + rawAddition + fragmentAddition;
+    return result;
+}
+
+void URLCleaner::applyPrivacyRewrite(const std::string& input, std::string& finalURL,
+                                     CleanResult& result) const {
+    const PrivacyRedirectSettings& settings = privacySettings_;
+    // With both rewrites off the redirector never answers; skip building it.
+    if (settings.xRedirectChoice == XRedirectChoice::off && !settings.redditRedirectEnabled) {
+        return;
+    }
+    // Only a Nitter-compatible choice consults the catalog, so only then is it read.
+    std::optional<PrivacyServicesCatalog::Verified> catalog;
+    if (settings.xRedirectChoice == XRedirectChoice::nitter) {
+        catalog = catalogSource_();
+    }
+    const auto now = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::seconds>(clock_->now().time_since_epoch()).count());
+    const PrivacyRedirector redirector(std::move(catalog), now);
+
+    std::optional<PrivacyRedirectResult> answer = redirector.redirect(finalURL, settings);
+    if (!answer) {
+        return;
+    }
+    // An X/Twitter rewrite needs the original input to be an accepted X/Twitter link too.
+    if (answer->service == PrivacyRedirectService::xTwitter) {
+        const auto forInput = redirector.redirect(input, settings);
+        if (!forInput || forInput->service != PrivacyRedirectService::xTwitter) {
+            return;
+        }
+    }
+    result.operations.push_back(CleanOperation{CleanOperationKind::privacyRedirect,
+                                               finalURL,
+                                               answer->redirectedURL,
+                                               {},
+                                               false,
+                                               std::nullopt,
+                                               "User-enabled privacy frontend rewrite"});
+    result.privacyRedirect = answer->info();
+    result.cleanedOriginalURL = std::move(finalURL);
+    finalURL = std::move(answer->redirectedURL);
+}
+
+}  // namespace scourlet

@@ -1,0 +1,95 @@
+// URLCleaner: turns one link into a CleanOutcome.
+//
+// It is the one place where the rules engine's answers are put together into a
+// cleaning: redirect wrappers are unwrapped first (the target gets a pass of its
+// own), then the providers' text rules run, each query parameter is decided,
+// the query is rebuilt, a Google local-result fragment is dropped, and finally
+// the user's privacy front-end rewrite is applied.
+//
+//   URLCleaner cleaner(engine, exceptions, recorder, "macOSClipboard", settings);
+//   CleanOutcome outcome = cleaner.cleanWithOutcome("https://a.example/?utm_source=x");
+//   if (const CleanResult* r = outcome.cleanedResult()) paste(r->cleanedURL);
+//
+// Not thread-safe: like its rules engine, a cleaner is used from one thread at
+// a time. The exception store and the recorder guard themselves.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
+#include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
+#include "ScourletCore/platform/Clock.h"
+#include "ScourletCore/rules/CleanOutcome.h"
+#include "ScourletCore/rules/CleanResult.h"
+#include "ScourletCore/rules/DomainExceptionStore.h"
+#include "ScourletCore/rules/LastCleanRecorder.h"
+#include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/rules/internal/RawQuery.h"
+
+namespace scourlet {
+
+class URLCleaner {
+public:
+    using RawQueryItem = internal::RawQueryItem;
+    // Where the privacy rewrite reads the verified services catalog in force;
+    // called only when a Nitter-compatible rewrite is selected.
+    using CatalogSource = std::function<std::optional<PrivacyServicesCatalog::Verified>()>;
+
+    // `exceptionStore` and `lastCleanRecorder` may be null (no exceptions, nothing
+    // recorded). `catalogSource` defaults to the shared catalog store, `clock`
+    // (which must outlive the cleaner) to the system clock.
+    URLCleaner(std::shared_ptr<RulesEngine> rulesEngine,
+               std::shared_ptr<DomainExceptionStore> exceptionStore,
+               std::shared_ptr<LastCleanRecorder> lastCleanRecorder, std::string surface,
+               PrivacyRedirectSettings privacyRedirectSettings, CatalogSource catalogSource = {},
+               const Clock* clock = nullptr);
+
+    // invalid: not an "http://" or "https://" link (prefix case-sensitive) or not
+    // a URL; skippedDisabled: the host is excepted; unchanged: nothing to do.
+    // A cleaned outcome saves the engine's match counts and is recorded.
+    CleanOutcome cleanWithOutcome(std::string_view urlString);
+    // The result of a cleaned outcome; nothing for the other three.
+    std::optional<CleanResult> clean(std::string_view urlString);
+
+    // The result to show after a share link was resolved over the network at
+    // the user's request: the resolved link cleaned, the network step recorded
+    // between the prior operations and the resolved link's own.
+    CleanResult resultAfterNetworkResolution(std::string_view originalURL,
+                                             std::string_view resolvedURL,
+                                             std::string_view contactedHost,
+                                             const std::optional<CleanResult>& priorResult);
+
+    const std::shared_ptr<RulesEngine>& rulesEngine() const { return rulesEngine_; }
+    const std::shared_ptr<DomainExceptionStore>& exceptionStore() const { return exceptionStore_; }
+    const std::shared_ptr<LastCleanRecorder>& lastCleanRecorder() const {
+        return lastCleanRecorder_;
+    }
+    const std::string& surface() const { return surface_; }
+    const PrivacyRedirectSettings& privacyRedirectSettings() const { return privacySettings_; }
+    void setPrivacyRedirectSettings(PrivacyRedirectSettings settings) {
+        privacySettings_ = std::move(settings);
+    }
+
+private:
+    std::optional<CleanResult> cleaningPass(const std::string& input, int depth);
+    std::optional<CleanResult> unwrapRedirect(
+        const std::string& input, int depth,
+        const std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>& providers);
+    void applyPrivacyRewrite(const std::string& input, std::string& finalURL,
+                             CleanResult& result) const;
+
+    std::shared_ptr<RulesEngine> rulesEngine_;
+    std::shared_ptr<DomainExceptionStore> exceptionStore_;
+    std::shared_ptr<LastCleanRecorder> lastCleanRecorder_;
+    std::string surface_;
+    PrivacyRedirectSettings privacySettings_;
+    CatalogSource catalogSource_;
+    const Clock* clock_;
+};
+
+}  // namespace scourlet

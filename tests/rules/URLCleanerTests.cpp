@@ -1,0 +1,312 @@
+#include "ScourletCore/rules/URLCleaner.h"
+
+#include <gtest/gtest.h>
+
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/platform/PercentEncoding.h"
+#include "support/ManualClock.h"
+
+namespace scourlet {
+namespace {
+
+// A small rule set of our own: a news site with parameter, referral and raw
+// rules and an exception, and a redirect wrapper.
+constexpr std::string_view kProviders = R"json({"providers":{
+  "news analytics": {
+    "urlPattern": "^https?://(?:[a-z0-9-]+\\.)*?news\\.example",
+    "rules": ["ref_src", "share_id"],
+    "referralMarketing": ["aff"],
+    "rawRules": ["/amp(?=[/?#]|$)"],
+    "exceptions": ["^https?://news\\.example/keep"]
+  },
+  "out wrapper": {
+    "urlPattern": "^https?://out\\.example",
+    "rules": ["wrapper_id"],
+    "redirections": ["^https?://out\\.example/\\?u=([^&]*)"]
+  },
+  "echo wrapper": {
+    "urlPattern": "^https?://echo\\.example",
+    "redirections": ["(https?://echo\\.example/.*)", "[?&]next=([^&]*)"]
+  }
+}})json";
+
+class URLCleanerTest : public ::testing::Test {
+protected:
+    URLCleanerTest() {
+        engine->loadRules(kProviders);
+        cleaner = makeCleaner(PrivacyRedirectSettings::disabled());
+    }
+
+    std::unique_ptr<URLCleaner> makeCleaner(PrivacyRedirectSettings settings) {
+        return std::make_unique<URLCleaner>(
+            engine, exceptions, recorder, "macOSClipboard", std::move(settings),
+            [] { return std::optional<PrivacyServicesCatalog::Verified>(); }, &clock);
+    }
+
+    CleanResult cleaned(std::string_view url) {
+        auto outcome = cleaner->cleanWithOutcome(url);
+        EXPECT_EQ(outcome.kind(), CleanOutcome::Kind::cleaned) << url;
+        return outcome.cleanedResult() ? *outcome.cleanedResult() : CleanResult{};
+    }
+
+    void setCategoryEnabled(RuleCategoryType type, bool enabled) {
+        for (const auto& category : engine->categories.get()) {
+            if (category->type() == type) {
+                category->setIsEnabled(enabled);
+            }
+        }
+    }
+
+    testing::ManualClock clock;
+    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::shared_ptr<RulesEngine> engine = std::make_shared<RulesEngine>(defaults, nullptr);
+    std::shared_ptr<DomainExceptionStore> exceptions =
+        std::make_shared<DomainExceptionStore>(defaults);
+    std::shared_ptr<LastCleanRecorder> recorder = std::make_shared<LastCleanRecorder>(&clock);
+    std::unique_ptr<URLCleaner> cleaner;
+};
+
+std::string wrap(std::string_view target) {
+    return "https://out.example/?u=" + percentEncode(target, PercentEncodeSet::alphanumerics);
+}
+
+TEST_F(URLCleanerTest, RefusesWhatIsNoWebLink) {
+    for (std::string_view input :
+         {"", "   ", "HTTPS://news.example/?utm_source=x", "ftp://news.example/a",
+          "news.example/?utm_source=x", "https ://x", "mailto:a@news.example"}) {
+        EXPECT_EQ(cleaner->cleanWithOutcome(input), CleanOutcome::invalid()) << input;
+    }
+    EXPECT_EQ(recorder->current(), std::nullopt);
+}
+
+TEST_F(URLCleanerTest, TrimsAndRemovesTrackingParameters) {
+    const CleanResult r = cleaned("  https://news.example/a?id=7&utm_source=x&ref_src=tw&aff=me\n");
+    EXPECT_EQ(r.originalURL, "https://news.example/a?id=7&utm_source=x&ref_src=tw&aff=me");
+    EXPECT_EQ(r.cleanedURL, "https://news.example/a?id=7");
+    EXPECT_EQ(r.paramsRemoved, 3);
+    EXPECT_EQ(r.removedQueryParameters, (std::vector<std::string>{"utm_source", "ref_src", "aff"}));
+    // Referral matches are reported under the provider's own category.
+    EXPECT_EQ(r.matchedRuleIDs, (std::vector<std::string>{"Analytics:utm_*", "Analytics:ref_src",
+                                                          "Referral Marketing:aff"}));
+    EXPECT_EQ(r.matchedCategories, std::set<RuleCategoryType>{RuleCategoryType::analytics});
+    ASSERT_EQ(r.operations.size(), 1u);
+    EXPECT_EQ(r.operations[0].kind, CleanOperationKind::localParameterRemoval);
+    EXPECT_EQ(r.operations[0].removedParameters, r.removedQueryParameters);
+
+    ASSERT_TRUE(recorder->current());
+    EXPECT_EQ(recorder->current()->cleanedURL, r.cleanedURL);
+    EXPECT_EQ(recorder->current()->surface, "macOSClipboard");
+    EXPECT_TRUE(defaults->contains(RulesEngine::matchCountsKey));
+}
+
+TEST_F(URLCleanerTest, ExceptedHostIsSkippedWithTheStoresFormOfTheHost) {
+    exceptions->disable("News.Example");
+    EXPECT_EQ(cleaner->cleanWithOutcome("https://www.news.example/?utm_source=x"),
+              CleanOutcome::skippedDisabled("news.example"));
+    EXPECT_FALSE(defaults->contains(RulesEngine::matchCountsKey));
+}
+
+TEST_F(URLCleanerTest, UntouchedLinksAreUnchangedAndNotRecorded) {
+    for (std::string_view input :
+         {"https://other.example/a?q=1&page=2", "https://other.example/search?",
+          "https://news.example/keep/amp?utm_campaign=", "https://other.example/#frag"}) {
+        const auto outcome = cleaner->cleanWithOutcome(input);
+        if (input == "https://news.example/keep/amp?utm_campaign=") {
+            // The provider's exception keeps its rules away; the fallback still applies.
+            EXPECT_EQ(outcome.kind(), CleanOutcome::Kind::cleaned);
+            continue;
+        }
+        EXPECT_EQ(outcome, CleanOutcome::unchanged()) << input;
+    }
+    recorder->clear();
+    EXPECT_EQ(cleaner->cleanWithOutcome("https://other.example/?a=1"), CleanOutcome::unchanged());
+    EXPECT_EQ(recorder->current(), std::nullopt);
+}
+
+TEST_F(URLCleanerTest, QueryRebuildingKeepsOrDropsTheQuestionMark) {
+    EXPECT_EQ(cleaned("https://news.example/?utm_source=x").cleanedURL, "https://news.example/");
+    EXPECT_EQ(cleaned("https://x.com/a?utm_source=x").cleanedURL, "https://x.com/a");
+    EXPECT_EQ(cleaned("https://news.example/?utm_source=x#top").cleanedURL,
+              "https://news.example/#top");
+}
+
+TEST_F(URLCleanerTest, KeptPairsNeverChangeMeaning) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        // An encoded plus stays encoded: "c++" would read as "c  ".
+        {"https://news.example/?utm_source=x&q=c%2B%2B", "https://news.example/?q=c%2B%2B"},
+        {"https://news.example/?utm_source=x&q=c%2b", "https://news.example/?q=c%2b"},
+        // A pair that does not decode goes back as written.
+        {"https://news.example/?utm_source=x&q=%FF%FE", "https://news.example/?q=%FF%FE"},
+        // Decodable pairs are encoded again the way query items are encoded.
+        {"https://news.example/?q=a%20b&utm_source=x&r=%26", "https://news.example/?q=a%20b&r=%26"},
+        {"https://news.example/?q=a+b&utm_medium=x", "https://news.example/?q=a+b"},
+        {"https://news.example/?flag&utm_medium=x&e=", "https://news.example/?flag&e="},
+    };
+    for (const auto& [input, expected] : cases) {
+        EXPECT_EQ(cleaned(input).cleanedURL, expected) << input;
+    }
+}
+
+TEST_F(URLCleanerTest, RawSegmentHostsKeepTheirSegmentsByteForByte) {
+    EXPECT_EQ(cleaned("https://www.instagram.com/p/x/?igshid=1&a=%7e%41").cleanedURL,
+              "https://www.instagram.com/p/x/?a=%7e%41");
+    // Elsewhere the same pair is decoded and encoded again.
+    EXPECT_EQ(cleaned("https://other.example/p/x/?igshid=1&a=%7e%41").cleanedURL,
+              "https://other.example/p/x/?a=~A");
+}
+
+TEST_F(URLCleanerTest, RawRuleCountsOnlyWhenNoParameterWasRemoved) {
+    const CleanResult pathOnly = cleaned("https://news.example/story/amp");
+    EXPECT_EQ(pathOnly.cleanedURL, "https://news.example/story");
+    EXPECT_EQ(pathOnly.paramsRemoved, 1);
+    ASSERT_EQ(pathOnly.operations.size(), 1u);
+    EXPECT_EQ(pathOnly.operations[0].kind, CleanOperationKind::offlinePathRewrite);
+    EXPECT_EQ(pathOnly.operations[0].note, "Rule-based path cleanup");
+    EXPECT_EQ(pathOnly.matchedRuleIDs, std::vector<std::string>{"Analytics:/amp(?=[/?#]|$)"});
+
+    const CleanResult both = cleaned("https://news.example/story/amp?share_id=1");
+    EXPECT_EQ(both.cleanedURL, "https://news.example/story");
+    EXPECT_EQ(both.paramsRemoved, 1);
+    EXPECT_EQ(both.operations.size(), 2u);
+}
+
+TEST_F(URLCleanerTest, WrapperIsUnwrappedAndItsTargetCleaned) {
+    const CleanResult plain = cleaned(wrap("https://other.example/page?id=1") + "&wrapper_id=9");
+    EXPECT_EQ(plain.cleanedURL, "https://other.example/page?id=1");
+    EXPECT_EQ(plain.paramsRemoved, 1);
+    EXPECT_TRUE(plain.removedQueryParameters.empty());
+    ASSERT_EQ(plain.operations.size(), 1u);
+    EXPECT_EQ(plain.operations[0].kind, CleanOperationKind::offlineWrapperUnwrap);
+    EXPECT_EQ(plain.operations[0].note, "Rule-based redirect wrapper removal");
+    EXPECT_EQ(plain.matchedRuleIDs,
+              std::vector<std::string>{"Redirect Unwrapping:^https?://out\\.example/\\?u=([^&]*)"});
+
+    const CleanResult tracked = cleaned(wrap("https://news.example/a?utm_source=x&id=2"));
+    EXPECT_EQ(tracked.cleanedURL, "https://news.example/a?id=2");
+    EXPECT_EQ(tracked.paramsRemoved, 2);
+    EXPECT_EQ(tracked.removedQueryParameters, std::vector<std::string>{"utm_source"});
+    EXPECT_EQ(tracked.operations.size(), 2u);
+    EXPECT_EQ(tracked.matchedCategories,
+              (std::set<RuleCategoryType>{RuleCategoryType::redirectUnwrapping,
+                                          RuleCategoryType::analytics}));
+}
+
+TEST_F(URLCleanerTest, SixNestedWrappersLeaveTheLastTargetUncleaned) {
+    std::string url = "https://news.example/end?utm_source=x";
+    for (int i = 0; i < 6; ++i) {
+        url = wrap(url);
+    }
+    const CleanResult r = cleaned(url);
+    EXPECT_EQ(r.cleanedURL, "https://news.example/end?utm_source=x");
+    EXPECT_EQ(r.paramsRemoved, 6);
+    EXPECT_EQ(r.operations.size(), 6u);
+}
+
+TEST_F(URLCleanerTest, DisabledUnwrappingCleansTheWrapperAsAnOrdinaryLink) {
+    setCategoryEnabled(RuleCategoryType::redirectUnwrapping, false);
+    // The kept pair is decoded and encoded again like any query item.
+    const CleanResult r = cleaned(wrap("https://other.example/") + "&utm_source=x");
+    EXPECT_EQ(r.cleanedURL, "https://out.example/?u=https://other.example/");
+    EXPECT_EQ(r.removedQueryParameters, std::vector<std::string>{"utm_source"});
+}
+
+TEST_F(URLCleanerTest, CraftedWrapperCannotSmuggleLineBreaksOrHiddenText) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"https://a.example/x\n\nrm -rf ~", "https://a.example/x%0A%0Arm%20-rf%20~"},
+        {"https://a.example/\r\tb", "https://a.example/%0D%09b"},
+        {"https://a.example/\u202Egnp.exe", "https://a.example/%E2%80%AEgnp.exe"},
+        {"https://a.example/\u200Bx\u00A0y", "https://a.example/%E2%80%8Bx%C2%A0y"},
+    };
+    for (const auto& [target, expected] : cases) {
+        EXPECT_EQ(cleaned(wrap(target)).cleanedURL, expected);
+    }
+}
+
+TEST_F(URLCleanerTest, UnwrapThatChangesNothingIsNoUnwrap) {
+    // The first rule captures the whole link; the second finds the real target.
+    const CleanResult r = cleaned("https://echo.example/go?next=https%3A%2F%2Fother.example%2F");
+    EXPECT_EQ(r.cleanedURL, "https://other.example/");
+    EXPECT_EQ(cleaner->cleanWithOutcome("https://echo.example/plain"), CleanOutcome::unchanged());
+}
+
+TEST_F(URLCleanerTest, GoogleSearchClientAndLocalFragment) {
+    const CleanResult r =
+        cleaned("https://www.google.com/search?q=pizza&client=firefox-b-d#lkt=LocalPoiReviews");
+    EXPECT_EQ(r.cleanedURL, "https://www.google.com/search?q=pizza");
+    EXPECT_EQ(r.paramsRemoved, 2);
+    EXPECT_EQ(r.matchedRuleIDs,
+              (std::vector<std::string>{"Analytics:google_search:client",
+                                        "Analytics:google_search:local_fragment"}));
+    ASSERT_EQ(r.operations.size(), 2u);
+    EXPECT_EQ(r.operations[1].removedParameters, std::vector<std::string>{"#google-local-state"});
+
+    setCategoryEnabled(RuleCategoryType::analytics, false);
+    EXPECT_EQ(cleaner->cleanWithOutcome("https://www.google.com/search?q=pizza&client=x#lkt=1"),
+              CleanOutcome::unchanged());
+}
+
+TEST_F(URLCleanerTest, RedditChallengeParametersGo) {
+    const CleanResult r = cleaned(
+        "https://www.reddit.com/r/x/?solution=a&js_challenge=1&token=b&jsc_orig_r=c&sort=new");
+    EXPECT_EQ(r.cleanedURL, "https://www.reddit.com/r/x/?sort=new");
+    EXPECT_EQ(r.matchedRuleIDs.front(), "Social Media:reddit_js_challenge:solution");
+    EXPECT_EQ(cleaner->cleanWithOutcome("https://www.reddit.com/r/x/?js_challenge=2"),
+              CleanOutcome::unchanged());
+}
+
+TEST_F(URLCleanerTest, PrivacyRewriteForRedditAndX) {
+    PrivacyRedirectSettings settings;
+    settings.redditRedirectEnabled = true;
+    settings.redditFrontendBaseURL = "https://redlib.example/";
+    settings.xRedirectChoice = XRedirectChoice::twitterViewer;
+    cleaner = makeCleaner(settings);
+
+    const CleanResult reddit = cleaned("https://old.reddit.com/r/x/?utm_source=share");
+    EXPECT_EQ(reddit.cleanedURL, "https://redlib.example/r/x/");
+    EXPECT_EQ(reddit.cleanedOriginalURL, "https://old.reddit.com/r/x/");
+    ASSERT_TRUE(reddit.privacyRedirect);
+    EXPECT_EQ(reddit.privacyRedirect->frontendHost, "redlib.example");
+    EXPECT_EQ(reddit.operations.back().kind, CleanOperationKind::privacyRedirect);
+    EXPECT_EQ(reddit.operations.back().note, "User-enabled privacy frontend rewrite");
+
+    // Only the rewrite changes this link: nothing counts as removed.
+    const CleanResult x = cleaned("https://x.com/someone");
+    EXPECT_EQ(x.cleanedURL, "https://twitterviewer.net/someone");
+    EXPECT_EQ(x.paramsRemoved, 0);
+    EXPECT_EQ(x.cleanedOriginalURL, "https://x.com/someone");
+    EXPECT_EQ(x.operations.size(), 1u);
+
+    // Through a wrapper, both halves of the rewrite are carried out.
+    const CleanResult wrapped = cleaned(wrap("https://x.com/someone?utm_source=x"));
+    EXPECT_EQ(wrapped.cleanedURL, "https://twitterviewer.net/someone");
+    EXPECT_EQ(wrapped.cleanedOriginalURL, "https://x.com/someone");
+    EXPECT_TRUE(wrapped.privacyRedirect);
+}
+
+TEST_F(URLCleanerTest, ResultAfterNetworkResolution) {
+    const CleanResult prior = cleaned("https://news.example/s?utm_source=x");
+    const CleanResult r = cleaner->resultAfterNetworkResolution(
+        "https://news.example/s?utm_source=x", "https://other.example/p?utm_medium=y&id=1",
+        "news.example", prior);
+    EXPECT_EQ(r.originalURL, "https://news.example/s?utm_source=x");
+    EXPECT_EQ(r.cleanedURL, "https://other.example/p?id=1");
+    EXPECT_EQ(r.paramsRemoved, 2);
+    EXPECT_EQ(r.removedQueryParameters, (std::vector<std::string>{"utm_source", "utm_medium"}));
+    ASSERT_EQ(r.operations.size(), 3u);
+    EXPECT_EQ(r.operations[1].kind, CleanOperationKind::networkResolution);
+    EXPECT_EQ(r.operations[1].inputURL, "https://news.example/s");
+    EXPECT_TRUE(r.operations[1].networkUsed);
+    EXPECT_EQ(r.operations[1].contactedHost, "news.example");
+
+    // A prior result for another link is ignored; an excepted resolved host is kept as given.
+    exceptions->disable("other.example");
+    const CleanResult other = cleaner->resultAfterNetworkResolution(
+        "https://a.co/d/x", "https://other.example/p?utm_medium=y", "a.co", prior);
+    EXPECT_EQ(other.cleanedURL, "https://other.example/p?utm_medium=y");
+    EXPECT_EQ(other.paramsRemoved, 0);
+    ASSERT_EQ(other.operations.size(), 1u);
+    EXPECT_EQ(other.operations[0].inputURL, "https://a.co/d/x");
+}
+
+}  // namespace
+}  // namespace scourlet
