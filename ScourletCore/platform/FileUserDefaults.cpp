@@ -438,4 +438,26 @@ std::optional<Error> FileUserDefaults::writeLocked() {
     return std::nullopt;
 }
 
+std::map<std::string, DefaultsValue> FileUserDefaults::readOnlySnapshot(
+    const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    struct stat st {};
+    std::string text;
+    const bool readable = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                          static_cast<std::uint64_t>(st.st_size) <= kMaxFileBytes &&
+                          readWhole(fd, kMaxFileBytes, text) == ReadStatus::ok;
+    ::close(fd);
+    if (!readable) {
+        return {};
+    }
+    auto decoded = internal::decodeDefaultsFile(text);
+    if (!decoded) {
+        return {};
+    }
+    return {std::make_move_iterator(decoded->begin()), std::make_move_iterator(decoded->end())};
+}
+
 }  // namespace scourlet

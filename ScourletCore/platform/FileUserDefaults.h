@@ -58,6 +58,12 @@ public:
     // suite().
     static std::optional<std::filesystem::path> suiteFile(std::string_view suiteName);
 
+    // Every value stored in `file`, read without taking the lock and without
+    // changing anything on disk (a file that does not parse is left where it
+    // is). Empty when the file is missing, unreadable, too large or corrupt.
+    // For tools that must see a program's settings without touching them.
+    static std::map<std::string, DefaultsValue> readOnlySnapshot(const std::filesystem::path& file);
+
     const std::filesystem::path& file() const { return file_; }
 
     // Why the most recent change of this object could not be saved; nothing

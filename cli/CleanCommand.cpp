@@ -1,0 +1,371 @@
+#include "cli/CleanCommand.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+#include "ScourletCore/config/AppConfiguration.h"
+#include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
+#include "ScourletCore/platform/DefaultsSuites.h"
+#include "ScourletCore/platform/FileUserDefaults.h"
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/Text.h"
+#include "ScourletCore/rules/CleanOutcome.h"
+#include "ScourletCore/rules/DomainExceptionStore.h"
+#include "ScourletCore/rules/ProvidersFile.h"
+#include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/rules/TextURLBlock.h"
+#include "ScourletCore/rules/URLCleaner.h"
+
+namespace scourlet::cli {
+
+namespace {
+
+// Not one of the application's surfaces: the tool records no cleans.
+constexpr std::string_view kSurface = "commandLine";
+// Rules files are a few hundred kilobytes; anything far larger is a mistake.
+constexpr std::uintmax_t kMaxRulesFileBytes = 16 * 1024 * 1024;
+
+Result<std::string, Error> readRulesFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return Error{"cannot read rules file " + path.string() + ": " + ec.message()};
+    }
+    if (size > kMaxRulesFileBytes) {
+        return Error{"rules file " + path.string() + " is larger than 16 MiB"};
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        return Error{"cannot read rules file " + path.string()};
+    }
+    if (auto decoded = ProvidersFile::decode(data); !decoded) {
+        return Error{path.string() + " is not a providers file: " + decoded.error().message};
+    }
+    return data;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& name : names) {
+        if (!text.empty()) {
+            text.append(", ");
+        }
+        text.append(name.empty() ? "(unnamed)" : name);
+    }
+    return text;
+}
+
+// One line saying what a clean did, for people reading the terminal.
+std::string summary(const CleanOutcome& outcome) {
+    switch (outcome.kind()) {
+        case CleanOutcome::Kind::unchanged:
+            return "nothing to remove";
+        case CleanOutcome::Kind::skippedDisabled:
+            return "cleaning is off for " + *outcome.skippedHost();
+        case CleanOutcome::Kind::invalid:
+            return "not an http or https link";
+        case CleanOutcome::Kind::cleaned:
+            break;
+    }
+    const CleanResult& result = *outcome.cleanedResult();
+    int unwrapped = 0;
+    bool pathCleaned = false;
+    bool localState = false;
+    std::optional<std::string> frontend;
+    for (const auto& operation : result.operations) {
+        switch (operation.kind) {
+            case CleanOperationKind::offlineWrapperUnwrap:
+                ++unwrapped;
+                break;
+            case CleanOperationKind::offlinePathRewrite:
+                pathCleaned = true;
+                break;
+            case CleanOperationKind::privacyRedirect:
+                frontend = result.privacyRedirect ? result.privacyRedirect->frontendHost
+                                                  : operation.outputURL;
+                break;
+            case CleanOperationKind::localParameterRemoval:
+                localState = localState || (operation.removedParameters.size() == 1 &&
+                                            operation.removedParameters[0] == "#google-local-state");
+                break;
+            default:
+                break;
+        }
+    }
+    std::vector<std::string> parts;
+    if (unwrapped > 0) {
+        parts.push_back(unwrapped == 1 ? "unwrapped a redirect"
+                                       : "unwrapped " + std::to_string(unwrapped) + " redirects");
+    }
+    if (pathCleaned) {
+        parts.push_back("cleaned the path");
+    }
+    if (!result.removedQueryParameters.empty()) {
+        parts.push_back("removed " + joined(result.removedQueryParameters));
+    }
+    if (localState) {
+        parts.push_back("removed the local-result state");
+    }
+    if (frontend) {
+        parts.push_back("rewrote to " + *frontend);
+    }
+    std::string text;
+    for (const auto& part : parts) {
+        text.append(text.empty() ? "" : "; ").append(part);
+    }
+    return text.empty() ? "cleaned" : text;
+}
+
+Json outcomeJson(std::string_view input, const CleanOutcome& outcome) {
+    Json json = Json::object();
+    json["input"] = std::string(input);
+    const std::string trimmed(trimmingWhitespaceAndNewlines(input));
+    switch (outcome.kind()) {
+        case CleanOutcome::Kind::cleaned:
+            json["outcome"] = "cleaned";
+            json["cleanedURL"] = outcome.cleanedResult()->cleanedURL;
+            json["result"] = outcome.cleanedResult()->toJson();
+            break;
+        case CleanOutcome::Kind::skippedDisabled:
+            json["outcome"] = "skippedDisabled";
+            json["host"] = *outcome.skippedHost();
+            json["cleanedURL"] = trimmed;
+            break;
+        case CleanOutcome::Kind::unchanged:
+            json["outcome"] = "unchanged";
+            json["cleanedURL"] = trimmed;
+            break;
+        case CleanOutcome::Kind::invalid:
+            json["outcome"] = "invalid";
+            break;
+    }
+    return json;
+}
+
+// Rewrites every link of `block` with `clean`, called in text order.
+template <class Clean>
+std::string rewriteBlock(const TextURLBlock& block, Clean& clean) {
+    std::vector<std::string> replacements;
+    replacements.reserve(block.matches().size());
+    for (const auto& match : block.matches()) {
+        replacements.push_back(clean(match.url));
+    }
+    return block.replacingURLs(
+        [&](std::size_t index, std::string_view) { return std::move(replacements[index]); });
+}
+
+// Rewrites every link of `text`, keeping the rest byte for byte. Text the link
+// finder refuses as a whole (too long, or holding control characters) is
+// taken line by line, and a refused line is kept as it is.
+template <class Clean>
+std::string rewriteLinks(const std::string& text, Clean&& clean) {
+    if (auto block = TextURLBlock::make(text)) {
+        return rewriteBlock(*block, clean);
+    }
+    std::string out;
+    out.reserve(text.size());
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string_view line(text.data() + start, end - start);
+        if (auto block = TextURLBlock::make(line)) {
+            out.append(rewriteBlock(*block, clean));
+        } else {
+            out.append(line);
+        }
+        start = end;
+    }
+    return out;
+}
+
+}  // namespace
+
+CleanCommand::Environment CleanCommand::Environment::standard() {
+    Environment environment;
+    if (auto file = FileUserDefaults::suiteFile(kApplicationSuiteName)) {
+        environment.savedSettings = FileUserDefaults::readOnlySnapshot(*file);
+    }
+    environment.bundle = ResourceBundle::cleanLinkResources();
+    return environment;
+}
+
+std::string CleanCommand::usage() {
+    return R"(Usage: scourlet [options] [URL...]
+
+Removes tracking parameters from links with the same local rules as the
+Scourlet application (its rule switches, custom rules and site exceptions).
+
+With URLs, prints each cleaned link on its own line (the link itself when
+nothing changed). Without URLs, reads text on standard input and writes it
+back with every link cleaned and everything else unchanged:
+
+    xclip -o -selection clipboard | scourlet | xclip -i -selection clipboard
+
+Options:
+  -q, --quiet               do not print what was removed (on standard error)
+      --json                print one JSON object per link with the full result
+      --rules FILE          use this ClearURLs-format providers file instead of
+                            the shipped rules
+      --supplementary FILE  add the providers of this file
+  -h, --help                show this help
+  -V, --version             show the version
+
+Exit status: 0 on success, 1 when an argument is not an http or https link,
+2 on a usage error or an unreadable rules file.
+)";
+}
+
+Result<CleanCommand::Options, Error> CleanCommand::parseOptions(const std::vector<std::string>& args) {
+    Options options;
+    bool onlyURLs = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyURLs || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.urls.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyURLs = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.help = true;
+        } else if (arg == "-V" || arg == "--version") {
+            options.version = true;
+        } else if (arg.starts_with("--rules") || arg.starts_with("--supplementary")) {
+            const bool rules = arg.starts_with("--rules");
+            const std::string name = rules ? "--rules" : "--supplementary";
+            std::string value;
+            if (arg == name) {
+                if (i + 1 >= args.size()) {
+                    return Error{name + " needs a file"};
+                }
+                value = args[++i];
+            } else if (arg.size() > name.size() && arg[name.size()] == '=') {
+                value = arg.substr(name.size() + 1);
+            } else {
+                return Error{"unknown option " + arg};
+            }
+            if (value.empty()) {
+                return Error{name + " needs a file"};
+            }
+            (rules ? options.rulesFile : options.supplementaryFile) = value;
+        } else {
+            return Error{"unknown option " + arg};
+        }
+    }
+    return options;
+}
+
+int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                          std::ostream& err) const {
+    auto parsed = parseOptions(args);
+    if (!parsed) {
+        err << "scourlet: " << parsed.error().message << "\nTry 'scourlet --help'.\n";
+        return kUsageError;
+    }
+    const Options& options = *parsed;
+    if (options.help) {
+        out << usage();
+        return kSuccess;
+    }
+    if (options.version) {
+        out << "scourlet " << config::kAppVersion << "\n";
+        return kSuccess;
+    }
+    const bool fromInput = options.urls.empty();
+    // Whatever happens, text read from standard input goes back out whole.
+    std::string text;
+    if (fromInput) {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    auto failWith = [&](const std::string& message) {
+        err << "scourlet: " << message << "\n";
+        if (fromInput && !options.json) {
+            out << text;
+        }
+        return kUsageError;
+    };
+
+    auto defaults = std::make_shared<InMemoryUserDefaults>();
+    for (const auto& [key, value] : environment_.savedSettings) {
+        defaults->set(key, value);
+    }
+    auto engine = std::make_shared<RulesEngine>(defaults, environment_.bundle);
+    if (options.rulesFile) {
+        auto data = readRulesFile(*options.rulesFile);
+        if (!data) {
+            return failWith(data.error().message);
+        }
+        engine->loadRules(*data);
+    } else {
+        if (environment_.bundle == nullptr ||
+            !environment_.bundle->urlForResource("data.min", "json")) {
+            return failWith(
+                "the shipped rules were not found; Scourlet_ScourletCore.bundle must lie beside "
+                "the program (or use --rules FILE)");
+        }
+        engine->loadBundledRules();
+    }
+    if (options.supplementaryFile) {
+        auto data = readRulesFile(*options.supplementaryFile);
+        if (!data) {
+            return failWith(data.error().message);
+        }
+        engine->loadSupplementaryRules(*data);
+    }
+
+    URLCleaner cleaner(engine, std::make_shared<DomainExceptionStore>(defaults), nullptr,
+                       std::string(kSurface), PrivacyRedirectSettings::disabled());
+    auto report = [&](std::string_view input, const CleanOutcome& outcome) {
+        if (options.json) {
+            out << dumpJson(outcomeJson(input, outcome)) << "\n";
+        } else if (!options.quiet) {
+            err << "scourlet: " << summary(outcome) << "\n";
+        }
+    };
+
+    if (fromInput) {
+        std::string rewritten = rewriteLinks(text, [&](std::string_view url) {
+            CleanOutcome outcome = cleaner.cleanWithOutcome(url);
+            report(url, outcome);
+            const CleanResult* result = outcome.cleanedResult();
+            return result ? result->cleanedURL : std::string(url);
+        });
+        if (!options.json) {
+            out << rewritten;
+        }
+        return kSuccess;
+    }
+
+    int status = kSuccess;
+    for (const auto& url : options.urls) {
+        const CleanOutcome outcome = cleaner.cleanWithOutcome(url);
+        if (outcome.kind() == CleanOutcome::Kind::invalid) {
+            err << "scourlet: not an http or https link: " << url << "\n";
+            status = kSomeInputInvalid;
+            if (options.json) {
+                out << dumpJson(outcomeJson(url, outcome)) << "\n";
+            }
+            continue;
+        }
+        report(url, outcome);
+        if (!options.json) {
+            const CleanResult* result = outcome.cleanedResult();
+            out << (result ? result->cleanedURL
+                           : std::string(trimmingWhitespaceAndNewlines(url)))
+                << "\n";
+        }
+    }
+    return status;
+}
+
+}  // namespace scourlet::cli

@@ -1,0 +1,70 @@
+// The clean command of the scourlet tool.
+//
+// With links as arguments it prints each cleaned link on its own line; with
+// none it reads text on standard input and writes it back with every link
+// cleaned and everything else byte for byte. Settings (rule switches, custom
+// rules, domain exceptions) come from a snapshot of the application's saved
+// settings; nothing is ever written back.
+//
+//   CleanCommand command(CleanCommand::Environment::standard());
+//   int rc = command.execute({"--quiet", "https://a.example/?utm_source=x"}, std::cin,
+//                            std::cout, std::cerr);
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ScourletCore/platform/ResourceBundle.h"
+#include "ScourletCore/platform/Result.h"
+#include "ScourletCore/platform/UserDefaults.h"
+
+namespace scourlet::cli {
+
+class CleanCommand {
+public:
+    // Exit statuses.
+    static constexpr int kSuccess = 0;
+    static constexpr int kSomeInputInvalid = 1;
+    static constexpr int kUsageError = 2;
+
+    struct Options {
+        bool quiet = false;
+        bool json = false;
+        bool help = false;
+        bool version = false;
+        std::optional<std::filesystem::path> rulesFile;
+        std::optional<std::filesystem::path> supplementaryFile;
+        std::vector<std::string> urls;
+    };
+
+    struct Environment {
+        // The application's saved settings, copied: the tool never writes them.
+        std::map<std::string, DefaultsValue> savedSettings;
+        // Where the shipped rules come from; null when no bundle was found.
+        const ResourceBundle* bundle = nullptr;
+
+        // The application's settings suite and the bundle beside the program.
+        static Environment standard();
+    };
+
+    explicit CleanCommand(Environment environment) : environment_(std::move(environment)) {}
+
+    // Parses the arguments (without the program name). Fails with a message
+    // for an unknown option or a missing file argument.
+    static Result<Options, Error> parseOptions(const std::vector<std::string>& args);
+
+    // Runs the command; returns the exit status. Never throws.
+    int execute(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                std::ostream& err) const;
+
+    static std::string usage();
+
+private:
+    Environment environment_;
+};
+
+}  // namespace scourlet::cli

@@ -1,0 +1,158 @@
+#include "cli/CleanCommand.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/rules/DomainExceptionStore.h"
+#include "ScourletCore/rules/RulesEngine.h"
+#include "support/TempDir.h"
+
+namespace scourlet::cli {
+namespace {
+
+struct CommandRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CleanCommandTest : public ::testing::Test {
+protected:
+    CommandRun run(const std::vector<std::string>& args, const std::string& input = {}) const {
+        CleanCommand::Environment environment;
+        environment.savedSettings = saved;
+        environment.bundle = bundle;
+        std::istringstream in(input);
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = CleanCommand(environment).execute(args, in, out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    std::map<std::string, DefaultsValue> saved;
+    ResourceBundle shipped{SCOURLET_BUNDLE_DIR};
+    const ResourceBundle* bundle = &shipped;
+};
+
+TEST_F(CleanCommandTest, CleansEachArgumentOnItsOwnLine) {
+    const CommandRun r = run({"https://example.com/a?utm_source=x&fbclid=123&id=4", " https://example.com/ "});
+    EXPECT_EQ(r.status, CleanCommand::kSuccess);
+    EXPECT_EQ(r.out, "https://example.com/a?id=4\nhttps://example.com/\n");
+    EXPECT_EQ(r.err, "scourlet: removed utm_source, fbclid\nscourlet: nothing to remove\n");
+
+    EXPECT_EQ(run({"--quiet", "https://example.com/?utm_medium=m"}).err, "");
+}
+
+TEST_F(CleanCommandTest, InvalidArgumentsAreReportedAndTheRestStillCleaned) {
+    const CommandRun r = run({"-q", "ftp://example.com/", "https://example.com/?gclid=1"});
+    EXPECT_EQ(r.status, CleanCommand::kSomeInputInvalid);
+    EXPECT_EQ(r.out, "https://example.com/\n");
+    EXPECT_EQ(r.err, "scourlet: not an http or https link: ftp://example.com/\n");
+}
+
+TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
+    const std::string text =
+        "Read this:\r\n  https://example.com/a?utm_source=x&id=1, then\n\t(https://example.com/b?fbclid=2)\n"
+        "caf\xC3\xA9 \xE2\x80\x94 end without newline";
+    const CommandRun r = run({"-q"}, text);
+    EXPECT_EQ(r.status, CleanCommand::kSuccess);
+    EXPECT_EQ(r.out,
+              "Read this:\r\n  https://example.com/a?id=1, then\n\t(https://example.com/b)\n"
+              "caf\xC3\xA9 \xE2\x80\x94 end without newline");
+}
+
+TEST_F(CleanCommandTest, TextTheLinkFinderRefusesIsTakenLineByLine) {
+    // A control character refuses its own line only; binary data passes through.
+    std::string text = "https://example.com/?utm_source=a\nbad\x01 https://example.com/?utm_source=b\n";
+    text.append(std::string("\0\xFF\xFE", 3));
+    EXPECT_EQ(run({"-q"}, text).out,
+              "https://example.com/\nbad\x01 https://example.com/?utm_source=b\n" +
+                  std::string("\0\xFF\xFE", 3));
+
+    std::string big(70 * 1024, 'x');
+    big.append("\nhttps://example.com/?utm_source=c\n");
+    EXPECT_EQ(run({"-q"}, big).out, std::string(70 * 1024, 'x') + "\nhttps://example.com/\n");
+}
+
+TEST_F(CleanCommandTest, JsonGivesOneObjectPerInput) {
+    const CommandRun r = run({"--json", "https://example.com/?utm_source=x", "https://example.com/", "nope"});
+    std::istringstream lines(r.out);
+    std::vector<Json> objects;
+    for (std::string line; std::getline(lines, line);) {
+        objects.push_back(Json::parse(line));
+    }
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0]["outcome"], "cleaned");
+    EXPECT_EQ(objects[0]["result"]["removedQueryParameters"], Json::array({"utm_source"}));
+    EXPECT_EQ(objects[1]["outcome"], "unchanged");
+    EXPECT_EQ(objects[2]["outcome"], "invalid");
+    EXPECT_EQ(r.status, CleanCommand::kSomeInputInvalid);
+}
+
+TEST_F(CleanCommandTest, UsesTheApplicationsSwitchesAndExceptionsWithoutWritingThem) {
+    const std::string states = R"({"rule:Analytics:utm_*":false})";
+    saved[std::string(RulesEngine::enabledStateKey)] =
+        Json::binary(std::vector<std::uint8_t>(states.begin(), states.end()));
+    const std::string domains = R"([{"host":"kept.example"}])";
+    saved[std::string(DomainExceptionStore::kStorageKey)] =
+        Json::binary(std::vector<std::uint8_t>(domains.begin(), domains.end()));
+
+    const CommandRun r = run({"https://example.com/?utm_source=x&fbclid=1", "https://kept.example/?fbclid=1"});
+    EXPECT_EQ(r.out, "https://example.com/?utm_source=x\nhttps://kept.example/?fbclid=1\n");
+    EXPECT_EQ(r.err, "scourlet: removed fbclid\nscourlet: cleaning is off for kept.example\n");
+}
+
+TEST_F(CleanCommandTest, RulesFilesReplaceOrExtendTheShippedRules) {
+    testing::TempDir dir;
+    testing::writeFile(dir / "rules.json",
+                       R"({"providers":{"own":{"urlPattern":"^https://own\\.example","rules":["track"]}}})");
+    testing::writeFile(dir / "broken.json", R"({"providers":[]})");
+
+    EXPECT_EQ(run({"-q", "--rules", (dir / "rules.json").string(), "https://own.example/?track=1&utm_source=x"})
+                  .out,
+              "https://own.example/\n");
+    EXPECT_EQ(run({"-q", "--supplementary=" + (dir / "rules.json").string(),
+                   "https://own.example/?track=1&id=2"})
+                  .out,
+              "https://own.example/?id=2\n");
+
+    const CommandRun broken = run({"--rules", (dir / "broken.json").string(), "https://a.example/"});
+    EXPECT_EQ(broken.status, CleanCommand::kUsageError);
+    EXPECT_NE(broken.err.find("is not a providers file"), std::string::npos);
+    EXPECT_EQ(broken.out, "");
+
+    // Standard input still comes back whole when the rules cannot be read.
+    const CommandRun missing = run({"--rules", (dir / "missing.json").string()}, "keep https://a.example/?utm_source=x");
+    EXPECT_EQ(missing.status, CleanCommand::kUsageError);
+    EXPECT_EQ(missing.out, "keep https://a.example/?utm_source=x");
+}
+
+TEST_F(CleanCommandTest, MissingBundleIsAClearError) {
+    bundle = nullptr;
+    const CommandRun r = run({"https://example.com/?utm_source=x"});
+    EXPECT_EQ(r.status, CleanCommand::kUsageError);
+    EXPECT_NE(r.err.find("Scourlet_ScourletCore.bundle"), std::string::npos);
+}
+
+TEST_F(CleanCommandTest, OptionsAndUsageErrors) {
+    const std::pair<std::vector<std::string>, std::string> bad[] = {
+        {{"--bogus"}, "unknown option --bogus"},
+        {{"--rules"}, "--rules needs a file"},
+        {{"--rules="}, "--rules needs a file"},
+        {{"--rulesx"}, "unknown option --rulesx"},
+    };
+    for (const auto& [args, message] : bad) {
+        const CommandRun r = run(args);
+        EXPECT_EQ(r.status, CleanCommand::kUsageError);
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+    EXPECT_NE(run({"--help"}).out.find("Usage: scourlet"), std::string::npos);
+    EXPECT_EQ(run({"-V"}).out.substr(0, 9), "scourlet ");
+    // After "--" everything is a link, even what looks like an option.
+    EXPECT_EQ(run({"-q", "--", "--json"}).status, CleanCommand::kSomeInputInvalid);
+}
+
+}  // namespace
+}  // namespace scourlet::cli
