@@ -1,0 +1,114 @@
+// The whole clean of one link (and of a long text full of links), with the
+// shipped rules and with the public ClearURLs rule set.
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "ScourletCore/clipboard/StatsTracker.h"
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/rules/TextURLBlock.h"
+#include "ScourletCore/rules/URLCleaner.h"
+
+namespace scourlet {
+namespace {
+
+const std::vector<std::string> kMixedLinks = {
+    "https://www.amazon.com/Some-Product-Name/dp/B08N5WRWNW/ref=sr_1_3?crid=2M096C61O4MLT"
+    "&keywords=usb+c+cable&qid=1699999999&sprefix=usb%2Caps%2C123&sr=8-3&th=1",
+    "https://www.google.com/search?q=rules+engine&client=firefox-b-d&sca_esv=123&ei=abc&ved=0ahUKE"
+    "&uact=5&oq=rules&sclient=gws-wiz",
+    "https://www.google.com/url?sa=t&rct=j&q=&esrc=s&source=web&cd=1&url=https%3A%2F%2Fexample.org"
+    "%2Farticle%3Futm_source%3Dx&usg=AOvVaw0",
+    "https://www.youtube.com/watch?v=dQw4w9WgXcQ&feature=share&si=AbCdEfGhIjKlMnOp&pp=ygUJcmljaw",
+    "https://youtu.be/dQw4w9WgXcQ?si=AbCdEfGhIjKlMnOp&t=42",
+    "https://l.facebook.com/l.php?u=https%3A%2F%2Fnews.example.com%2Fstory%3Fid%3D7&h=AT0abc",
+    "https://x.com/someone/status/1234567890123456789?s=20&t=AbCdEfGhIjKlMnOp",
+    "https://www.reddit.com/r/programming/comments/abc123/some_title/?utm_source=share"
+    "&utm_medium=web2x&context=3&share_id=xyz",
+    "https://www.instagram.com/p/Cabc123/?igshid=MzRlODBiNWFlZA==&utm_source=ig_web_copy_link",
+    "https://www.linkedin.com/posts/someone_activity-7123-abcd?utm_source=share&trk=public_post",
+    "https://news.example.com/2024/05/story.html?utm_source=newsletter&utm_medium=email"
+    "&utm_campaign=weekly&mc_cid=abc123&mc_eid=def456",
+    "https://blog.example.org/post?_hsenc=p2ANqtz-abc&_hsmi=12345&utm_source=hs_email",
+    "https://en.wikipedia.org/wiki/Regular_expression",
+    "https://github.com/org/repo/pull/123/files",
+    "https://docs.example.com/guide/install?version=2&lang=en#linux",
+    "https://www.example.com/",
+};
+
+std::string publicRuleSet() {
+    std::ifstream in(std::string(SCOURLET_SHARED_DATA_DIR) + "/clearurls/data.min.json",
+                     std::ios::binary);
+    std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (data.empty()) {
+        std::abort();
+    }
+    return data;
+}
+
+enum class Rules { shipped, publicSet };
+
+struct Setup {
+    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::shared_ptr<RulesEngine> engine;
+    std::unique_ptr<URLCleaner> cleaner;
+
+    Setup(Rules rules, bool collectStats) {
+        defaults->setBool(StatsTracker::kCollectionEnabledKey, collectStats);
+        engine = std::make_shared<RulesEngine>(defaults);
+        if (rules == Rules::shipped) {
+            engine->loadBundledRules();
+        } else {
+            engine->loadRules(publicRuleSet());
+        }
+        cleaner = std::make_unique<URLCleaner>(
+            engine, std::make_shared<DomainExceptionStore>(defaults),
+            std::make_shared<LastCleanRecorder>(), "macOSClipboard",
+            PrivacyRedirectSettings::disabled());
+    }
+};
+
+// One link per iteration, cycling through the mixed set; the rate is links/s.
+void BM_CleanLink(benchmark::State& state, Rules rules, bool collectStats) {
+    Setup setup(rules, collectStats);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(setup.cleaner->cleanWithOutcome(kMixedLinks[i]));
+        i = (i + 1) % kMixedLinks.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_on, Rules::shipped, true);
+BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_off, Rules::shipped, false);
+BENCHMARK_CAPTURE(BM_CleanLink, public_stats_on, Rules::publicSet, true);
+BENCHMARK_CAPTURE(BM_CleanLink, public_stats_off, Rules::publicSet, false);
+
+// A 40 KiB text of prose with 160 links, every link cleaned in place.
+void BM_CleanTextBlock(benchmark::State& state) {
+    Setup setup(Rules::shipped, true);
+    std::string text;
+    for (int paragraph = 0; paragraph < 10; ++paragraph) {
+        for (const auto& link : kMixedLinks) {
+            text.append("Some words about the thing, and then a link: ").append(link).append(" .\n");
+        }
+    }
+    for (auto _ : state) {
+        auto block = TextURLBlock::make(text);
+        std::string out = block->replacingURLs([&](std::size_t, std::string_view url) {
+            auto outcome = setup.cleaner->cleanWithOutcome(url);
+            const CleanResult* result = outcome.cleanedResult();
+            return result ? result->cleanedURL : std::string(url);
+        });
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_CleanTextBlock)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace scourlet
