@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "support/PublicRuleSet.h"
 #include <nlohmann/json.hpp>
 
 namespace scourlet {
@@ -336,10 +338,11 @@ TEST(RegexTest, OneRegexMatchesFromSeveralThreadsAtOnce) {
 // The public ClearURLs rules are written for ICU; every one of them must
 // compile the way the rules engine compiles it.
 TEST(RegexTest, EveryPatternOfThePublicClearUrlsRulesCompiles) {
-    std::ifstream file(SCOURLET_SHARED_DATA_DIR "/clearurls/data.min.json", std::ios::binary);
-    ASSERT_TRUE(file.is_open());
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
+    const auto publicRules = testing::publicRuleSet();
+    if (!publicRules) {
+        GTEST_SKIP() << testing::kPublicRuleSetMissing;
+    }
+    const std::string& text = *publicRules;
     const nlohmann::json data = nlohmann::json::parse(text, nullptr, false);
     ASSERT_FALSE(data.is_discarded());
 

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PublicRuleSet.h"
+
 namespace scourlet {
 namespace {
 
@@ -17,11 +19,6 @@ std::vector<std::string> namesOf(const ProvidersFile& file) {
         names.push_back(entry.first);
     }
     return names;
-}
-
-std::string readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(ProvidersFileTest, EmptyProviderTakesEveryDefault) {
@@ -148,8 +145,11 @@ TEST(ProvidersFileTest, RepeatedNameKeepsFirstPlaceAndLastValue) {
 }
 
 TEST(ProvidersFileTest, DecodesThePublicRuleSetInFileOrder) {
-    const std::string text = readWholeFile(SCOURLET_SHARED_DATA_DIR "/clearurls/data.min.json");
-    ASSERT_FALSE(text.empty());
+    const auto publicRules = testing::publicRuleSet();
+    if (!publicRules) {
+        GTEST_SKIP() << testing::kPublicRuleSetMissing;
+    }
+    const std::string& text = *publicRules;
     auto file = ProvidersFile::decode(text);
     ASSERT_TRUE(file.ok()) << file.error().message;
     ASSERT_EQ(file->providers().size(), 205u);

@@ -9,6 +9,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/PublicRuleSet.h"
+
 #include "ScourletCore/config/ServiceConfiguration.h"
 #include "ScourletCore/rules/RulesEngine.h"
 #include "rules/RulesEngineTestSupport.h"
@@ -467,9 +469,11 @@ TEST_F(RulesEngineBundledRulesTest, WithoutADataHomeOnlyTheBundledCopyIsACandida
 
 // The public ClearURLs rule set, as the rule updater may install it.
 TEST(RulesEnginePublicRuleSetTest, LoadsEveryProviderAndCategorizesThem) {
-    const std::string data =
-        testing::readFile(fs::path(SCOURLET_SHARED_DATA_DIR) / "clearurls" / "data.min.json");
-    ASSERT_FALSE(data.empty());
+    const auto publicRules = testing::publicRuleSet();
+    if (!publicRules) {
+        GTEST_SKIP() << testing::kPublicRuleSetMissing;
+    }
+    const std::string& data = *publicRules;
     const auto file = ProvidersFile::decode(data);
     ASSERT_TRUE(file.ok());
 

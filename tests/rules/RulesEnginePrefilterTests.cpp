@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PublicRuleSet.h"
+
 #include "ScourletCore/rules/RulesEngine.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 #include "rules/RulesEngineTestSupport.h"
@@ -90,8 +92,11 @@ std::string upper(std::string text) {
 }
 
 TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfThePublicRuleSet) {
-    const std::string data = testing::readFile(std::filesystem::path(SCOURLET_SHARED_DATA_DIR) /
-                                               "clearurls" / "data.min.json");
+    const auto publicRules = testing::publicRuleSet();
+    if (!publicRules) {
+        GTEST_SKIP() << testing::kPublicRuleSetMissing;
+    }
+    const std::string& data = *publicRules;
     testing::EngineFixture f;
     f.engine->loadRules(data);
     ASSERT_FALSE(f.engine->compiledProviders().empty());
