@@ -55,4 +55,12 @@ inline constexpr std::string_view kFurtherEmailMarketingWord = "mailchimp";
 inline constexpr std::string_view kRedirectionRuleDisplaySuffix = ": redirect wrapper";
 inline constexpr std::string_view kRawRuleDisplaySuffix = ": URL text rule";
 
+// --- Share-link resolution ------------------------------------------------------
+// Where share links may lead. The Amazon short-link host, the Instagram domain
+// and the two Threads domains above name the links themselves; redirects and
+// canonical product links of Amazon short links must be on the store host in
+// its "www." form exactly (the bare store domain is refused).
+
+inline constexpr std::string_view kAmazonStoreHost = "www.amazon.com";
+
 }  // namespace scourlet::config
