@@ -78,10 +78,9 @@ ClipboardMonitor::ClipboardMonitor(std::shared_ptr<URLCleaner> urlCleaner,
     lastChangeCount_ = pasteboard_->changeCount();
     isCommandGuardEnabled_.set(storedBool(*defaults_, commandGuardEnabledKey, true));
     const auto threshold = defaults_->stringForKey(commandGuardThresholdKey);
-    commandGuardThreshold_.set(
-        threshold
-            ? commandRiskSeverityFromRawValue(*threshold).value_or(CommandRiskSeverity::warning)
-            : CommandRiskSeverity::warning);
+    commandGuardThreshold_.set(threshold ? enumFromRawValue<CommandRiskSeverity>(*threshold)
+                                               .value_or(CommandRiskSeverity::warning)
+                                         : CommandRiskSeverity::warning);
     shouldNeutralizeRiskyCommands_.set(defaults_->boolForKey(commandGuardNeutralizeKey));
     automaticShareLinkResolutionEnabled_.set(
         defaults_->boolForKey(automaticShareLinkResolutionKey));

@@ -6,17 +6,15 @@
 // ("info", "warning", "danger"), so the raw values must never change. The
 // enumeration hashes with std::hash, so it can key a table of counts.
 //
-//   auto threshold =
-//   commandRiskSeverityFromRawValue(stored).value_or(CommandRiskSeverity::warning); if
-//   (finding.severity >= threshold) { ... } std::string_view raw =
-//   rawValue(CommandRiskSeverity::danger);   // "danger"
+//   auto threshold = enumFromRawValue<CommandRiskSeverity>(stored).value_or(
+//       CommandRiskSeverity::warning);
+//   if (finding.severity >= threshold) { ... }
+//   std::string_view raw = rawValue(CommandRiskSeverity::danger);   // "danger"
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string_view>
 
-#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 
 namespace scourlet {
 
@@ -26,24 +24,14 @@ enum class CommandRiskSeverity {
     danger,   // runs code from elsewhere or destroys data
 };
 
-inline constexpr std::array<CommandRiskSeverity, 3> commandRiskSeverityAllCases{
-    CommandRiskSeverity::info,
-    CommandRiskSeverity::warning,
-    CommandRiskSeverity::danger,
-};
-
-// "info", "warning" or "danger".
-std::string_view rawValue(CommandRiskSeverity severity);
-
-// The severity whose raw value is exactly `raw` (case-sensitive), or nothing
-// for any other text.
-std::optional<CommandRiskSeverity> commandRiskSeverityFromRawValue(std::string_view raw);
-
-// Reads a severity from its raw value string; throws DecodingException for any
-// other JSON value.
 template <>
-struct JsonValue<CommandRiskSeverity> {
-    static CommandRiskSeverity decode(const Json& json, std::string_view context);
+struct RawValueTable<CommandRiskSeverity> {
+    static constexpr std::string_view name = "command risk severity";
+    static constexpr auto cases = std::to_array<RawValueCase<CommandRiskSeverity>>({
+        {CommandRiskSeverity::info, "info"},
+        {CommandRiskSeverity::warning, "warning"},
+        {CommandRiskSeverity::danger, "danger"},
+    });
 };
 
 }  // namespace scourlet

@@ -14,12 +14,6 @@ namespace scourlet {
 
 namespace {
 
-// Indexed by the enumerators' values, so the orders must follow the declarations.
-constexpr std::array<std::string_view, missedTrackerReportPlatformAllCases.size()>
-    kPlatformRawValues{"macOS", "iOS", "Windows", "Linux"};
-constexpr std::array<std::string_view, missedTrackerReportSurfaceAllCases.size()> kSurfaceRawValues{
-    "Clipboard", "Manual Clean", "Share Extension", "Safari Extension"};
-
 constexpr std::size_t kSubjectHostMaxLength = 50;
 constexpr std::string_view kNone = "[none]";
 
@@ -221,59 +215,6 @@ MissedTrackerReport MissedTrackerReport::fromJson(const Json& json) {
 
 Result<MissedTrackerReport, DecodingError> MissedTrackerReport::decode(std::string_view text) {
     return decodeJson(text, [](const Json& json) { return fromJson(json); });
-}
-
-std::string_view rawValue(MissedTrackerReport::Platform platform) {
-    return kPlatformRawValues[static_cast<std::size_t>(platform)];
-}
-
-std::optional<MissedTrackerReport::Platform> missedTrackerReportPlatformFromRawValue(
-    std::string_view raw) {
-    for (auto platform : missedTrackerReportPlatformAllCases) {
-        if (rawValue(platform) == raw) {
-            return platform;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string_view rawValue(MissedTrackerReport::Surface surface) {
-    return kSurfaceRawValues[static_cast<std::size_t>(surface)];
-}
-
-std::optional<MissedTrackerReport::Surface> missedTrackerReportSurfaceFromRawValue(
-    std::string_view raw) {
-    for (auto surface : missedTrackerReportSurfaceAllCases) {
-        if (rawValue(surface) == raw) {
-            return surface;
-        }
-    }
-    return std::nullopt;
-}
-
-MissedTrackerReport::Platform JsonValue<MissedTrackerReport::Platform>::decode(
-    const Json& json, std::string_view context) {
-    if (!json.is_string()) {
-        throwDecoding(context, "expected a platform name");
-    }
-    const auto platform =
-        missedTrackerReportPlatformFromRawValue(json.get_ref<const std::string&>());
-    if (!platform) {
-        throwDecoding(context, "unknown platform \"" + json.get<std::string>() + "\"");
-    }
-    return *platform;
-}
-
-MissedTrackerReport::Surface JsonValue<MissedTrackerReport::Surface>::decode(
-    const Json& json, std::string_view context) {
-    if (!json.is_string()) {
-        throwDecoding(context, "expected a surface name");
-    }
-    const auto surface = missedTrackerReportSurfaceFromRawValue(json.get_ref<const std::string&>());
-    if (!surface) {
-        throwDecoding(context, "unknown surface \"" + json.get<std::string>() + "\"");
-    }
-    return *surface;
 }
 
 }  // namespace scourlet

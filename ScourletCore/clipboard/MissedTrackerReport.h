@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 #include "ScourletCore/platform/Result.h"
 #include "ScourletCore/rules/RuleCategoryType.h"
 
@@ -39,18 +40,18 @@ namespace scourlet {
 struct MissedTrackerReport {
     // The system a report comes from. The raw value is also the display text.
     enum class Platform {
-        macOS,    // "macOS"
-        iOS,      // "iOS"
-        windows,  // "Windows"
-        linux,    // "Linux"
+        macOS,
+        iOS,
+        windows,
+        linux,
     };
 
     // Where the reported link was cleaned. The raw value is also the display text.
     enum class Surface {
-        clipboard,        // "Clipboard"
-        manualClean,      // "Manual Clean"
-        shareExtension,   // "Share Extension"
-        safariExtension,  // "Safari Extension"
+        clipboard,
+        manualClean,
+        shareExtension,
+        safariExtension,
     };
 
     // Fixed texts of the review step, shared by every surface that offers a report.
@@ -139,40 +140,26 @@ struct MissedTrackerReport {
     static Result<MissedTrackerReport, DecodingError> decode(std::string_view text);
 };
 
-inline constexpr std::array<MissedTrackerReport::Platform, 4> missedTrackerReportPlatformAllCases{
-    MissedTrackerReport::Platform::macOS,
-    MissedTrackerReport::Platform::iOS,
-    MissedTrackerReport::Platform::windows,
-    MissedTrackerReport::Platform::linux,
-};
-
-inline constexpr std::array<MissedTrackerReport::Surface, 4> missedTrackerReportSurfaceAllCases{
-    MissedTrackerReport::Surface::clipboard,
-    MissedTrackerReport::Surface::manualClean,
-    MissedTrackerReport::Surface::shareExtension,
-    MissedTrackerReport::Surface::safariExtension,
-};
-
-// "macOS", "iOS", "Windows" or "Linux".
-std::string_view rawValue(MissedTrackerReport::Platform platform);
-// The platform whose raw value is exactly `raw`, or nothing.
-std::optional<MissedTrackerReport::Platform> missedTrackerReportPlatformFromRawValue(
-    std::string_view raw);
-
-// "Clipboard", "Manual Clean", "Share Extension" or "Safari Extension".
-std::string_view rawValue(MissedTrackerReport::Surface surface);
-// The surface whose raw value is exactly `raw`, or nothing.
-std::optional<MissedTrackerReport::Surface> missedTrackerReportSurfaceFromRawValue(
-    std::string_view raw);
-
-// Read from their raw values; throw DecodingException for any other JSON value.
 template <>
-struct JsonValue<MissedTrackerReport::Platform> {
-    static MissedTrackerReport::Platform decode(const Json& json, std::string_view context);
+struct RawValueTable<MissedTrackerReport::Platform> {
+    static constexpr std::string_view name = "platform";
+    static constexpr auto cases = std::to_array<RawValueCase<MissedTrackerReport::Platform>>({
+        {MissedTrackerReport::Platform::macOS, "macOS"},
+        {MissedTrackerReport::Platform::iOS, "iOS"},
+        {MissedTrackerReport::Platform::windows, "Windows"},
+        {MissedTrackerReport::Platform::linux, "Linux"},
+    });
 };
+
 template <>
-struct JsonValue<MissedTrackerReport::Surface> {
-    static MissedTrackerReport::Surface decode(const Json& json, std::string_view context);
+struct RawValueTable<MissedTrackerReport::Surface> {
+    static constexpr std::string_view name = "surface";
+    static constexpr auto cases = std::to_array<RawValueCase<MissedTrackerReport::Surface>>({
+        {MissedTrackerReport::Surface::clipboard, "Clipboard"},
+        {MissedTrackerReport::Surface::manualClean, "Manual Clean"},
+        {MissedTrackerReport::Surface::shareExtension, "Share Extension"},
+        {MissedTrackerReport::Surface::safariExtension, "Safari Extension"},
+    });
 };
 
 }  // namespace scourlet

@@ -87,12 +87,12 @@ void StatsTracker::load() {
     totalCleaned_.set(defaults_->integerForKey(kTotalKey));
     totalCommandWarnings_.set(defaults_->integerForKey(kCommandWarningsKey));
     neutralizedCommands_.set(defaults_->integerForKey(kNeutralizedCommandsKey));
-    categoryStats_.set(readCounters(*defaults_, kCategoryPrefix, ruleCategoryTypeAllCases));
+    categoryStats_.set(readCounters(*defaults_, kCategoryPrefix, allCases<RuleCategoryType>()));
     commandSeverityStats_.set(
-        readCounters(*defaults_, kCommandSeverityPrefix, commandRiskSeverityAllCases));
-    impactStats_.set(readCounters(*defaults_, kImpactPrefix, trackingImpactLevelAllCases));
+        readCounters(*defaults_, kCommandSeverityPrefix, allCases<CommandRiskSeverity>()));
+    impactStats_.set(readCounters(*defaults_, kImpactPrefix, allCases<TrackingImpactLevel>()));
     confidenceStats_.set(
-        readCounters(*defaults_, kConfidencePrefix, trackingImpactConfidenceAllCases));
+        readCounters(*defaults_, kConfidencePrefix, allCases<TrackingImpactConfidence>()));
     loadDailyBuckets();
     pruneDailyBuckets(clock_->now());
 }
@@ -147,20 +147,20 @@ void StatsTracker::purgeStats() {
     defaults_->removeObject(kCommandWarningsKey);
     defaults_->removeObject(kNeutralizedCommandsKey);
 
-    categoryStats_.set(zeroCounts(ruleCategoryTypeAllCases));
-    for (RuleCategoryType category : ruleCategoryTypeAllCases) {
+    categoryStats_.set(zeroCounts(allCases<RuleCategoryType>()));
+    for (RuleCategoryType category : allCases<RuleCategoryType>()) {
         defaults_->removeObject(keyOf(kCategoryPrefix, rawValue(category)));
     }
-    commandSeverityStats_.set(zeroCounts(commandRiskSeverityAllCases));
-    for (CommandRiskSeverity severity : commandRiskSeverityAllCases) {
+    commandSeverityStats_.set(zeroCounts(allCases<CommandRiskSeverity>()));
+    for (CommandRiskSeverity severity : allCases<CommandRiskSeverity>()) {
         defaults_->removeObject(keyOf(kCommandSeverityPrefix, rawValue(severity)));
     }
-    impactStats_.set(zeroCounts(trackingImpactLevelAllCases));
-    for (TrackingImpactLevel level : trackingImpactLevelAllCases) {
+    impactStats_.set(zeroCounts(allCases<TrackingImpactLevel>()));
+    for (TrackingImpactLevel level : allCases<TrackingImpactLevel>()) {
         defaults_->removeObject(keyOf(kImpactPrefix, rawValue(level)));
     }
-    confidenceStats_.set(zeroCounts(trackingImpactConfidenceAllCases));
-    for (TrackingImpactConfidence confidence : trackingImpactConfidenceAllCases) {
+    confidenceStats_.set(zeroCounts(allCases<TrackingImpactConfidence>()));
+    for (TrackingImpactConfidence confidence : allCases<TrackingImpactConfidence>()) {
         defaults_->removeObject(keyOf(kConfidencePrefix, rawValue(confidence)));
     }
 
@@ -185,10 +185,10 @@ StatsSnapshot StatsTracker::snapshot(StatsWindow window) const {
 
 StatsSnapshot StatsTracker::snapshot(int days) const {
     StatsSnapshot sum{
-        .categoryStats = zeroCounts(ruleCategoryTypeAllCases),
-        .commandSeverityStats = zeroCounts(commandRiskSeverityAllCases),
-        .impactStats = zeroCounts(trackingImpactLevelAllCases),
-        .confidenceStats = zeroCounts(trackingImpactConfidenceAllCases),
+        .categoryStats = zeroCounts(allCases<RuleCategoryType>()),
+        .commandSeverityStats = zeroCounts(allCases<CommandRiskSeverity>()),
+        .impactStats = zeroCounts(allCases<TrackingImpactLevel>()),
+        .confidenceStats = zeroCounts(allCases<TrackingImpactConfidence>()),
     };
     for (const std::string& key : recentCalendarDayKeys(clock_->now(), days)) {
         const auto it = dailyBuckets_.find(key);
@@ -224,18 +224,18 @@ std::string StatsTracker::exportCSV() const {
     };
     // The raw severity values are lower case; the export labels them as titles.
     constexpr std::array<std::string_view, 3> kSeverityLabels{"Info", "Warning", "Danger"};
-    static_assert(commandRiskSeverityAllCases.size() == kSeverityLabels.size());
+    static_assert(allCases<CommandRiskSeverity>().size() == kSeverityLabels.size());
 
-    for (StatsWindow window : statsWindowAllCases) {
+    for (StatsWindow window : allCases<StatsWindow>()) {
         const StatsSnapshot s = snapshot(window);
         line(window, "Overview", "Total URLs Cleaned", s.totalCleaned);
         line(window, "Command Guard", "Warnings", s.totalCommandWarnings);
         line(window, "Command Guard", "Neutralized", s.neutralizedCommands);
-        for (std::size_t i = 0; i < commandRiskSeverityAllCases.size(); ++i) {
+        for (std::size_t i = 0; i < allCases<CommandRiskSeverity>().size(); ++i) {
             line(window, "Command Guard", kSeverityLabels[i],
-                 countOf(s.commandSeverityStats, commandRiskSeverityAllCases[i]));
+                 countOf(s.commandSeverityStats, allCases<CommandRiskSeverity>()[i]));
         }
-        for (RuleCategoryType category : ruleCategoryTypeAllCases) {
+        for (RuleCategoryType category : allCases<RuleCategoryType>()) {
             line(window, "Category", rawValue(category), countOf(s.categoryStats, category));
         }
         for (TrackingImpactLevel level : impactOrder) {

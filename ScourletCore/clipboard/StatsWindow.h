@@ -3,12 +3,14 @@
 //
 // The raw value is the display text and the first column of the CSV export.
 //
-//   for (StatsWindow w : statsWindowAllCases) show(rawValue(w), tracker.snapshot(w));
+//   for (StatsWindow w : allCases<StatsWindow>()) show(rawValue(w), tracker.snapshot(w));
 #pragma once
 
 #include <array>
 #include <optional>
 #include <string_view>
+
+#include "ScourletCore/platform/RawValueEnum.h"
 
 namespace scourlet {
 
@@ -19,23 +21,21 @@ enum class StatsWindow {
     allTime,
 };
 
-inline constexpr std::array<StatsWindow, 4> statsWindowAllCases{
-    StatsWindow::today,
-    StatsWindow::sevenDays,
-    StatsWindow::thirtyDays,
-    StatsWindow::allTime,
+template <>
+struct RawValueTable<StatsWindow> {
+    static constexpr std::string_view name = "statistics window";
+    static constexpr auto cases = std::to_array<RawValueCase<StatsWindow>>({
+        {StatsWindow::today, "Today"},
+        {StatsWindow::sevenDays, "7 Days"},
+        {StatsWindow::thirtyDays, "30 Days"},
+        {StatsWindow::allTime, "All Time"},
+    });
 };
-
-// "Today", "7 Days", "30 Days" or "All Time".
-std::string_view rawValue(StatsWindow window);
 
 // The identifier: the same text as the raw value.
 inline std::string_view id(StatsWindow window) {
     return rawValue(window);
 }
-
-// The window whose raw value is exactly `raw`, or nothing.
-std::optional<StatsWindow> statsWindowFromRawValue(std::string_view raw);
 
 // The number of calendar days, today included, that a window sums; nothing for
 // allTime, which reads the lifetime counters instead.

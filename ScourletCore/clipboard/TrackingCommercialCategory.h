@@ -11,11 +11,10 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "ScourletCore/clipboard/TrackingImpactConfidence.h"
-#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 #include "ScourletCore/rules/RuleCategoryType.h"
 
 namespace scourlet {
@@ -28,17 +27,17 @@ enum class TrackingCommercialCategory {
     redirectTracking,
 };
 
-// Every category in case order.
-inline constexpr std::array<TrackingCommercialCategory, 5> trackingCommercialCategoryAllCases{
-    TrackingCommercialCategory::directCommercialAttribution,
-    TrackingCommercialCategory::adPlatformAttribution,
-    TrackingCommercialCategory::campaignAnalytics,
-    TrackingCommercialCategory::behavioralCorrelation,
-    TrackingCommercialCategory::redirectTracking,
+template <>
+struct RawValueTable<TrackingCommercialCategory> {
+    static constexpr std::string_view name = "commercial tracking category";
+    static constexpr auto cases = std::to_array<RawValueCase<TrackingCommercialCategory>>({
+        {TrackingCommercialCategory::directCommercialAttribution, "Direct commercial attribution"},
+        {TrackingCommercialCategory::adPlatformAttribution, "Ad and social attribution"},
+        {TrackingCommercialCategory::campaignAnalytics, "Campaign analytics"},
+        {TrackingCommercialCategory::behavioralCorrelation, "Behavioral correlation"},
+        {TrackingCommercialCategory::redirectTracking, "Redirect tracking"},
+    });
 };
-
-// The display name, e.g. "Ad and social attribution".
-std::string_view rawValue(TrackingCommercialCategory category);
 
 // The identifier: the same text as the raw value.
 inline std::string_view id(TrackingCommercialCategory category) {
@@ -54,19 +53,9 @@ TrackingImpactConfidence defaultConfidence(TrackingCommercialCategory category);
 // One sentence on what such tracking does.
 std::string_view explanation(TrackingCommercialCategory category);
 
-// The category whose raw value is exactly `raw`, or nothing.
-std::optional<TrackingCommercialCategory> trackingCommercialCategoryFromRawValue(
-    std::string_view raw);
-
 // The commercial purpose behind the rules of a rule category: referral
 // marketing and e-commerce both serve direct commercial attribution, social
 // media and advertising ad-platform attribution, and so on.
 TrackingCommercialCategory commercialCategory(RuleCategoryType type);
-
-// Reads a category from its raw value; throws DecodingException for any other JSON value.
-template <>
-struct JsonValue<TrackingCommercialCategory> {
-    static TrackingCommercialCategory decode(const Json& json, std::string_view context);
-};
 
 }  // namespace scourlet

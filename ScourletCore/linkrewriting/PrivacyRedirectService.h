@@ -3,15 +3,13 @@
 // Stored clean results name the service by its raw value, so the raw values
 // must never change.
 //
-//   auto service = privacyRedirectServiceFromRawValue("reddit");   // reddit
-//   std::string_view raw = rawValue(PrivacyRedirectService::xTwitter);   // "xTwitter"
+//   auto service = enumFromRawValue<PrivacyRedirectService>("reddit");   // reddit
+//   std::string_view raw = rawValue(PrivacyRedirectService::xTwitter);  // "xTwitter"
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string_view>
 
-#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 
 namespace scourlet {
 
@@ -20,22 +18,13 @@ enum class PrivacyRedirectService {
     reddit,
 };
 
-inline constexpr std::array<PrivacyRedirectService, 2> privacyRedirectServiceAllCases{
-    PrivacyRedirectService::xTwitter,
-    PrivacyRedirectService::reddit,
-};
-
-// "xTwitter" or "reddit".
-std::string_view rawValue(PrivacyRedirectService service);
-
-// The service whose raw value is exactly `raw` (case-sensitive), or nothing.
-std::optional<PrivacyRedirectService> privacyRedirectServiceFromRawValue(std::string_view raw);
-
-// Reads a service from its raw value string; throws DecodingException for any
-// other JSON value.
 template <>
-struct JsonValue<PrivacyRedirectService> {
-    static PrivacyRedirectService decode(const Json& json, std::string_view context);
+struct RawValueTable<PrivacyRedirectService> {
+    static constexpr std::string_view name = "privacy redirect service";
+    static constexpr auto cases = std::to_array<RawValueCase<PrivacyRedirectService>>({
+        {PrivacyRedirectService::xTwitter, "xTwitter"},
+        {PrivacyRedirectService::reddit, "reddit"},
+    });
 };
 
 }  // namespace scourlet

@@ -21,7 +21,7 @@ PrivacyRedirectSettings::PrivacyRedirectSettings(const UserDefaults& defaults,
     const bool legacyNitter = shared.boolForKey(nitterEnabledKey);
     std::optional<XRedirectChoice> stored;
     if (const auto raw = defaults.stringForKey(xRedirectChoiceKey)) {
-        stored = xRedirectChoiceFromRawValue(*raw);
+        stored = enumFromRawValue<XRedirectChoice>(*raw);
     }
     xRedirectChoice =
         stored ? *stored

@@ -3,15 +3,14 @@
 // The raw values name a service wherever it is stored or sent, so they must
 // never change.
 //
-//   auto service = shareLinkServiceFromRawValue("threads");      // threads
-//   std::string_view raw = rawValue(ShareLinkService::amazon);   // "amazon"
+//   auto service = enumFromRawValue<ShareLinkService>("threads");   // threads
+//   std::string_view raw = rawValue(ShareLinkService::amazon);      // "amazon"
+//   Json json = toJson(ShareLinkService::instagram);                // "instagram"
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string_view>
 
-#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 
 namespace scourlet {
 
@@ -21,26 +20,14 @@ enum class ShareLinkService {
     amazon,
 };
 
-inline constexpr std::array<ShareLinkService, 3> shareLinkServiceAllCases{
-    ShareLinkService::instagram,
-    ShareLinkService::threads,
-    ShareLinkService::amazon,
-};
-
-// "instagram", "threads" or "amazon".
-std::string_view rawValue(ShareLinkService service);
-
-// The service whose raw value is exactly `raw` (case-sensitive), or nothing.
-std::optional<ShareLinkService> shareLinkServiceFromRawValue(std::string_view raw);
-
-// The service as its raw value, a JSON string.
-Json toJson(ShareLinkService service);
-
-// Reads a service from its raw value string; throws DecodingException for any
-// other JSON value.
 template <>
-struct JsonValue<ShareLinkService> {
-    static ShareLinkService decode(const Json& json, std::string_view context);
+struct RawValueTable<ShareLinkService> {
+    static constexpr std::string_view name = "share-link service";
+    static constexpr auto cases = std::to_array<RawValueCase<ShareLinkService>>({
+        {ShareLinkService::instagram, "instagram"},
+        {ShareLinkService::threads, "threads"},
+        {ShareLinkService::amazon, "amazon"},
+    });
 };
 
 }  // namespace scourlet

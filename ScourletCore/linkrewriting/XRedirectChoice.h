@@ -4,15 +4,13 @@
 // The raw values are stored in the settings and in the browser extension's
 // messages, so they must never change.
 //
-//   auto choice = xRedirectChoiceFromRawValue("twitterViewer");   // twitterViewer
-//   std::string_view raw = rawValue(XRedirectChoice::nitter);      // "nitter"
+//   auto choice = enumFromRawValue<XRedirectChoice>("twitterViewer");   // twitterViewer
+//   std::string_view raw = rawValue(XRedirectChoice::nitter);          // "nitter"
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string_view>
 
-#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 
 namespace scourlet {
 
@@ -22,23 +20,14 @@ enum class XRedirectChoice {
     twitterViewer,
 };
 
-inline constexpr std::array<XRedirectChoice, 3> xRedirectChoiceAllCases{
-    XRedirectChoice::off,
-    XRedirectChoice::nitter,
-    XRedirectChoice::twitterViewer,
-};
-
-// "off", "nitter" or "twitterViewer".
-std::string_view rawValue(XRedirectChoice choice);
-
-// The choice whose raw value is exactly `raw` (case-sensitive), or nothing.
-std::optional<XRedirectChoice> xRedirectChoiceFromRawValue(std::string_view raw);
-
-// Reads a choice from its raw value string; throws DecodingException for any
-// other JSON value.
 template <>
-struct JsonValue<XRedirectChoice> {
-    static XRedirectChoice decode(const Json& json, std::string_view context);
+struct RawValueTable<XRedirectChoice> {
+    static constexpr std::string_view name = "X redirect choice";
+    static constexpr auto cases = std::to_array<RawValueCase<XRedirectChoice>>({
+        {XRedirectChoice::off, "off"},
+        {XRedirectChoice::nitter, "nitter"},
+        {XRedirectChoice::twitterViewer, "twitterViewer"},
+    });
 };
 
 }  // namespace scourlet

@@ -44,8 +44,9 @@ public:
 Result<Json, DecodingError> parseJson(std::string_view text);
 
 // Converts one JSON value to T with exact type checks, throwing DecodingException.
-// Specialized for bool, int64_t, double, std::string and std::vector<U>; any other
-// T must offer `static T fromJson(const Json&)`.
+// Specialized for bool, int64_t, double, std::string, std::vector<U> and the
+// enumerations with a RawValueTable (RawValueEnum.h); any other T must offer
+// `static T fromJson(const Json&)`.
 template <class T, class = void>
 struct JsonValue {
     static T decode(const Json& json, std::string_view /*context*/) { return T::fromJson(json); }

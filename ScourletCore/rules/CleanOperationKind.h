@@ -4,15 +4,13 @@
 // ("local_parameter_removal" and so on), so the raw values must never change.
 //
 //   CleanOperationKind kind = CleanOperationKind::offlineWrapperUnwrap;
-//   std::string_view stored = rawValue(kind);                    // "offline_wrapper_unwrap"
-//   auto back = cleanOperationKindFromRawValue(stored);          // kind again
+//   std::string_view stored = rawValue(kind);                 // "offline_wrapper_unwrap"
+//   auto back = enumFromRawValue<CleanOperationKind>(stored);  // kind again
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string_view>
 
-#include "ScourletCore/platform/Json.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 
 namespace scourlet {
 
@@ -25,23 +23,17 @@ enum class CleanOperationKind {
     functionalTransformation,  // a change made for function, such as a map-link conversion
 };
 
-inline constexpr std::array<CleanOperationKind, 6> cleanOperationKindAllCases{
-    CleanOperationKind::localParameterRemoval, CleanOperationKind::offlineWrapperUnwrap,
-    CleanOperationKind::offlinePathRewrite,    CleanOperationKind::privacyRedirect,
-    CleanOperationKind::networkResolution,     CleanOperationKind::functionalTransformation,
-};
-
-// The stored form, e.g. "local_parameter_removal".
-std::string_view rawValue(CleanOperationKind kind);
-
-// The kind whose raw value is exactly `raw` (case-sensitive), or nothing.
-std::optional<CleanOperationKind> cleanOperationKindFromRawValue(std::string_view raw);
-
-// Reads a kind from its raw value string; throws DecodingException for any
-// other JSON value.
 template <>
-struct JsonValue<CleanOperationKind> {
-    static CleanOperationKind decode(const Json& json, std::string_view context);
+struct RawValueTable<CleanOperationKind> {
+    static constexpr std::string_view name = "operation kind";
+    static constexpr auto cases = std::to_array<RawValueCase<CleanOperationKind>>({
+        {CleanOperationKind::localParameterRemoval, "local_parameter_removal"},
+        {CleanOperationKind::offlineWrapperUnwrap, "offline_wrapper_unwrap"},
+        {CleanOperationKind::offlinePathRewrite, "offline_path_rewrite"},
+        {CleanOperationKind::privacyRedirect, "privacy_redirect"},
+        {CleanOperationKind::networkResolution, "network_resolution"},
+        {CleanOperationKind::functionalTransformation, "functional_transformation"},
+    });
 };
 
 }  // namespace scourlet

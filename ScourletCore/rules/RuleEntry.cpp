@@ -56,38 +56,4 @@ Result<std::shared_ptr<RuleEntry>, DecodingError> RuleEntry::decode(std::string_
     return decodeJson(text, [](const Json& json) { return fromJson(json); });
 }
 
-std::string_view rawValue(RuleEntry::RuleSource source) {
-    switch (source) {
-        case RuleEntry::RuleSource::clearURLs:
-            return "ClearURLs";
-        case RuleEntry::RuleSource::fallback:
-            return "Built-in";
-        case RuleEntry::RuleSource::custom:
-            return "Custom";
-    }
-    return {};
-}
-
-std::optional<RuleEntry::RuleSource> ruleSourceFromRawValue(std::string_view raw) {
-    for (RuleEntry::RuleSource source : ruleSourceAllCases) {
-        if (rawValue(source) == raw) {
-            return source;
-        }
-    }
-    return std::nullopt;
-}
-
-RuleEntry::RuleSource JsonValue<RuleEntry::RuleSource>::decode(const Json& json,
-                                                               std::string_view context) {
-    if (!json.is_string()) {
-        throwDecoding(context, "expected a rule source");
-    }
-    const auto& raw = json.get_ref<const std::string&>();
-    const auto source = ruleSourceFromRawValue(raw);
-    if (!source) {
-        throwDecoding(context, "unknown rule source \"" + raw + "\"");
-    }
-    return *source;
-}
-
 }  // namespace scourlet

@@ -22,6 +22,7 @@
 
 #include "ScourletCore/platform/Json.h"
 #include "ScourletCore/platform/Observable.h"
+#include "ScourletCore/platform/RawValueEnum.h"
 #include "ScourletCore/platform/Result.h"
 #include "ScourletCore/rules/RuleCategoryType.h"
 
@@ -78,23 +79,14 @@ private:
     Published<std::int64_t> matchCount_;
 };
 
-inline constexpr std::array<RuleEntry::RuleSource, 3> ruleSourceAllCases{
-    RuleEntry::RuleSource::clearURLs,
-    RuleEntry::RuleSource::fallback,
-    RuleEntry::RuleSource::custom,
-};
-
-// "ClearURLs", "Built-in" or "Custom".
-std::string_view rawValue(RuleEntry::RuleSource source);
-
-// The source whose raw value is exactly `raw` (case-sensitive), or nothing.
-std::optional<RuleEntry::RuleSource> ruleSourceFromRawValue(std::string_view raw);
-
-// Reads a source from its raw value string; throws DecodingException for any
-// other JSON value.
 template <>
-struct JsonValue<RuleEntry::RuleSource> {
-    static RuleEntry::RuleSource decode(const Json& json, std::string_view context);
+struct RawValueTable<RuleEntry::RuleSource> {
+    static constexpr std::string_view name = "rule source";
+    static constexpr auto cases = std::to_array<RawValueCase<RuleEntry::RuleSource>>({
+        {RuleEntry::RuleSource::clearURLs, "ClearURLs"},
+        {RuleEntry::RuleSource::fallback, "Built-in"},
+        {RuleEntry::RuleSource::custom, "Custom"},
+    });
 };
 
 }  // namespace scourlet

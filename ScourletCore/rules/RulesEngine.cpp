@@ -336,7 +336,7 @@ std::optional<fs::path> RulesEngine::newestSupplementaryRulesURL() const {
 void RulesEngine::installProviders(std::vector<std::shared_ptr<const CompiledProvider>> providers) {
     // Everything is built aside and published at once, so observers of
     // `categories` never see a half-built list.
-    std::array<RuleCategory::Rules, ruleCategoryTypeAllCases.size()> lists;
+    std::array<RuleCategory::Rules, allCases<RuleCategoryType>().size()> lists;
     auto add = [&lists](RuleCategoryType type, std::string id, std::string pattern,
                         std::string displayName, RuleEntry::RuleSource source) {
         lists[indexOf(type)].push_back(std::make_shared<RuleEntry>(
@@ -382,8 +382,8 @@ void RulesEngine::installProviders(std::vector<std::shared_ptr<const CompiledPro
     }
 
     std::vector<std::shared_ptr<RuleCategory>> built;
-    built.reserve(ruleCategoryTypeAllCases.size());
-    for (RuleCategoryType type : ruleCategoryTypeAllCases) {
+    built.reserve(allCases<RuleCategoryType>().size());
+    for (RuleCategoryType type : allCases<RuleCategoryType>()) {
         built.push_back(
             std::make_shared<RuleCategory>(type, true, std::move(lists[indexOf(type)])));
     }

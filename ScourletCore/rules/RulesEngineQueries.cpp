@@ -11,8 +11,8 @@
 #include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/RulesEngine.h"
 
-#include "ScourletCore/rules/internal/RedirectTarget.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
+#include "ScourletCore/rules/internal/RedirectTarget.h"
 
 namespace scourlet {
 
@@ -131,8 +131,8 @@ std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>> RulesEngine::m
         return matching;
     }
     // Switched-off categories are looked up once per link, not once per provider.
-    std::array<bool, ruleCategoryTypeAllCases.size()> allowed{};
-    for (RuleCategoryType type : ruleCategoryTypeAllCases) {
+    std::array<bool, allCases<RuleCategoryType>().size()> allowed{};
+    for (RuleCategoryType type : allCases<RuleCategoryType>()) {
         allowed[static_cast<std::size_t>(type)] = isCategoryEnabled(type);
     }
     std::string storage;

@@ -19,14 +19,14 @@ CommandRiskFinding finding(std::string id, CommandRiskSeverity severity) {
 }
 
 TEST(CommandRiskSeverity, RawValuesRoundTripAndNothingElseIsASeverity) {
-    for (CommandRiskSeverity severity : commandRiskSeverityAllCases) {
-        EXPECT_EQ(commandRiskSeverityFromRawValue(rawValue(severity)), severity);
+    for (CommandRiskSeverity severity : allCases<CommandRiskSeverity>()) {
+        EXPECT_EQ(enumFromRawValue<CommandRiskSeverity>(rawValue(severity)), severity);
     }
     EXPECT_EQ(rawValue(CommandRiskSeverity::info), "info");
     EXPECT_EQ(rawValue(CommandRiskSeverity::warning), "warning");
     EXPECT_EQ(rawValue(CommandRiskSeverity::danger), "danger");
     for (const char* other : {"", "Danger", "critical", " info", "warning "}) {
-        EXPECT_EQ(commandRiskSeverityFromRawValue(other), std::nullopt) << other;
+        EXPECT_EQ(enumFromRawValue<CommandRiskSeverity>(other), std::nullopt) << other;
     }
 }
 
@@ -34,8 +34,8 @@ TEST(CommandRiskSeverity, OrderFollowsTheCaseList) {
     EXPECT_LT(CommandRiskSeverity::info, CommandRiskSeverity::warning);
     EXPECT_LT(CommandRiskSeverity::warning, CommandRiskSeverity::danger);
     EXPECT_GE(CommandRiskSeverity::danger, CommandRiskSeverity::danger);
-    EXPECT_TRUE(
-        std::is_sorted(commandRiskSeverityAllCases.begin(), commandRiskSeverityAllCases.end()));
+    EXPECT_TRUE(std::is_sorted(allCases<CommandRiskSeverity>().begin(),
+                               allCases<CommandRiskSeverity>().end()));
     // Statistics count results per severity.
     std::unordered_map<CommandRiskSeverity, int> counts;
     ++counts[CommandRiskSeverity::danger];

@@ -299,15 +299,16 @@ TEST(MissedTrackerReportTest, MailtoLengthLimitIsInclusive) {
 TEST(MissedTrackerReportTest, PlatformsAndSurfaces) {
     EXPECT_EQ(MissedTrackerReport::currentPlatform(), Platform::linux);
     std::vector<std::string_view> names;
-    for (Platform platform : missedTrackerReportPlatformAllCases) {
+    for (Platform platform : allCases<MissedTrackerReport::Platform>()) {
         names.push_back(rawValue(platform));
-        EXPECT_EQ(missedTrackerReportPlatformFromRawValue(rawValue(platform)), platform);
+        EXPECT_EQ(enumFromRawValue<MissedTrackerReport::Platform>(rawValue(platform)), platform);
     }
     EXPECT_EQ(names, (std::vector<std::string_view>{"macOS", "iOS", "Windows", "Linux"}));
     EXPECT_EQ(rawValue(Surface::manualClean), "Manual Clean");
-    EXPECT_EQ(missedTrackerReportSurfaceFromRawValue("Safari Extension"), Surface::safariExtension);
-    EXPECT_FALSE(missedTrackerReportPlatformFromRawValue("linux"));
-    EXPECT_FALSE(missedTrackerReportSurfaceFromRawValue("clipboard"));
+    EXPECT_EQ(enumFromRawValue<MissedTrackerReport::Surface>("Safari Extension"),
+              Surface::safariExtension);
+    EXPECT_FALSE(enumFromRawValue<MissedTrackerReport::Platform>("linux"));
+    EXPECT_FALSE(enumFromRawValue<MissedTrackerReport::Surface>("clipboard"));
     EXPECT_EQ(MissedTrackerReport::recipientEmail(), config::kMissedTrackerReportAddress);
 }
 

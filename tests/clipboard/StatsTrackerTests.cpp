@@ -85,7 +85,7 @@ protected:
 
 TEST_F(StatsTrackerTest, FreshStoreReadsZeroForEveryCaseInEveryWindow) {
     auto stats = makeTracker();
-    for (StatsWindow window : statsWindowAllCases) {
+    for (StatsWindow window : allCases<StatsWindow>()) {
         SCOPED_TRACE(std::string(rawValue(window)));
         const StatsSnapshot s = stats->snapshot(window);
         EXPECT_EQ(s.totalCleaned + s.totalCommandWarnings + s.neutralizedCommands, 0);
@@ -332,16 +332,16 @@ TEST_F(StatsTrackerTest, PurgeRemovesEveryStatisticsKeyButTheSwitch) {
     stats->setCollectionEnabled(true);
     defaults->setString("unrelated", "kept");
     // Every counter key the tracker owns, written so that each must be removed.
-    for (RuleCategoryType c : ruleCategoryTypeAllCases) {
+    for (RuleCategoryType c : allCases<RuleCategoryType>()) {
         defaults->setInteger("stats_category_" + std::string(rawValue(c)), 1);
     }
-    for (CommandRiskSeverity s : commandRiskSeverityAllCases) {
+    for (CommandRiskSeverity s : allCases<CommandRiskSeverity>()) {
         defaults->setInteger("stats_commandSeverity_" + std::string(rawValue(s)), 1);
     }
-    for (TrackingImpactLevel l : trackingImpactLevelAllCases) {
+    for (TrackingImpactLevel l : allCases<TrackingImpactLevel>()) {
         defaults->setInteger("stats_impact_" + std::string(rawValue(l)), 1);
     }
-    for (TrackingImpactConfidence c : trackingImpactConfidenceAllCases) {
+    for (TrackingImpactConfidence c : allCases<TrackingImpactConfidence>()) {
         defaults->setInteger("stats_confidence_" + std::string(rawValue(c)), 1);
     }
     stats->load();
@@ -354,7 +354,7 @@ TEST_F(StatsTrackerTest, PurgeRemovesEveryStatisticsKeyButTheSwitch) {
     EXPECT_EQ(left.size(), 2u);
     EXPECT_TRUE(left.contains("stats_collection_enabled"));
     EXPECT_TRUE(left.contains("unrelated"));
-    for (StatsWindow window : statsWindowAllCases) {
+    for (StatsWindow window : allCases<StatsWindow>()) {
         const StatsSnapshot s = stats->snapshot(window);
         EXPECT_EQ(s, stats->snapshot(StatsWindow::today)) << rawValue(window);
         EXPECT_EQ(s.categoryStats.size(), 8u);

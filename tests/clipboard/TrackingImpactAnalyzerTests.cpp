@@ -147,18 +147,18 @@ TEST(TrackingImpactAnalyzerTest, ScoreBands) {
 }
 
 TEST(TrackingImpactAnalyzerTest, RawValuesRoundTripAndRejectOtherTexts) {
-    for (Level level : trackingImpactLevelAllCases) {
-        EXPECT_EQ(trackingImpactLevelFromRawValue(rawValue(level)), level);
+    for (Level level : allCases<TrackingImpactLevel>()) {
+        EXPECT_EQ(enumFromRawValue<TrackingImpactLevel>(rawValue(level)), level);
     }
-    for (Confidence confidence : trackingImpactConfidenceAllCases) {
-        EXPECT_EQ(trackingImpactConfidenceFromRawValue(rawValue(confidence)), confidence);
+    for (Confidence confidence : allCases<TrackingImpactConfidence>()) {
+        EXPECT_EQ(enumFromRawValue<TrackingImpactConfidence>(rawValue(confidence)), confidence);
     }
-    for (Category category : trackingCommercialCategoryAllCases) {
-        EXPECT_EQ(trackingCommercialCategoryFromRawValue(id(category)), category);
+    for (Category category : allCases<TrackingCommercialCategory>()) {
+        EXPECT_EQ(enumFromRawValue<TrackingCommercialCategory>(id(category)), category);
     }
     EXPECT_EQ(rawValue(Level::veryHigh), "Very High");
-    EXPECT_FALSE(trackingImpactLevelFromRawValue("very high"));
-    EXPECT_FALSE(trackingImpactConfidenceFromRawValue("high"));
+    EXPECT_FALSE(enumFromRawValue<TrackingImpactLevel>("very high"));
+    EXPECT_FALSE(enumFromRawValue<TrackingImpactConfidence>("high"));
     EXPECT_FALSE(decodeJsonValue(
         Json("Extreme"), [](const Json& j) { return JsonValue<Level>::decode(j, "level"); }));
 }

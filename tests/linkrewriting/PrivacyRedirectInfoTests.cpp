@@ -13,15 +13,16 @@ Result<PrivacyRedirectInfo, DecodingError> decode(const Json& json) {
 }
 
 TEST(PrivacyRedirectServiceTest, RawValuesAndExactMatching) {
-    ASSERT_EQ(privacyRedirectServiceAllCases.size(), 2u);
-    EXPECT_EQ(privacyRedirectServiceAllCases[0], PrivacyRedirectService::xTwitter);
-    EXPECT_EQ(privacyRedirectServiceAllCases[1], PrivacyRedirectService::reddit);
+    ASSERT_EQ(allCases<PrivacyRedirectService>().size(), 2u);
+    EXPECT_EQ(allCases<PrivacyRedirectService>()[0], PrivacyRedirectService::xTwitter);
+    EXPECT_EQ(allCases<PrivacyRedirectService>()[1], PrivacyRedirectService::reddit);
     EXPECT_EQ(rawValue(PrivacyRedirectService::xTwitter), "xTwitter");
     EXPECT_EQ(rawValue(PrivacyRedirectService::reddit), "reddit");
-    EXPECT_EQ(privacyRedirectServiceFromRawValue("xTwitter"), PrivacyRedirectService::xTwitter);
-    EXPECT_EQ(privacyRedirectServiceFromRawValue("reddit"), PrivacyRedirectService::reddit);
+    EXPECT_EQ(enumFromRawValue<PrivacyRedirectService>("xTwitter"),
+              PrivacyRedirectService::xTwitter);
+    EXPECT_EQ(enumFromRawValue<PrivacyRedirectService>("reddit"), PrivacyRedirectService::reddit);
     for (std::string_view raw : {"XTwitter", "twitter", "Reddit", "x", ""}) {
-        EXPECT_EQ(privacyRedirectServiceFromRawValue(raw), std::nullopt) << raw;
+        EXPECT_EQ(enumFromRawValue<PrivacyRedirectService>(raw), std::nullopt) << raw;
     }
 }
 

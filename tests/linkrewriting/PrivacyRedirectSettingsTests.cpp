@@ -14,13 +14,13 @@ namespace {
 using Settings = PrivacyRedirectSettings;
 
 TEST(XRedirectChoiceTest, RawValuesAndExactMatching) {
-    ASSERT_EQ(xRedirectChoiceAllCases.size(), 3u);
-    EXPECT_EQ(rawValue(xRedirectChoiceAllCases[0]), "off");
-    EXPECT_EQ(rawValue(xRedirectChoiceAllCases[1]), "nitter");
-    EXPECT_EQ(rawValue(xRedirectChoiceAllCases[2]), "twitterViewer");
-    EXPECT_EQ(xRedirectChoiceFromRawValue("twitterViewer"), XRedirectChoice::twitterViewer);
+    ASSERT_EQ(allCases<XRedirectChoice>().size(), 3u);
+    EXPECT_EQ(rawValue(allCases<XRedirectChoice>()[0]), "off");
+    EXPECT_EQ(rawValue(allCases<XRedirectChoice>()[1]), "nitter");
+    EXPECT_EQ(rawValue(allCases<XRedirectChoice>()[2]), "twitterViewer");
+    EXPECT_EQ(enumFromRawValue<XRedirectChoice>("twitterViewer"), XRedirectChoice::twitterViewer);
     for (const char* raw : {"Nitter", "twitterviewer", "OFF", " off", ""}) {
-        EXPECT_EQ(xRedirectChoiceFromRawValue(raw), std::nullopt) << raw;
+        EXPECT_EQ(enumFromRawValue<XRedirectChoice>(raw), std::nullopt) << raw;
     }
 }
 

@@ -210,12 +210,12 @@ TEST(ShareLinkServiceTest, RawValuesAndJson) {
     EXPECT_EQ(rawValue(Service::instagram), "instagram");
     EXPECT_EQ(rawValue(Service::threads), "threads");
     EXPECT_EQ(rawValue(Service::amazon), "amazon");
-    for (const Service service : shareLinkServiceAllCases) {
-        EXPECT_EQ(shareLinkServiceFromRawValue(rawValue(service)), service);
+    for (const Service service : allCases<ShareLinkService>()) {
+        EXPECT_EQ(enumFromRawValue<ShareLinkService>(rawValue(service)), service);
         EXPECT_EQ(JsonValue<Service>::decode(toJson(service), "service"), service);
     }
-    EXPECT_EQ(shareLinkServiceFromRawValue("Amazon"), std::nullopt);
-    EXPECT_EQ(shareLinkServiceFromRawValue(""), std::nullopt);
+    EXPECT_EQ(enumFromRawValue<ShareLinkService>("Amazon"), std::nullopt);
+    EXPECT_EQ(enumFromRawValue<ShareLinkService>(""), std::nullopt);
     EXPECT_THROW(JsonValue<Service>::decode(Json("tiktok"), "service"), DecodingException);
     EXPECT_THROW(JsonValue<Service>::decode(Json(1), "service"), DecodingException);
 }

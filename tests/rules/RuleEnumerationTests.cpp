@@ -39,23 +39,23 @@ const CategoryRow kCategories[] = {
 };
 
 TEST(RuleCategoryTypeTest, TextsAndOrderMatchTheTable) {
-    ASSERT_EQ(std::size(kCategories), ruleCategoryTypeAllCases.size());
+    ASSERT_EQ(std::size(kCategories), allCases<RuleCategoryType>().size());
     for (std::size_t i = 0; i < std::size(kCategories); ++i) {
         const CategoryRow& row = kCategories[i];
         SCOPED_TRACE(row.raw);
-        EXPECT_EQ(ruleCategoryTypeAllCases[i], row.type);
+        EXPECT_EQ(allCases<RuleCategoryType>()[i], row.type);
         EXPECT_EQ(rawValue(row.type), row.raw);
         EXPECT_EQ(id(row.type), row.raw);
         EXPECT_EQ(icon(row.type), row.icon);
         EXPECT_EQ(description(row.type), row.description);
-        EXPECT_EQ(ruleCategoryTypeFromRawValue(row.raw), row.type);
+        EXPECT_EQ(enumFromRawValue<RuleCategoryType>(row.raw), row.type);
     }
 }
 
 TEST(RuleCategoryTypeTest, RawValueMustMatchExactly) {
     for (std::string_view raw : {"Ecommerce", "e-commerce", "E-Commerce", "analytics",
                                  "SocialMedia", " Custom", "Custom ", "", "Other"}) {
-        EXPECT_EQ(ruleCategoryTypeFromRawValue(raw), std::nullopt) << raw;
+        EXPECT_EQ(enumFromRawValue<RuleCategoryType>(raw), std::nullopt) << raw;
     }
 }
 
@@ -73,14 +73,14 @@ TEST(RuleSourceTest, RawValuesAndExactMatching) {
         {RuleEntry::RuleSource::fallback, "Built-in"},
         {RuleEntry::RuleSource::custom, "Custom"},
     };
-    ASSERT_EQ(std::size(rows), ruleSourceAllCases.size());
+    ASSERT_EQ(std::size(rows), allCases<RuleEntry::RuleSource>().size());
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(ruleSourceAllCases[i], rows[i].first);
+        EXPECT_EQ(allCases<RuleEntry::RuleSource>()[i], rows[i].first);
         EXPECT_EQ(rawValue(rows[i].first), rows[i].second);
-        EXPECT_EQ(ruleSourceFromRawValue(rows[i].second), rows[i].first);
+        EXPECT_EQ(enumFromRawValue<RuleEntry::RuleSource>(rows[i].second), rows[i].first);
     }
     for (std::string_view raw : {"clearurls", "Builtin", "fallback", "custom", ""}) {
-        EXPECT_EQ(ruleSourceFromRawValue(raw), std::nullopt) << raw;
+        EXPECT_EQ(enumFromRawValue<RuleEntry::RuleSource>(raw), std::nullopt) << raw;
     }
 }
 
@@ -93,15 +93,15 @@ TEST(CleanOperationKindTest, RawValuesAndExactMatching) {
         {CleanOperationKind::networkResolution, "network_resolution"},
         {CleanOperationKind::functionalTransformation, "functional_transformation"},
     };
-    ASSERT_EQ(std::size(rows), cleanOperationKindAllCases.size());
+    ASSERT_EQ(std::size(rows), allCases<CleanOperationKind>().size());
     for (std::size_t i = 0; i < std::size(rows); ++i) {
-        EXPECT_EQ(cleanOperationKindAllCases[i], rows[i].first);
+        EXPECT_EQ(allCases<CleanOperationKind>()[i], rows[i].first);
         EXPECT_EQ(rawValue(rows[i].first), rows[i].second);
-        EXPECT_EQ(cleanOperationKindFromRawValue(rows[i].second), rows[i].first);
+        EXPECT_EQ(enumFromRawValue<CleanOperationKind>(rows[i].second), rows[i].first);
     }
     for (std::string_view raw :
          {"Local_Parameter_Removal", "localParameterRemoval", "privacy-redirect", ""}) {
-        EXPECT_EQ(cleanOperationKindFromRawValue(raw), std::nullopt) << raw;
+        EXPECT_EQ(enumFromRawValue<CleanOperationKind>(raw), std::nullopt) << raw;
     }
 }
 

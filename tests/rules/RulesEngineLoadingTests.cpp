@@ -57,7 +57,7 @@ TEST(RulesEngineLoadingTest, NewEngineHoldsNothingAndAnswersAsIfNoRuleExisted) {
     for (std::string_view name : RulesEngine::fallbackParams) {
         EXPECT_FALSE(engine.shouldStripParamFallback(name)) << name;
     }
-    for (RuleCategoryType type : ruleCategoryTypeAllCases) {
+    for (RuleCategoryType type : allCases<RuleCategoryType>()) {
         EXPECT_TRUE(engine.isCategoryEnabled(type));
         EXPECT_TRUE(engine.isRuleEnabled("Analytics:utm_*", type));
     }
@@ -70,7 +70,7 @@ TEST(RulesEngineLoadingTest, EmptyProvidersFileGivesEightCategoriesWithTheBuiltI
 
     ASSERT_EQ(engine.categories.get().size(), 8u);
     for (std::size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(engine.categories.get()[i]->type(), ruleCategoryTypeAllCases[i]);
+        EXPECT_EQ(engine.categories.get()[i]->type(), allCases<RuleCategoryType>()[i]);
         EXPECT_TRUE(engine.categories.get()[i]->isEnabled());
     }
     EXPECT_THAT(entryIDs(engine, RuleCategoryType::analytics),
