@@ -1,15 +1,23 @@
 // The persisted state of the rules engine: switches, match counts and custom
 // rules in the settings store, their export and import, reset and reload.
 #include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "ScourletCore/platform/Json.h"
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/rules/internal/JsonStringText.h"
 #include "ScourletCore/rules/internal/LiteralNameRule.h"
 
 namespace scourlet {
@@ -65,22 +73,139 @@ void removeCustomEntries(RuleCategory& category, Predicate remove) {
     category.setRules(std::move(kept));
 }
 
-// Writes "cat:" + id and "rule:" + id for every category and entry, in list
-// order (a later duplicate key overwrites), as compact JSON data under `key`.
+// The "cat:" and "rule:" keys of a state object, each once, in the order first
+// listed, each holding the value of its last listing: what assigning them one
+// by one to a JSON object leaves. The ids are viewed, not copied; the
+// categories outlive the table. One open-addressing index over the slots keeps
+// a save at a few allocations however many entries there are.
+template <class T>
+class StateSlots {
+public:
+    struct Slot {
+        std::string_view prefix;
+        std::string_view id;
+        T value;
+    };
+
+    explicit StateSlots(std::size_t capacity) {
+        slots_.reserve(capacity);
+        std::size_t buckets = 16;
+        while (buckets < capacity * 2) {
+            buckets *= 2;
+        }
+        index_.assign(buckets, kEmpty);
+    }
+
+    // At most `capacity` distinct keys.
+    void set(std::string_view prefix, std::string_view id, T value) {
+        const std::size_t mask = index_.size() - 1;
+        // The two prefixes differ in length, which separates "cat:x" from "rule:x".
+        std::size_t bucket = (hashOf(id) + prefix.size()) & mask;
+        for (;; bucket = (bucket + 1) & mask) {
+            std::uint32_t& position = index_[bucket];
+            if (position == kEmpty) {
+                position = static_cast<std::uint32_t>(slots_.size());
+                slots_.push_back({prefix, id, value});
+                idBytes_ += id.size();
+                return;
+            }
+            Slot& slot = slots_[position];
+            if (slot.prefix.size() == prefix.size() && slot.id == id) {
+                slot.value = value;
+                return;
+            }
+        }
+    }
+
+    const std::vector<Slot>& slots() const { return slots_; }
+    std::size_t idBytes() const { return idBytes_; }
+
+private:
+    static constexpr std::uint32_t kEmpty = std::numeric_limits<std::uint32_t>::max();
+
+    // A word-at-a-time hash, inlined: the library's byte hash is a call per id
+    // and a noticeable share of a save. The last word of an id of 8 bytes or
+    // more overlaps the one before it; shorter ids go byte by byte.
+    static std::size_t hashOf(std::string_view id) {
+        constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15;
+        auto mix = [](std::uint64_t hash, std::uint64_t word) {
+            return std::rotl((hash ^ word) * kMultiplier, 29);
+        };
+        auto wordAt = [&id](std::size_t offset) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, id.data() + offset, sizeof word);
+            return word;
+        };
+        std::uint64_t hash = id.size();
+        if (id.size() >= sizeof(std::uint64_t)) {
+            std::size_t offset = 0;
+            for (; offset + sizeof(std::uint64_t) < id.size(); offset += sizeof(std::uint64_t)) {
+                hash = mix(hash, wordAt(offset));
+            }
+            hash = mix(hash, wordAt(id.size() - sizeof(std::uint64_t)));
+        } else {
+            for (const char c : id) {
+                hash = mix(hash, static_cast<unsigned char>(c));
+            }
+        }
+        // The index uses the low bits; fold the high ones in.
+        hash ^= hash >> 32;
+        hash *= kMultiplier;
+        return static_cast<std::size_t>(hash ^ (hash >> 29));
+    }
+
+    std::vector<Slot> slots_;
+    std::vector<std::uint32_t> index_;
+    std::size_t idBytes_ = 0;
+};
+
+void appendStateValue(std::string& out, bool value) {
+    out.append(value ? "true" : "false");
+}
+
+void appendStateValue(std::string& out, std::int64_t value) {
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, written.ptr);
+}
+
+// Writes "cat:" + id and "rule:" + id for every category and entry (a later
+// duplicate key overwrites) as compact JSON data under `key`. Match counts are
+// saved after every clean, so the text is written straight into one buffer,
+// escaped as dumpJson() would, instead of going through a JSON value.
 template <class Value>
 void saveStates(UserDefaults& defaults, std::string_view key, const Categories& categories,
                 Value value) {
-    // A sorted map keeps each insertion logarithmic; the readers do not care
-    // about key order. Match counts are saved after every clean.
-    nlohmann::json states = nlohmann::json::object();
+    using T = std::invoke_result_t<Value&, const RuleCategory&>;
+    std::size_t count = categories.size();
     for (const auto& category : categories) {
-        states[std::string(kCategoryKeyPrefix) + category->id()] = value(*category);
+        count += category->rules().size();
+    }
+    StateSlots<T> states(count);
+    for (const auto& category : categories) {
+        states.set(kCategoryKeyPrefix, category->id(), value(*category));
         for (const auto& entry : category->rules()) {
-            states[std::string(kRuleKeyPrefix) + entry->id()] = value(*entry);
+            states.set(kRuleKeyPrefix, entry->id(), value(*entry));
         }
     }
-    defaults.setData(key,
-                     toData(states.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)));
+
+    // Room for every key and value unescaped; escapes may grow it.
+    constexpr std::size_t kPerSlot = sizeof "\"rule:\":-9223372036854775808,";
+    std::string text;
+    text.reserve(2 + states.idBytes() + states.slots().size() * kPerSlot);
+    text.push_back('{');
+    for (const auto& slot : states.slots()) {
+        if (text.size() > 1) {
+            text.push_back(',');
+        }
+        text.push_back('"');
+        text.append(slot.prefix);
+        internal::appendJsonStringContent(text, slot.id);
+        text.append("\":");
+        appendStateValue(text, slot.value);
+    }
+    text.push_back('}');
+    defaults.setData(key, toData(text));
 }
 
 }  // namespace

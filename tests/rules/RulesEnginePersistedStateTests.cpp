@@ -1,6 +1,9 @@
 // Switches, match counts and custom rules kept in the settings store; export,
 // import, reset and reload.
 #include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -93,6 +96,75 @@ TEST_F(RulesEngineStateTest, SaveEnabledStatesWritesEveryCategoryAndEveryEntry) 
     EXPECT_EQ(states["cat:Analytics"], true);
     EXPECT_EQ(states["rule:Custom:tracking_id"], true);
     EXPECT_EQ(states["rule:Analytics:utm_*"], true);
+}
+
+// The state objects are written as text directly rather than through a JSON
+// value; they must decode to what assigning every key in list order to a JSON
+// object gives, whatever the ids hold and however large the counts.
+TEST_F(RulesEngineStateTest, SavedStatesDecodeToTheObjectTheJsonWriterWouldStore) {
+    using namespace std::string_literals;
+    using Entry = std::shared_ptr<RuleEntry>;
+    auto makeEntry = [](std::string id, RuleCategoryType category, bool enabled,
+                        std::int64_t count) {
+        auto e = std::make_shared<RuleEntry>(std::move(id), "p", "p", category,
+                                             RuleEntry::RuleSource::custom, enabled);
+        e->setMatchCount(count);
+        return e;
+    };
+    auto makeCategory = [](RuleCategoryType type, bool enabled, std::int64_t count,
+                           std::vector<Entry> entries) {
+        auto c = std::make_shared<RuleCategory>(type, enabled, std::move(entries));
+        c->setMatchCount(count);
+        return c;
+    };
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr auto analytics = RuleCategoryType::analytics;
+    constexpr auto custom = RuleCategoryType::custom;
+    engine().categories.set({
+        makeCategory(analytics, true, kMax,
+                     {makeEntry("Analytics:dup", analytics, true, 1),
+                      makeEntry("Analytics:\"quoted\" and \\back\\slashed", analytics, false, kMax),
+                      makeEntry("Analytics:ctl \0\x01\b\t\n\v\f\r\x1f\x7f"s, analytics, true, 2),
+                      makeEntry("Analytics:h\u00e9llo \u2603 \U0001F600", analytics, false, 3),
+                      makeEntry("Analytics:bad \xff\xc0\x80 lead", analytics, true, 4),
+                      makeEntry("Analytics:cut \xe2\x82", analytics, false, 5),
+                      makeEntry("Analytics:cut \xf0\x9f\x98 mid, surrogate \xed\xa0\x80", analytics,
+                                true, 6),
+                      makeEntry("Analytics:dup", analytics, false, 7),
+                      makeEntry("Analytics:", analytics, true, kMin)}),
+        makeCategory(custom, false, 0, {makeEntry("Custom:x", custom, true, 8)}),
+        // A second category of a type and an entry listed in another category:
+        // the later listing wins.
+        makeCategory(analytics, false, 9, {makeEntry("Analytics:dup", custom, true, kMax)}),
+    });
+
+    auto expect = [this](auto value) {
+        nlohmann::json reference = nlohmann::json::object();
+        for (const auto& c : engine().categories.get()) {
+            reference["cat:" + c->id()] = value(*c);
+            for (const auto& e : c->rules()) {
+                reference["rule:" + e->id()] = value(*e);
+            }
+        }
+        return nlohmann::json::parse(
+            reference.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    };
+    auto storedText = [this](std::string_view key) {
+        const auto data = defaults().dataForKey(key);
+        return data ? std::string(data->begin(), data->end()) : std::string();
+    };
+
+    engine().saveEnabledStates();
+    engine().saveMatchCounts();
+    const auto enabled = nlohmann::json::parse(storedText(RulesEngine::enabledStateKey));
+    const auto counts = nlohmann::json::parse(storedText(RulesEngine::matchCountsKey));
+    EXPECT_EQ(enabled, expect([](const auto& item) { return item.isEnabled(); }));
+    EXPECT_EQ(counts, expect([](const auto& item) { return item.matchCount(); }));
+    EXPECT_EQ(counts["rule:Analytics:dup"], kMax);
+    EXPECT_EQ(counts["cat:Analytics"], 9);
+    EXPECT_EQ(counts["rule:Analytics:"], kMin);
+    EXPECT_TRUE(counts.contains("rule:Analytics:cut \xEF\xBF\xBD"));
 }
 
 TEST_F(RulesEngineStateTest, SwitchesAndCountsComeBackAfterEveryLoadAndRestart) {

@@ -33,14 +33,33 @@ bool isMarkerObject(const Json& value) {
     return key == kDataMarker || key == kDictMarker;
 }
 
-std::string toBase64(const Json::binary_t& bytes) {
-    const std::size_t encodedLength =
-        sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL);
-    std::string out(encodedLength, '\0');
-    sodium_bin2base64(out.data(), out.size(), bytes.data(), bytes.size(),
-                      sodium_base64_VARIANT_ORIGINAL);
-    out.resize(encodedLength - 1);  // the encoded length counts the terminating NUL
-    return out;
+// Standard base64 with padding, as sodium_base64_VARIANT_ORIGINAL writes it.
+// Written here because sodium's encoder runs in constant time, which settings
+// do not need and which made it the slowest part of every write.
+void appendBase64(std::string& out, const Json::binary_t& bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::size_t start = out.size();
+    out.resize(start + (bytes.size() + 2) / 3 * 4);
+    char* o = out.data() + start;
+    const std::uint8_t* in = bytes.data();
+    std::size_t left = bytes.size();
+    for (; left >= 3; left -= 3, in += 3) {
+        const std::uint32_t group =
+            (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
+        *o++ = kAlphabet[group >> 18];
+        *o++ = kAlphabet[(group >> 12) & 0x3F];
+        *o++ = kAlphabet[(group >> 6) & 0x3F];
+        *o++ = kAlphabet[group & 0x3F];
+    }
+    if (left > 0) {
+        const std::uint32_t group =
+            (std::uint32_t{in[0]} << 16) | (left == 2 ? std::uint32_t{in[1]} << 8 : 0);
+        *o++ = kAlphabet[group >> 18];
+        *o++ = kAlphabet[(group >> 12) & 0x3F];
+        *o++ = left == 2 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+        *o++ = '=';
+    }
 }
 
 bool fromBase64(const std::string& text, std::vector<std::uint8_t>& out) {
@@ -106,35 +125,95 @@ bool normalize(Json& value, int depth) {
     return false;
 }
 
-Json encodeValue(const Json& value) {
+// The file is written as text directly, laid out exactly as nlohmann's dump(2)
+// lays out the document of marker objects it stands for: members and elements
+// on lines of their own, two more spaces per level. Data, the bulk of a typical
+// store, then goes out as base64 in one piece instead of through the JSON
+// string escaper byte by byte. Scalars, strings and keys are still written by
+// nlohmann (strictly: text that is not UTF-8 throws).
+constexpr int kIndentStep = 2;
+
+void appendIndent(std::string& out, int depth) {
+    out.append(static_cast<std::size_t>(depth * kIndentStep), ' ');
+}
+
+void appendKey(std::string& out, std::string_view key, int depth) {
+    appendIndent(out, depth);
+    out.append(Json(key).dump(-1, ' ', false, Json::error_handler_t::strict));
+    out.append(": ");
+}
+
+void appendEncoded(std::string& out, const Json& value, int depth);
+
+// An object of one member whose value `appendValue` writes.
+template <class AppendValue>
+void appendOneMemberObject(std::string& out, std::string_view key, int depth,
+                           AppendValue appendValue) {
+    out.append("{\n");
+    appendKey(out, key, depth + 1);
+    appendValue();
+    out.push_back('\n');
+    appendIndent(out, depth);
+    out.push_back('}');
+}
+
+void appendMembers(std::string& out, const Json& object, int depth) {
+    if (object.empty()) {
+        out.append("{}");
+        return;
+    }
+    out.append("{\n");
+    bool first = true;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!first) {
+            out.append(",\n");
+        }
+        first = false;
+        appendKey(out, it.key(), depth + 1);
+        appendEncoded(out, it.value(), depth + 1);
+    }
+    out.push_back('\n');
+    appendIndent(out, depth);
+    out.push_back('}');
+}
+
+void appendEncoded(std::string& out, const Json& value, int depth) {
     switch (value.type()) {
-        case Json::value_t::binary: {
-            Json marker = Json::object();
-            appendMember(marker, std::string(kDataMarker), toBase64(value.get_binary()));
-            return marker;
-        }
-        case Json::value_t::array: {
-            Json out = Json::array();
-            out.get_ref<Json::array_t&>().reserve(value.size());
-            for (const Json& element : value) {
-                out.push_back(encodeValue(element));
+        case Json::value_t::binary:
+            appendOneMemberObject(out, kDataMarker, depth, [&] {
+                out.push_back('"');  // the base64 alphabet needs no escapes
+                appendBase64(out, value.get_binary());
+                out.push_back('"');
+            });
+            return;
+        case Json::value_t::array:
+            if (value.empty()) {
+                out.append("[]");
+                return;
             }
-            return out;
-        }
-        case Json::value_t::object: {
-            Json out = Json::object();
-            for (const auto& [key, member] : value.items()) {
-                appendMember(out, key, encodeValue(member));
+            out.append("[\n");
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                if (i > 0) {
+                    out.append(",\n");
+                }
+                appendIndent(out, depth + 1);
+                appendEncoded(out, value[i], depth + 1);
             }
+            out.push_back('\n');
+            appendIndent(out, depth);
+            out.push_back(']');
+            return;
+        case Json::value_t::object:
             if (isMarkerObject(value)) {
-                Json wrapper = Json::object();
-                appendMember(wrapper, std::string(kDictMarker), std::move(out));
-                return wrapper;
+                appendOneMemberObject(out, kDictMarker, depth,
+                                      [&] { appendMembers(out, value, depth + 1); });
+            } else {
+                appendMembers(out, value, depth);
             }
-            return out;
-        }
+            return;
         default:
-            return value;
+            out.append(value.dump(-1, ' ', false, Json::error_handler_t::strict));
+            return;
     }
 }
 
@@ -286,17 +365,33 @@ bool strictlyEqual(const Json& a, const Json& b) {
 }
 
 Result<std::string, Error> encodeDefaultsFile(const DefaultsMap& values) {
-    Json document = Json::object();
+    std::size_t dataBytes = 0;
     for (const auto& [key, value] : values) {
-        appendMember(document, key, encodeValue(value));
+        dataBytes += value.is_binary() ? value.get_binary().size() : 0;
     }
+    std::string text;
+    text.reserve(dataBytes / 3 * 4 + values.size() * 64 + 16);
     try {
-        std::string text = document.dump(2, ' ', false, Json::error_handler_t::strict);
-        text.push_back('\n');
-        return text;
+        if (values.empty()) {
+            text.append("{}");
+        } else {
+            text.append("{\n");
+            bool first = true;
+            for (const auto& [key, value] : values) {
+                if (!first) {
+                    text.append(",\n");
+                }
+                first = false;
+                appendKey(text, key, 1);
+                appendEncoded(text, value, 1);
+            }
+            text.append("\n}");
+        }
     } catch (const Json::exception& e) {
         return Error{e.what()};
     }
+    text.push_back('\n');
+    return text;
 }
 
 Result<DefaultsMap, Error> decodeDefaultsFile(std::string_view text) {
