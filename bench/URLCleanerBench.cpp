@@ -1,15 +1,20 @@
 // The whole clean of one link (and of a long text full of links), with the
-// shipped rules and with the public ClearURLs rule set.
+// shipped rules and with the public ClearURLs rule set, over an in-memory
+// settings store and over a settings file (every cleaned link saves the match
+// counts).
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "ScourletCore/clipboard/StatsTracker.h"
+#include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/rules/TextURLBlock.h"
 #include "ScourletCore/rules/URLCleaner.h"
@@ -52,13 +57,44 @@ std::string publicRuleSet() {
 }
 
 enum class Rules { shipped, publicSet };
+enum class Store { memory, file };
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "scourlet-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        path_ = pattern;
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 struct Setup {
-    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::unique_ptr<TemporaryFolder> folder;  // destroyed last: the store writes into it
+    std::shared_ptr<UserDefaults> defaults;
     std::shared_ptr<RulesEngine> engine;
     std::unique_ptr<URLCleaner> cleaner;
 
-    Setup(Rules rules, bool collectStats) {
+    Setup(Rules rules, bool collectStats, Store store = Store::memory) {
+        if (store == Store::file) {
+            folder = std::make_unique<TemporaryFolder>();
+            defaults = std::make_shared<FileUserDefaults>(folder->path() / "settings.json");
+        } else {
+            defaults = std::make_shared<InMemoryUserDefaults>();
+        }
         defaults->setBool(StatsTracker::kCollectionEnabledKey, collectStats);
         engine = std::make_shared<RulesEngine>(defaults);
         if (rules == Rules::shipped) {
@@ -66,16 +102,17 @@ struct Setup {
         } else {
             engine->loadRules(publicRuleSet());
         }
-        cleaner = std::make_unique<URLCleaner>(
-            engine, std::make_shared<DomainExceptionStore>(defaults),
-            std::make_shared<LastCleanRecorder>(), "macOSClipboard",
-            PrivacyRedirectSettings::disabled());
+        cleaner =
+            std::make_unique<URLCleaner>(engine, std::make_shared<DomainExceptionStore>(defaults),
+                                         std::make_shared<LastCleanRecorder>(), "macOSClipboard",
+                                         PrivacyRedirectSettings::disabled());
     }
 };
 
 // One link per iteration, cycling through the mixed set; the rate is links/s.
-void BM_CleanLink(benchmark::State& state, Rules rules, bool collectStats) {
-    Setup setup(rules, collectStats);
+void BM_CleanLink(benchmark::State& state, Rules rules, bool collectStats,
+                  Store store = Store::memory) {
+    Setup setup(rules, collectStats, store);
     std::size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(setup.cleaner->cleanWithOutcome(kMixedLinks[i]));
@@ -87,14 +124,17 @@ BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_on, Rules::shipped, true);
 BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_off, Rules::shipped, false);
 BENCHMARK_CAPTURE(BM_CleanLink, public_stats_on, Rules::publicSet, true);
 BENCHMARK_CAPTURE(BM_CleanLink, public_stats_off, Rules::publicSet, false);
+BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_on_file_store, Rules::shipped, true, Store::file);
 
 // A 40 KiB text of prose with 160 links, every link cleaned in place.
-void BM_CleanTextBlock(benchmark::State& state) {
-    Setup setup(Rules::shipped, true);
+void BM_CleanTextBlock(benchmark::State& state, Store store) {
+    Setup setup(Rules::shipped, true, store);
     std::string text;
     for (int paragraph = 0; paragraph < 10; ++paragraph) {
         for (const auto& link : kMixedLinks) {
-            text.append("Some words about the thing, and then a link: ").append(link).append(" .\n");
+            text.append("Some words about the thing, and then a link: ")
+                .append(link)
+                .append(" .\n");
         }
     }
     for (auto _ : state) {
@@ -108,7 +148,8 @@ void BM_CleanTextBlock(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK(BM_CleanTextBlock)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CleanTextBlock, memory_store, Store::memory)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CleanTextBlock, file_store, Store::file)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace scourlet

@@ -5,13 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "ScourletCore/platform/AppDirectories.h"
 
@@ -48,12 +51,15 @@ void closeQuietly(int fd) {
 // object's life.
 class FileLock {
 public:
+    enum class Wait { yes, no };
+
     FileLock() = default;
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
     ~FileLock() { closeQuietly(fd_); }
 
-    std::optional<Error> acquire(const std::filesystem::path& path) {
+    // With Wait::no, a lock that someone holds is an error (EWOULDBLOCK).
+    std::optional<Error> acquire(const std::filesystem::path& path, Wait wait = Wait::yes) {
         // Someone may delete the lock file while we wait for it; a lock on an
         // unlinked file excludes nobody, so take the lock again on the new one.
         for (int attempt = 0; attempt < 8; ++attempt) {
@@ -64,8 +70,9 @@ public:
             if (fd < 0) {
                 return Error{errnoText("could not open the lock file", path, errno)};
             }
+            const int operation = wait == Wait::yes ? LOCK_EX : LOCK_EX | LOCK_NB;
             int result = 0;
-            while ((result = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+            while ((result = ::flock(fd, operation)) != 0 && errno == EINTR) {
             }
             if (result != 0) {
                 const int error = errno;
@@ -165,6 +172,51 @@ std::filesystem::path writeTarget(const std::filesystem::path& file) {
     return path;
 }
 
+// Replaces the file behind `file` with `text`: a temporary file beside it,
+// fsync, rename. Returns the written file, still open, so that its identity
+// can be taken; must run under the file lock.
+Result<int, Error> replaceFile(const std::filesystem::path& file, std::string_view text) {
+    const std::filesystem::path target = writeTarget(file);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    std::string temporary = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return Error{errnoText("could not create a temporary file in", folder, errno)};
+    }
+    auto fail = [&](std::string_view what) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return Error{errnoText(what, target, error)};
+    };
+    if (!writeAll(fd, text)) {
+        return fail("could not write");
+    }
+    // The data must be on disk before the rename makes it the file, or a crash
+    // could leave an empty file in place of the settings.
+    if (::fsync(fd) != 0) {
+        return fail("could not flush");
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        return fail("could not replace");
+    }
+    if (const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folderFd >= 0) {
+        ::fsync(folderFd);  // makes the rename itself durable; best effort
+        ::close(folderFd);
+    }
+    return fd;
+}
+
+// The pause before the background writer retries a failed write; it doubles
+// with every failure in a row, so a lasting failure (a read-only disk, a store
+// over the size limit) costs little.
+constexpr std::chrono::seconds kFirstRetryPause{1};
+constexpr std::chrono::seconds kLongestRetryPause{60};
+
 bool validSuiteName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos;
@@ -173,9 +225,18 @@ bool validSuiteName(std::string_view name) {
 }  // namespace
 
 FileUserDefaults::FileUserDefaults(std::filesystem::path file)
-    : file_(std::move(file)), lockFile_(file_.string() + ".lock") {}
+    : file_(std::move(file)), lockFile_(file_.string() + ".lock"), retryPause_(kFirstRetryPause) {}
 
 FileUserDefaults::~FileUserDefaults() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    flusherWake_.notify_all();
+    if (flusher_.joinable()) {
+        flusher_.join();
+    }
+    (void)synchronize();
     closeQuietly(heldFd_);
 }
 
@@ -237,9 +298,9 @@ void FileUserDefaults::forgetFileLocked() const {
 }
 
 void FileUserDefaults::replaceValuesLocked(internal::DefaultsMap values) const {
-    for (const auto& [key, value] : unsaved_) {
-        if (value) {
-            values.insert_or_assign(key, *value);
+    for (const auto& [key, change] : pending_) {
+        if (change.value) {
+            values.insert_or_assign(key, *change.value);
         } else if (auto it = values.find(key); it != values.end()) {
             values.erase(it);
         }
@@ -318,11 +379,17 @@ FileUserDefaults::LoadOutcome FileUserDefaults::loadLocked(bool holdingFileLock)
     replaceValuesLocked({});
 
     // Only a holder of the lock may move the file aside, and it must look
-    // again first: another writer may have replaced the file meanwhile.
+    // again first: another writer may have replaced the file meanwhile. A
+    // writer takes the file lock before mutex_, so waiting for the lock here,
+    // under mutex_, could deadlock with one; when the lock is busy, the next
+    // read (or the write under way) looks at the file again.
     if (!holdingFileLock) {
         FileLock lock;
-        const std::optional<Error> lockError = lock.acquire(lockFile_);
-        return lockError ? LoadOutcome::unreadable : loadLocked(true);
+        if (lock.acquire(lockFile_, FileLock::Wait::no)) {
+            snapshot_ = Snapshot::none;
+            return LoadOutcome::unreadable;
+        }
+        return loadLocked(true);
     }
     if (moveAside(file_)) {
         return LoadOutcome::unreadable;  // the file stays; nothing may overwrite it
@@ -332,8 +399,96 @@ FileUserDefaults::LoadOutcome FileUserDefaults::loadLocked(bool holdingFileLock)
 }
 
 bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsValue> value) {
-    std::lock_guard lock(mutex_);
+    bool wakeFlusher = false;
+    bool writeNow = false;
+    bool changed = false;
+    {
+        std::lock_guard lock(mutex_);
+        (void)refreshLocked(false);
 
+        const auto it = values_.find(key);
+        if (!value) {
+            if (it != values_.end()) {
+                values_.erase(it);
+                changed = true;
+            }
+        } else if (it == values_.end()) {
+            values_.emplace(std::string(key), *value);
+            changed = true;
+        } else if (!internal::strictlyEqual(it->second, *value)) {
+            it->second = *value;
+            changed = true;
+        }
+        if (!changed) {
+            return false;
+        }
+
+        if (auto pending = pending_.find(key); pending != pending_.end()) {
+            pending->second = PendingChange{std::move(value), ++lastGeneration_};
+        } else {
+            pending_.emplace(std::string(key), PendingChange{std::move(value), ++lastGeneration_});
+        }
+        const auto now = SteadyClock::now();
+        lastUnwrittenChange_ = now;
+        if (!firstUnwrittenChange_) {
+            firstUnwrittenChange_ = now;
+            wakeFlusher = true;
+        }
+        if (!flusher_.joinable() && !stopping_) {
+            try {
+                flusher_ = std::thread([this] { runFlusher(); });
+            } catch (const std::system_error&) {
+                writeNow = true;  // no thread to spare: write as the change is made
+            }
+        }
+    }
+    if (wakeFlusher) {
+        flusherWake_.notify_one();
+    }
+    if (writeNow) {
+        (void)synchronize();
+    }
+    return changed;
+}
+
+void FileUserDefaults::runFlusher() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        std::optional<SteadyClock::time_point> due;
+        if (firstUnwrittenChange_) {
+            due = std::min(lastUnwrittenChange_ + kFlushQuietDelay,
+                           *firstUnwrittenChange_ + kFlushLatestDelay);
+        }
+        if (retryAt_ && (!due || *retryAt_ < *due)) {
+            due = retryAt_;
+        }
+        if (!due) {
+            flusherWake_.wait(lock);
+        } else if (SteadyClock::now() < *due) {
+            flusherWake_.wait_until(lock, *due);
+        } else {
+            lock.unlock();
+            (void)synchronize();
+            lock.lock();
+        }
+    }
+}
+
+bool FileUserDefaults::synchronize() {
+    std::lock_guard writeLock(writeMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        // A change made from here on schedules a write of its own, which finds
+        // nothing to do when this one takes the change up.
+        firstUnwrittenChange_.reset();
+        if (pending_.empty()) {
+            retryAt_.reset();
+            return true;
+        }
+    }
+
+    // The file lock is taken without mutex_, so that reads and changes go on
+    // while another process holds it.
     FileLock fileLock;
     std::optional<Error> failure;
     std::error_code folderError;
@@ -346,86 +501,62 @@ bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsVa
     } else {
         failure = fileLock.acquire(lockFile_);
     }
+
+    // The changes are applied to what the file holds now, under the lock, not
+    // to what this object read earlier; the slow part (write, fsync, rename)
+    // runs without mutex_.
+    std::string text;
+    std::vector<std::pair<std::string, std::uint64_t>> written;
     if (!failure) {
-        // The change is applied to what the file holds now, under the lock,
-        // not to what this object read earlier.
+        std::lock_guard lock(mutex_);
         if (refreshLocked(true) == LoadOutcome::unreadable) {
             failure = Error{"could not read \"" + file_.string() + "\"; it was left unchanged"};
+        } else if (auto encoded = internal::encodeDefaultsFile(values_); !encoded) {
+            failure = encoded.error();
+        } else if (encoded->size() > kMaxFileBytes) {
+            failure = Error{"the settings would be larger than the file limit"};
+        } else {
+            text = std::move(*encoded);
+            written.reserve(pending_.size());
+            for (const auto& [key, change] : pending_) {
+                written.emplace_back(key, change.generation);
+            }
         }
-    } else {
-        (void)refreshLocked(false);
     }
-
-    const auto it = values_.find(key);
-    bool changed = false;
-    if (!value) {
-        if (it != values_.end()) {
-            values_.erase(it);
-            changed = true;
-        }
-    } else if (it == values_.end()) {
-        values_.emplace(std::string(key), *value);
-        changed = true;
-    } else if (!internal::strictlyEqual(it->second, *value)) {
-        it->second = *value;
-        changed = true;
-    }
-
-    if (changed) {
-        unsaved_.insert_or_assign(std::string(key), std::move(value));
-    }
-    if (!failure && !unsaved_.empty()) {
-        failure = writeLocked();
-    }
+    std::optional<int> writtenFd;
     if (!failure) {
-        unsaved_.clear();
+        auto replaced = replaceFile(file_, text);
+        if (replaced) {
+            writtenFd = *replaced;
+        } else {
+            failure = replaced.error();
+        }
     }
-    lastWriteError_ = std::move(failure);
-    return changed;
+
+    std::lock_guard lock(mutex_);
+    if (failure) {
+        lastWriteError_ = std::move(failure);
+        retryAt_ = SteadyClock::now() + retryPause_;
+        retryPause_ = std::min<SteadyClock::duration>(retryPause_ * 2, kLongestRetryPause);
+        return false;
+    }
+    // A key changed again during the write keeps its newer change pending.
+    for (const auto& [key, generation] : written) {
+        if (auto it = pending_.find(key);
+            it != pending_.end() && it->second.generation == generation) {
+            pending_.erase(it);
+        }
+    }
+    adoptWrittenFileLocked(*writtenFd);
+    lastWriteError_.reset();
+    retryAt_.reset();
+    retryPause_ = kFirstRetryPause;
+    return true;
 }
 
-std::optional<Error> FileUserDefaults::writeLocked() {
-    auto text = internal::encodeDefaultsFile(values_);
-    if (!text) {
-        return text.error();
-    }
-    if (text->size() > kMaxFileBytes) {
-        return Error{"the settings would be larger than the file limit"};
-    }
-
-    const std::filesystem::path target = writeTarget(file_);
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    std::string temporary = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return Error{errnoText("could not create a temporary file in", folder, errno)};
-    }
-    auto fail = [&](std::string_view what) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return Error{errnoText(what, target, error)};
-    };
-    if (!writeAll(fd, *text)) {
-        return fail("could not write");
-    }
-    // The data must be on disk before the rename makes it the file, or a crash
-    // could leave an empty file in place of the settings.
-    if (::fsync(fd) != 0) {
-        return fail("could not flush");
-    }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        return fail("could not replace");
-    }
-    if (const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        folderFd >= 0) {
-        ::fsync(folderFd);  // makes the rename itself durable; best effort
-        ::close(folderFd);
-    }
-
+// Remembers the file just written as the one read last: it holds exactly the
+// values this object has, apart from changes made during the write.
+void FileUserDefaults::adoptWrittenFileLocked(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) == 0) {
         closeQuietly(std::exchange(heldFd_, fd));
@@ -435,7 +566,6 @@ std::optional<Error> FileUserDefaults::writeLocked() {
         ::close(fd);
         snapshot_ = Snapshot::none;  // the next read decodes the file again
     }
-    return std::nullopt;
 }
 
 std::map<std::string, DefaultsValue> FileUserDefaults::readOnlySnapshot(

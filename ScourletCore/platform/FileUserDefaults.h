@@ -1,28 +1,44 @@
 // FileUserDefaults: a settings store kept in one JSON file, safe to share
 // between processes.
 //
-// Each suite is one file, "<XDG config home>/scourlet/<suite name>.json". Every
-// write takes an exclusive advisory lock on "<file>.lock", re-reads the file
-// when another writer replaced it, applies its one change and atomically
-// replaces the file (temporary file, fsync, rename), so processes that
-// write different keys at the same time never lose each other's changes, and a
-// reader never sees a half-written file. Reads are served from memory and
-// notice another writer's changes with one stat() of the file. A file that
-// cannot be decoded is renamed to "<file>.corrupt-<unix time>" (kept for the
-// user, never deleted) and the store starts empty.
+// Each suite is one file, "<XDG config home>/scourlet/<suite name>.json". A
+// change is visible in this object at once (reads, observers) and is written
+// a moment later by a background thread of the store, together with every
+// other change made meanwhile: about kFlushQuietDelay after the last change,
+// never later than kFlushLatestDelay after the first one. A write takes an
+// exclusive advisory lock on "<file>.lock", re-reads the file when another
+// writer replaced it, applies this object's pending changes on top and
+// atomically replaces the file (temporary file, fsync, rename), so processes
+// that write different keys at the same time never lose each other's changes,
+// and a reader never sees a half-written file. Reads are served from memory
+// and notice another writer's changes with one stat() of the file; a key with
+// a change not yet written keeps this object's value. A file that cannot be
+// decoded is renamed to "<file>.corrupt-<unix time>" (kept for the user, never
+// deleted) and the store starts empty.
 //
 //   auto defaults = FileUserDefaults::suite(kApplicationSuiteName);
 //   if (!defaults) { /* no config home: no persistent settings */ }
 //   defaults->setBool("launchAtLogin", true);
+//   defaults->synchronize();   // only where the value must be on disk now
+//
+// Durability: synchronize() writes the pending changes at once, and the
+// destructor calls it, so the process-wide suite() objects are written when
+// the process ends normally (return from main, exit()). Changes not yet
+// written are lost when the process is killed or ends by _exit() or abort(),
+// as with the settings API of macOS.
 //
 // Write failures: like the settings API of macOS, set() reports nothing. When
 // the file cannot be written (a folder that cannot be created, a full disk),
-// the new value stays visible in this object, is written again with the next
-// successful write of this object, and lastWriteError() tells what went wrong.
-// Such values are lost when the process ends before a write succeeds.
+// the new value stays visible in this object and pending, lastWriteError()
+// tells what went wrong, and the write is tried again with the next change,
+// the next synchronize(), and on its own after a growing pause (1 s up to a
+// minute).
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -30,6 +46,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "ScourletCore/platform/Result.h"
 #include "ScourletCore/platform/UserDefaults.h"
@@ -42,10 +59,17 @@ public:
     // Larger files are treated as unreadable; writes that would make the file
     // larger fail.
     static constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
+    // Pending changes are written once no change came for kFlushQuietDelay, or
+    // kFlushLatestDelay after the first of them, whichever comes first.
+    static constexpr std::chrono::milliseconds kFlushQuietDelay{100};
+    static constexpr std::chrono::milliseconds kFlushLatestDelay{1000};
 
     // A store over `file`. Nothing is read or created until first use; the
-    // parent folder is created by the first write.
+    // parent folder is created by the first write, and the background writer
+    // starts with the first change.
     explicit FileUserDefaults(std::filesystem::path file);
+    // Writes the pending changes (see synchronize()); a failure is not
+    // reported and those changes are lost.
     ~FileUserDefaults() override;
 
     // The one instance of this process for the suite `suiteName` (the same
@@ -66,8 +90,16 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
 
-    // Why the most recent change of this object could not be saved; nothing
-    // once a later write succeeded (or when none failed).
+    // Writes this object's pending changes now, in the calling thread (after
+    // a write the background thread has already begun). Returns true when
+    // they were written, or when nothing was pending; false when the write
+    // failed: the changes stay pending and lastWriteError() tells why. Changes
+    // that other threads make meanwhile may be left to the background write.
+    bool synchronize();
+
+    // Why the most recent write of this object's changes failed; nothing once
+    // a later write succeeded (or when none failed). A change is not written
+    // at once, so this speaks of earlier changes until the next write attempt.
     std::optional<Error> lastWriteError() const;
 
     // The value stored under `key`, or nothing when it is absent. When the file
@@ -79,6 +111,8 @@ protected:
     bool storeValue(std::string_view key, std::optional<DefaultsValue> value) override;
 
 private:
+    using SteadyClock = std::chrono::steady_clock;
+
     // What the file held when it was last read, so that a read can tell with
     // one stat() whether another writer replaced it.
     struct FileIdentity {
@@ -92,27 +126,51 @@ private:
     enum class Snapshot { none, absent, file, undecodable };
     enum class LoadOutcome { loaded, unreadable };
 
+    // A change not yet written. The generation tells a write whether the key
+    // changed again while the file was being written.
+    struct PendingChange {
+        std::optional<Json> value;  // empty: a removal
+        std::uint64_t generation = 0;
+    };
+
     // Brings values_ up to date with the file when it changed since the last read.
     LoadOutcome refreshLocked(bool holdingFileLock) const;
     LoadOutcome loadLocked(bool holdingFileLock) const;
     void replaceValuesLocked(internal::DefaultsMap values) const;
     void forgetFileLocked() const;
-    std::optional<Error> writeLocked();
+    void adoptWrittenFileLocked(int fd);
+    void runFlusher();
 
     const std::filesystem::path file_;
     const std::filesystem::path lockFile_;
 
+    // Serializes writes (background thread, synchronize(), destructor). Taken
+    // before the file lock, which is taken before mutex_; nothing waits for
+    // the file lock while holding mutex_.
+    std::mutex writeMutex_;
+
     mutable std::mutex mutex_;
     mutable internal::DefaultsMap values_;
-    // Changes whose write failed, re-applied over every read of the file until
-    // a write succeeds; an empty value is a removal.
-    mutable std::map<std::string, std::optional<Json>, std::less<>> unsaved_;
+    // Changes not yet written, re-applied over every read of the file until a
+    // write succeeds.
+    std::map<std::string, PendingChange, std::less<>> pending_;
+    std::uint64_t lastGeneration_ = 0;
     mutable Snapshot snapshot_ = Snapshot::none;
     mutable FileIdentity identity_;
     // The file read last stays open: while it is open its inode number cannot
     // be reused by a newer file, so an equal identity really is the same file.
     mutable int heldFd_ = -1;
     std::optional<Error> lastWriteError_;
+
+    // The background writer's schedule: the first and the last change that no
+    // write attempt has taken up yet, and the retry after a failed write.
+    std::optional<SteadyClock::time_point> firstUnwrittenChange_;
+    SteadyClock::time_point lastUnwrittenChange_;
+    std::optional<SteadyClock::time_point> retryAt_;
+    SteadyClock::duration retryPause_;
+    bool stopping_ = false;
+    std::condition_variable flusherWake_;
+    std::thread flusher_;
 };
 
 }  // namespace scourlet

@@ -2,14 +2,17 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -78,6 +81,45 @@ std::vector<fs::path> corruptCopies(const fs::path& file) {
     return found;
 }
 
+// Polls `condition` until it holds or `limit` has passed; true when it held.
+template <class Condition>
+bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+bool fileHolds(const fs::path& file, const std::string& key) {
+    return FileUserDefaults::readOnlySnapshot(file).count(key) == 1;
+}
+
+// The settings file's lock, held the way another process holds it while it
+// writes.
+class HeldFileLock {
+public:
+    explicit HeldFileLock(const fs::path& file)
+        : fd_(::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        locked_ = fd_ >= 0 && ::flock(fd_, LOCK_EX) == 0;
+    }
+    ~HeldFileLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    HeldFileLock(const HeldFileLock&) = delete;
+    HeldFileLock& operator=(const HeldFileLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    int fd_;
+    bool locked_ = false;
+};
+
 class FileUserDefaultsTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -130,6 +172,7 @@ TEST_F(FileUserDefaultsTest, FileFormatMarksDataAndEscapesLookalikes) {
     defaults.set("lookalike", Json::object({{"$data", "AQID"}}));
     defaults.set("plain", Json::object({{"a", 1}}));
     defaults.setDouble("double", 1.0);
+    ASSERT_TRUE(defaults.synchronize());
 
     const auto parsed = Json::parse(readFile(file));
     EXPECT_EQ(parsed["bytes"], Json::object({{"$data", "AQID"}}));
@@ -182,6 +225,7 @@ TEST_F(FileUserDefaultsTest, UndecodableFilesAreMovedAsideAndKept) {
         EXPECT_EQ(readFile(copies[0]), contents);
 
         defaults.setInteger("fresh", 1);
+        ASSERT_TRUE(defaults.synchronize());
         EXPECT_EQ(FileUserDefaults(caseFile).dictionaryRepresentation().size(), 1u);
         EXPECT_EQ(readFile(copies[0]), contents) << "the moved copy is kept";
     }
@@ -214,18 +258,22 @@ TEST_F(FileUserDefaultsTest, SeesChangesOfAnotherWriter) {
     FileUserDefaults first(file);
     FileUserDefaults second(file);
     first.setString("a", "one");
+    ASSERT_TRUE(first.synchronize());
     EXPECT_EQ(second.stringForKey("a"), "one");
 
     second.setString("b", "two");
     second.setString("a", "changed");
+    ASSERT_TRUE(second.synchronize());
     EXPECT_EQ(first.stringForKey("a"), "changed");
 
     first.setString("c", "three");  // must keep what the other object wrote
+    ASSERT_TRUE(first.synchronize());
     FileUserDefaults third(file);
     EXPECT_EQ(third.stringForKey("b"), "two");
     EXPECT_EQ(third.stringForKey("c"), "three");
 
     second.removeObject("b");
+    ASSERT_TRUE(second.synchronize());
     EXPECT_FALSE(first.contains("b"));
 
     fs::remove(file);
@@ -235,6 +283,7 @@ TEST_F(FileUserDefaultsTest, SeesChangesOfAnotherWriter) {
 TEST_F(FileUserDefaultsTest, SeesAFileRewrittenInPlace) {
     FileUserDefaults defaults(file);
     defaults.setInteger("n", 1);
+    ASSERT_TRUE(defaults.synchronize());
     EXPECT_EQ(defaults.integerForKey("n"), 1);
     writeFile(file, R"({"n": 22})");  // an editor saving over the same file
     EXPECT_EQ(defaults.integerForKey("n"), 22);
@@ -246,6 +295,7 @@ TEST_F(FileUserDefaultsTest, WritesThroughASymbolicLink) {
     fs::create_symlink(real, file);
     FileUserDefaults defaults(file);
     defaults.setInteger("n", 3);
+    ASSERT_TRUE(defaults.synchronize());
     EXPECT_TRUE(fs::is_symlink(file));
     EXPECT_EQ(FileUserDefaults(real).integerForKey("n"), 3);
 }
@@ -260,15 +310,106 @@ TEST_F(FileUserDefaultsTest, FailedWritesKeepTheValueAndRetryLater) {
     Connection c = defaults.observe("first", [&] { ++calls; });
     defaults.setInteger("first", 1);
     EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(defaults.synchronize());
     EXPECT_EQ(defaults.integerForKey("first"), 1) << "the value stays visible";
     EXPECT_TRUE(defaults.lastWriteError().has_value());
 
     fs::remove(blocker);
     defaults.setInteger("second", 2);
+    EXPECT_TRUE(defaults.synchronize());
     EXPECT_EQ(defaults.lastWriteError(), std::nullopt);
     FileUserDefaults reader(blockedFile);
     EXPECT_EQ(reader.integerForKey("first"), 1) << "the earlier change was written too";
     EXPECT_EQ(reader.integerForKey("second"), 2);
+}
+
+TEST_F(FileUserDefaultsTest, AFailedBackgroundWriteIsRetriedWithoutAFurtherChange) {
+    const fs::path blocker = dir / "blocked";
+    writeFile(blocker, "a file where the folder should be");
+    const fs::path blockedFile = blocker / "suite.json";
+
+    FileUserDefaults defaults(blockedFile);
+    defaults.setInteger("k", 1);
+    ASSERT_TRUE(eventually([&] { return defaults.lastWriteError().has_value(); }));
+    EXPECT_EQ(defaults.integerForKey("k"), 1);
+
+    fs::remove(blocker);
+    EXPECT_TRUE(eventually([&] { return fileHolds(blockedFile, "k"); }));
+    EXPECT_TRUE(eventually([&] { return !defaults.lastWriteError().has_value(); }));
+}
+
+TEST_F(FileUserDefaultsTest, ManyChangesInARowAreWrittenTogetherLater) {
+    FileUserDefaults defaults(file);
+    DefaultsData counts(15 * 1024, 0x5A);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i) {
+        counts[0] = static_cast<std::uint8_t>(i);
+        defaults.setData("counts", counts);
+        defaults.setInteger("n", i);
+    }
+    const bool writtenMeanwhile = fs::exists(file);
+    // No write is due before the quiet delay after the first change has passed;
+    // a machine too slow to make the changes within it cannot tell.
+    if (std::chrono::steady_clock::now() - start < FileUserDefaults::kFlushQuietDelay) {
+        EXPECT_FALSE(writtenMeanwhile) << "a change must not write the file by itself";
+    }
+    ASSERT_TRUE(defaults.synchronize());
+    const auto values = FileUserDefaults::readOnlySnapshot(file);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values.at("n"), 99);
+    EXPECT_EQ(values.at("counts"), Json::binary(counts));
+}
+
+TEST_F(FileUserDefaultsTest, ChangesReachTheFileWithoutSynchronize) {
+    FileUserDefaults defaults(file);
+    defaults.setInteger("single", 1);
+    EXPECT_TRUE(eventually([&] { return fileHolds(file, "single"); }));
+
+    // Changes that keep coming faster than the quiet delay must not put the
+    // write off for good.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool written = false;
+    for (int i = 0; !written && std::chrono::steady_clock::now() < deadline; ++i) {
+        defaults.setInteger("stream", i);
+        written = fileHolds(file, "stream");
+        std::this_thread::sleep_for(FileUserDefaults::kFlushQuietDelay / 10);
+    }
+    EXPECT_TRUE(written);
+}
+
+TEST_F(FileUserDefaultsTest, PendingChangesWinOverAFileAnotherWriterReplaced) {
+    FileUserDefaults defaults(file);
+    defaults.setInteger("n", 1);
+    defaults.setInteger("gone", 1);
+    ASSERT_TRUE(defaults.synchronize());
+    {
+        // Another process writes under the lock, so this object's write waits.
+        HeldFileLock otherWriter(file);
+        ASSERT_TRUE(otherWriter.locked());
+        defaults.setInteger("n", 2);
+        defaults.removeObject("gone");
+        writeFile(dir / "other.json", R"({"n": 3, "gone": 3, "other": "x"})");
+        fs::rename(dir / "other.json", file);
+
+        EXPECT_EQ(defaults.integerForKey("n"), 2) << "a pending change wins";
+        EXPECT_FALSE(defaults.contains("gone")) << "so does a pending removal";
+        EXPECT_EQ(defaults.stringForKey("other"), "x") << "the other writer's keys show";
+        EXPECT_TRUE(fileHolds(file, "gone")) << "nothing was written under the other's lock";
+    }
+    ASSERT_TRUE(defaults.synchronize());
+    const auto values = FileUserDefaults::readOnlySnapshot(file);
+    EXPECT_EQ(values, (std::map<std::string, DefaultsValue>{{"n", 2}, {"other", "x"}}));
+}
+
+TEST_F(FileUserDefaultsTest, DestructionWritesPendingChanges) {
+    writeFile(file, R"({"old": 1, "kept": 2})");
+    {
+        FileUserDefaults defaults(file);
+        defaults.removeObject("old");
+        defaults.setInteger("new", 3);
+    }
+    EXPECT_EQ(FileUserDefaults::readOnlySnapshot(file),
+              (std::map<std::string, DefaultsValue>{{"kept", 2}, {"new", 3}}));
 }
 
 TEST_F(FileUserDefaultsTest, ThreadsAndObjectsInOneProcessLoseNothing) {
@@ -286,6 +427,8 @@ TEST_F(FileUserDefaultsTest, ThreadsAndObjectsInOneProcessLoseNothing) {
     for (auto& thread : threads) {
         thread.join();
     }
+    ASSERT_TRUE(first.synchronize());
+    ASSERT_TRUE(second.synchronize());
     EXPECT_EQ(FileUserDefaults(file).dictionaryRepresentation().size(), 200u);
 }
 
@@ -298,6 +441,7 @@ TEST_F(FileUserDefaultsTest, SuiteIsOneObjectPerNameInTheConfigHome) {
     EXPECT_NE(a, FileUserDefaults::suite(kApplicationSuiteName));
     EXPECT_EQ(a->file(), dir / "scourlet" / "group.com.morrowgate.scourlet.json");
     a->setBool("shared", true);
+    ASSERT_TRUE(a->synchronize());  // nothing is left to write into the removed folder at exit
     EXPECT_TRUE(FileUserDefaults(a->file()).boolForKey("shared"));
 
     for (const char* bad : {"", ".", "..", "a/b"}) {
@@ -309,11 +453,13 @@ TEST_F(FileUserDefaultsTest, SuiteIsOneObjectPerNameInTheConfigHome) {
     EXPECT_EQ(FileUserDefaults::suite(kApplicationSuiteName), nullptr);
 }
 
-// The child half of the two-process test below: it runs only when that test
-// starts this program with the variables set.
+// The children of the process tests below: they run only when one of those
+// tests starts this program with the variables set.
 constexpr const char* kChildFileVariable = "SCOURLET_DEFAULTS_CHILD_FILE";
 constexpr const char* kChildPrefixVariable = "SCOURLET_DEFAULTS_CHILD_PREFIX";
 constexpr const char* kChildGoVariable = "SCOURLET_DEFAULTS_CHILD_GO";
+constexpr const char* kChildConfigHomeVariable = "SCOURLET_DEFAULTS_CHILD_CONFIG_HOME";
+constexpr const char* kExitSuiteName = "written-at-exit";
 constexpr int kKeysPerProcess = 200;
 
 TEST(FileUserDefaultsChildProcess, WritesItsKeysWhenStartedByTheTwoProcessTest) {
@@ -331,11 +477,27 @@ TEST(FileUserDefaultsChildProcess, WritesItsKeysWhenStartedByTheTwoProcessTest) 
     FileUserDefaults defaults{fs::path(file)};
     for (int i = 0; i < kKeysPerProcess; ++i) {
         defaults.setInteger(std::string(prefix) + std::to_string(i), i);
+        // One locked read-modify-write per key, so that the two processes'
+        // writes interleave as often as they can.
+        ASSERT_TRUE(defaults.synchronize());
         ASSERT_EQ(defaults.lastWriteError(), std::nullopt);
     }
 }
 
-pid_t spawnChild(const fs::path& file, const std::string& prefix, const fs::path& go) {
+TEST(FileUserDefaultsChildProcess, LeavesItsChangeToTheExitOfTheProcess) {
+    const char* configHome = std::getenv(kChildConfigHomeVariable);
+    if (configHome == nullptr) {
+        GTEST_SKIP() << "runs only as a child of SuiteChangesAreWrittenWhenTheProcessExits";
+    }
+    ::setenv("XDG_CONFIG_HOME", configHome, 1);
+    auto defaults = FileUserDefaults::suite(kExitSuiteName);
+    ASSERT_NE(defaults, nullptr);
+    defaults->setInteger("pid", ::getpid());  // no synchronize(): the exit must write it
+}
+
+// Starts this test program running only the tests that `filter` selects, with
+// the environment of this process plus `variables` ("NAME=value").
+pid_t spawnChild(const std::vector<std::string>& variables, const std::string& filter) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         // The child must not write the parent's test report (GTEST_OUTPUT and the like).
@@ -343,9 +505,7 @@ pid_t spawnChild(const fs::path& file, const std::string& prefix, const fs::path
             environment.emplace_back(*entry);
         }
     }
-    environment.push_back(std::string(kChildFileVariable) + "=" + file.string());
-    environment.push_back(std::string(kChildPrefixVariable) + "=" + prefix);
-    environment.push_back(std::string(kChildGoVariable) + "=" + go.string());
+    environment.insert(environment.end(), variables.begin(), variables.end());
     std::vector<char*> envp;
     for (auto& entry : environment) {
         envp.push_back(entry.data());
@@ -353,8 +513,8 @@ pid_t spawnChild(const fs::path& file, const std::string& prefix, const fs::path
     envp.push_back(nullptr);
 
     std::string program = "/proc/self/exe";
-    std::string filter = "--gtest_filter=FileUserDefaultsChildProcess.*";
-    std::vector<char*> argv{program.data(), filter.data(), nullptr};
+    std::string filterArgument = "--gtest_filter=" + filter;
+    std::vector<char*> argv{program.data(), filterArgument.data(), nullptr};
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -366,13 +526,20 @@ pid_t spawnChild(const fs::path& file, const std::string& prefix, const fs::path
     return result == 0 ? pid : -1;
 }
 
+pid_t spawnWriter(const fs::path& file, const std::string& prefix, const fs::path& go) {
+    return spawnChild({std::string(kChildFileVariable) + "=" + file.string(),
+                       std::string(kChildPrefixVariable) + "=" + prefix,
+                       std::string(kChildGoVariable) + "=" + go.string()},
+                      "FileUserDefaultsChildProcess.WritesItsKeys*");
+}
+
 TEST_F(FileUserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
     if (!fs::exists("/proc/self/exe")) {
         GTEST_SKIP() << "needs /proc/self/exe to start itself";
     }
     const fs::path go = dir / "go";
-    const pid_t a = spawnChild(file, "a-", go);
-    const pid_t b = spawnChild(file, "b-", go);
+    const pid_t a = spawnWriter(file, "a-", go);
+    const pid_t b = spawnWriter(file, "b-", go);
     writeFile(go, "");  // both children start writing at once
     ASSERT_GT(a, 0);
     ASSERT_GT(b, 0);
@@ -392,6 +559,23 @@ TEST_F(FileUserDefaultsTest, TwoProcessesWritingAtOnceLoseNoKey) {
         }
     }
     EXPECT_TRUE(corruptCopies(file).empty());
+}
+
+TEST_F(FileUserDefaultsTest, SuiteChangesAreWrittenWhenTheProcessExits) {
+    if (!fs::exists("/proc/self/exe")) {
+        GTEST_SKIP() << "needs /proc/self/exe to start itself";
+    }
+    const pid_t child =
+        spawnChild({std::string(kChildConfigHomeVariable) + "=" + dir.path().string()},
+                   "FileUserDefaultsChildProcess.LeavesItsChangeToTheExitOfTheProcess");
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    const auto values = FileUserDefaults::readOnlySnapshot(dir / "scourlet" /
+                                                           (std::string(kExitSuiteName) + ".json"));
+    ASSERT_EQ(values.count("pid"), 1u);
+    EXPECT_EQ(values.at("pid"), child);
 }
 
 }  // namespace
