@@ -7,7 +7,9 @@
 #include <vector>
 
 #include <benchmark/benchmark.h>
+
 #include <nlohmann/json.hpp>
+#include "BenchData.h"
 
 #include "ScourletCore/platform/Regex.h"
 #include "ScourletCore/platform/Text.h"
@@ -75,10 +77,7 @@ BENCHMARK(BM_RedirectionGroup);
 // Every provider's URL pattern against one link, as finding the providers
 // that apply to a link does.
 void BM_AllClearUrlsUrlPatterns(benchmark::State& state) {
-    std::ifstream file(SCOURLET_SHARED_DATA_DIR "/clearurls/data.min.json", std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(file)),
-                           std::istreambuf_iterator<char>());
-    const nlohmann::json data = nlohmann::json::parse(text, nullptr, false);
+    const nlohmann::json data = nlohmann::json::parse(bench::publicRuleSet(), nullptr, false);
     if (data.is_discarded()) {
         state.SkipWithError("the ClearURLs rules could not be read");
         return;

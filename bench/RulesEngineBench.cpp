@@ -10,22 +10,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchData.h"
+
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/RulesEngine.h"
 
 namespace scourlet {
 namespace {
-
-std::string publicRuleSet() {
-    std::ifstream in(std::string(SCOURLET_SHARED_DATA_DIR) + "/clearurls/data.min.json",
-                     std::ios::binary);
-    std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (data.empty()) {
-        std::abort();
-    }
-    return data;
-}
 
 // Links as people copy them: shops, search, video, social networks, newsletters
 // and links that are clean already.
@@ -96,7 +88,7 @@ std::vector<Link> links() {
 
 std::unique_ptr<RulesEngine> loadedEngine() {
     auto engine = std::make_unique<RulesEngine>(std::make_shared<InMemoryUserDefaults>(), nullptr);
-    engine->loadRules(publicRuleSet());
+    engine->loadRules(bench::publicRuleSet());
     return engine;
 }
 
@@ -108,7 +100,7 @@ void timePer(benchmark::State& state, const char* item, std::size_t count) {
 }
 
 void BM_LoadPublicRuleSet(benchmark::State& state) {
-    const std::string data = publicRuleSet();
+    const std::string data = bench::publicRuleSet();
     RulesEngine engine(std::make_shared<InMemoryUserDefaults>(), nullptr);
     for (auto _ : state) {
         engine.loadRules(data);

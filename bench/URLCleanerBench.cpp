@@ -13,6 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchData.h"
+
 #include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
@@ -45,16 +47,6 @@ const std::vector<std::string> kMixedLinks = {
     "https://docs.example.com/guide/install?version=2&lang=en#linux",
     "https://www.example.com/",
 };
-
-std::string publicRuleSet() {
-    std::ifstream in(std::string(SCOURLET_SHARED_DATA_DIR) + "/clearurls/data.min.json",
-                     std::ios::binary);
-    std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (data.empty()) {
-        std::abort();
-    }
-    return data;
-}
 
 enum class Rules { shipped, publicSet };
 enum class Store { memory, file };
@@ -100,7 +92,7 @@ struct Setup {
         if (rules == Rules::shipped) {
             engine->loadBundledRules();
         } else {
-            engine->loadRules(publicRuleSet());
+            engine->loadRules(bench::publicRuleSet());
         }
         cleaner =
             std::make_unique<URLCleaner>(engine, std::make_shared<DomainExceptionStore>(defaults),

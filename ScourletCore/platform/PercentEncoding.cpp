@@ -1,5 +1,7 @@
 #include "ScourletCore/platform/PercentEncoding.h"
 
+#include "ScourletCore/platform/Text.h"
+
 #include <cstddef>
 #include <cstring>
 
@@ -20,55 +22,6 @@ constexpr int hexValue(char c) {
 }
 
 constexpr char kUpperHex[] = "0123456789ABCDEF";
-
-// Well-formed UTF-8 as Unicode defines it: no overlong forms, no surrogates,
-// nothing above U+10FFFF, no truncated sequence.
-bool isValidUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const end = p + text.size();
-    while (p < end) {
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) {
-                low = 0xA0;  // below is overlong
-            } else if (lead == 0xED) {
-                high = 0x9F;  // above are the surrogates
-            }
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) {
-                low = 0x90;  // below is overlong
-            } else if (lead == 0xF4) {
-                high = 0x8F;  // above is past U+10FFFF
-            }
-        } else {
-            return false;
-        }
-        if (static_cast<std::size_t>(end - p) < length) {
-            return false;
-        }
-        if (p[1] < low || p[1] > high) {
-            return false;
-        }
-        for (std::size_t i = 2; i < length; ++i) {
-            if (p[i] < 0x80 || p[i] > 0xBF) {
-                return false;
-            }
-        }
-        p += length;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -94,7 +47,7 @@ std::optional<std::string> percentDecode(std::string_view text) {
         out.push_back(static_cast<char>(high * 16 + low));
         start = percent + 3;
     }
-    if (!isValidUtf8(out)) {
+    if (!isValidUTF8(out)) {
         return std::nullopt;
     }
     return out;

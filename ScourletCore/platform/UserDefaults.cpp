@@ -1,5 +1,7 @@
 #include "ScourletCore/platform/UserDefaults.h"
 
+#include "ScourletCore/platform/Text.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -177,7 +179,7 @@ UserDefaults::UserDefaults() : observers_(std::make_shared<internal::DefaultsObs
 UserDefaults::~UserDefaults() = default;
 
 void UserDefaults::set(std::string_view key, DefaultsValue value) {
-    if (!internal::isValidUtf8(key) || !internal::normalizeDefaultsValue(value)) {
+    if (!isValidUTF8(key) || !internal::normalizeDefaultsValue(value)) {
         return;
     }
     std::optional<DefaultsValue> stored;

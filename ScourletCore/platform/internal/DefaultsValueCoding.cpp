@@ -1,5 +1,7 @@
 #include "ScourletCore/platform/internal/DefaultsValueCoding.h"
 
+#include "ScourletCore/platform/Text.h"
+
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -101,7 +103,7 @@ bool normalize(Json& value, int depth) {
         case Json::value_t::number_float:
             return std::isfinite(value.get<double>());
         case Json::value_t::string:
-            return isValidUtf8(value.get_ref<const std::string&>());
+            return isValidUTF8(value.get_ref<const std::string&>());
         case Json::value_t::binary:
             value.get_binary().clear_subtype();
             return true;
@@ -114,7 +116,7 @@ bool normalize(Json& value, int depth) {
             return true;
         case Json::value_t::object:
             for (auto& [key, member] : value.items()) {
-                if (!isValidUtf8(key) || !normalize(member, depth + 1)) {
+                if (!isValidUTF8(key) || !normalize(member, depth + 1)) {
                     return false;
                 }
             }
@@ -278,50 +280,6 @@ bool decodeValue(const Json& in, Json& out, int depth, std::string& why) {
 }
 
 }  // namespace
-
-bool isValidUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const end = p + text.size();
-    while (p < end) {
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        int length = 0;
-        unsigned char secondMin = 0x80;
-        unsigned char secondMax = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) {
-                secondMin = 0xA0;  // overlong
-            } else if (lead == 0xED) {
-                secondMax = 0x9F;  // UTF-16 surrogates
-            }
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) {
-                secondMin = 0x90;  // overlong
-            } else if (lead == 0xF4) {
-                secondMax = 0x8F;  // beyond U+10FFFF
-            }
-        } else {
-            return false;
-        }
-        if (end - p < length || p[1] < secondMin || p[1] > secondMax) {
-            return false;
-        }
-        for (int i = 2; i < length; ++i) {
-            if ((p[i] & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        p += length;
-    }
-    return true;
-}
 
 bool normalizeDefaultsValue(Json& value) {
     return normalize(value, 0);

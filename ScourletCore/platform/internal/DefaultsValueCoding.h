@@ -22,9 +22,6 @@ namespace scourlet::internal {
 // finds its entry without a copy.
 using DefaultsMap = std::map<std::string, Json, std::less<>>;
 
-// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
-bool isValidUtf8(std::string_view text);
-
 // Brings `value` into the one form a store keeps and says whether it may be
 // stored: Booleans, 64-bit integers, finite doubles, UTF-8 strings, data, and
 // arrays and objects of these. Non-negative integers that nlohmann keeps as
