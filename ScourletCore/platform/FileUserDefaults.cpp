@@ -335,7 +335,9 @@ FileUserDefaults::LoadOutcome FileUserDefaults::refreshLocked(bool holdingFileLo
 }
 
 FileUserDefaults::LoadOutcome FileUserDefaults::loadLocked(bool holdingFileLock) const {
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps a FIFO at the path from hanging every read; a regular
+    // file ignores it, and anything else is refused after fstat below.
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             forgetFileLocked();
@@ -570,7 +572,7 @@ void FileUserDefaults::adoptWrittenFileLocked(int fd) {
 
 std::map<std::string, DefaultsValue> FileUserDefaults::readOnlySnapshot(
     const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return {};
     }

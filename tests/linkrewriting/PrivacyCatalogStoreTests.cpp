@@ -264,6 +264,13 @@ TEST_F(CatalogStoreTest, ABadRecordLeavesTheShippedCatalogInForce) {
     EXPECT_EQ(versionOf(store(verifiedCatalog(3), root).current()), 3u);
 }
 
+TEST_F(CatalogStoreTest, APipeAtTheRecordPathDoesNotHangTheReader) {
+    const auto s = store();
+    std::filesystem::create_directories(root);
+    ASSERT_EQ(::mkfifo((root / "installed.json").c_str(), 0600), 0);
+    EXPECT_EQ(versionOf(s.current()), 1u);
+}
+
 TEST_F(CatalogStoreTest, WithoutAnAppGroupFolderNothingIsCreated) {
     const auto s = store(verifiedCatalog(1), std::nullopt);
     EXPECT_EQ(versionOf(s.current()), 1u);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -245,6 +246,13 @@ TEST_F(FileUserDefaultsTest, RepeatedCorruptionKeepsEveryCopy) {
     }
     std::sort(contents.begin(), contents.end());
     EXPECT_EQ(contents, (std::vector<std::string>{"garbage 0", "garbage 1", "garbage 2"}));
+}
+
+TEST_F(FileUserDefaultsTest, APipeAtTheFilePathDoesNotHangReads) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    FileUserDefaults defaults(file);
+    EXPECT_FALSE(defaults.contains("anything"));
+    EXPECT_TRUE(FileUserDefaults::readOnlySnapshot(file).empty());
 }
 
 TEST_F(FileUserDefaultsTest, EmptyFileIsAnEmptyStore) {

@@ -54,7 +54,9 @@ bool writeAll(int fd, std::string_view bytes) {
 }  // namespace
 
 std::optional<std::string> readFileAtMost(const std::filesystem::path& file, std::size_t maxBytes) {
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    // O_NONBLOCK: a FIFO planted at the path must not hang the reader (this
+    // runs for every rewritten link); regular files ignore the flag.
+    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (fd.get() < 0) {
         return std::nullopt;
     }
