@@ -1,5 +1,6 @@
 #include "ScourletCore/rules/RuleCategory.h"
 
+#include <limits>
 #include <utility>
 
 namespace scourlet {
@@ -35,11 +36,15 @@ void RuleCategory::reindex() {
 }
 
 std::int64_t RuleCategory::totalMatchCount() const {
-    std::int64_t total = 0;
+    // Counts arrive from the store and from imported files at any size, so the
+    // sum is taken wide and clamped rather than left to overflow.
+    __int128 total = 0;
     for (const auto& entry : rules()) {
         total += entry->matchCount();
     }
-    return total;
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    return total > kMax ? kMax : total < kMin ? kMin : static_cast<std::int64_t>(total);
 }
 
 std::int64_t RuleCategory::enabledRuleCount() const {

@@ -55,7 +55,8 @@ public:
     // cleaner can ask for every parameter of every copied link.
     RuleEntry* entryWithID(std::string_view id) const;
 
-    // The sum of the entries' match counts; the category's own count is not part of it.
+    // The sum of the entries' match counts, held at the int64 limits rather than
+    // overflowing; the category's own count is not part of it.
     std::int64_t totalMatchCount() const;
     // The number of entries switched on; the category's own switch does not matter.
     std::int64_t enabledRuleCount() const;

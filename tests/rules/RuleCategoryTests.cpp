@@ -1,5 +1,7 @@
 #include "ScourletCore/rules/RuleCategory.h"
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +39,8 @@ TEST(RuleCategoryTest, NewCategoryHasIdOfItsTypeAndZeroCounts) {
 }
 
 TEST(RuleCategoryTest, TotalMatchCountSumsEntriesOnly) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
     struct Case {
         std::int64_t own;
         std::vector<std::int64_t> entries;
@@ -46,6 +50,12 @@ TEST(RuleCategoryTest, TotalMatchCountSumsEntriesOnly) {
         {5, {2, 3}, 5},
         {5, {0, 0}, 0},
         {0, {1, 10, 100}, 111},
+        // Counts come back from the store and from imported files at any size;
+        // the total stops at the limits instead of overflowing.
+        {0, {kMax, 1}, kMax},
+        {0, {kMax, kMax, -5}, kMax},
+        {0, {kMin, -1}, kMin},
+        {0, {kMax, kMin}, -1},
     };
     for (const Case& c : cases) {
         RuleCategory::Rules rules;
