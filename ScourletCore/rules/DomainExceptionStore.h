@@ -6,8 +6,9 @@
 // exception covers exactly one host and its "www." form, never subdomains.
 //
 //   DomainExceptionStore store(defaults);
-//   store.disable("https://www.shop.example/cart");   // stores "shop.example"
-//   store.isDisabledURL("https://shop.example/x");   // true
+//   store.disableURL("https://www.shop.example/cart");  // stores "shop.example"
+//   store.isDisabledURL("https://shop.example/x");      // true
+//   store.isDisabled("WWW.Shop.Example");               // true
 //
 // Thread-safe: writers serialize on a lock across read, compare, write and
 // publish; readers see an immutable snapshot, so they never race a writer.

@@ -22,7 +22,8 @@ struct LastCleanRecord {
     // "cleanedAt" is written as seconds since 2001-01-01T00:00:00Z (a JSON
     // number), the date form peers of the original platform read.
     Json toJson() const;
-    // Throws DecodingException when a key is missing or mistyped.
+    // Throws DecodingException when a key is missing or mistyped, or when
+    // "cleanedAt" lies beyond what the system clock can represent.
     static LastCleanRecord fromJson(const Json& json);
 };
 

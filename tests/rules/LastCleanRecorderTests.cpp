@@ -73,6 +73,16 @@ TEST(LastCleanRecord, JsonRoundTripAndRequiredKeys) {
     Json missing = json;
     missing.erase("surface");
     EXPECT_THROW(LastCleanRecord::fromJson(missing), DecodingException);
+
+    // A time the system clock cannot hold is refused rather than converted.
+    for (const double outOfRange : {1e300, -1e300, 2e10, -2e10}) {
+        Json far = json;
+        far["cleanedAt"] = outOfRange;
+        EXPECT_THROW(LastCleanRecord::fromJson(far), DecodingException) << outOfRange;
+    }
+    Json early = json;
+    early["cleanedAt"] = -978307200.0;
+    EXPECT_EQ(LastCleanRecord::fromJson(early).cleanedAt.time_since_epoch().count(), 0);
 }
 
 }  // namespace
