@@ -137,21 +137,25 @@ void appendEscapedByte(std::string& out, unsigned char byte) {
 // loosely (first "#", first "?" before it, "//" after an optional scheme) only
 // to know where "[", "]" and "#" are allowed; the strict parse that follows
 // judges the structure.
+// The position just after "scheme:" at the start of `text`, or 0 when the
+// text does not begin with a scheme.
+std::size_t schemeEndOf(std::string_view text) {
+    if (text.empty() || !isAlpha(text[0])) {
+        return 0;
+    }
+    std::size_t i = 1;
+    while (i < text.size() && kSchemeTail.contains(text[i])) {
+        ++i;
+    }
+    return i < text.size() && text[i] == ':' ? i + 1 : 0;
+}
+
 std::string escapeInvalidCharacters(std::string_view text) {
     const std::size_t size = text.size();
     const std::size_t fragmentStart = std::min(text.find('#'), size);
     const std::size_t queryStart = std::min(text.find('?'), fragmentStart);
 
-    std::size_t schemeEnd = 0;
-    if (size > 0 && isAlpha(text[0])) {
-        std::size_t i = 1;
-        while (i < size && kSchemeTail.contains(text[i])) {
-            ++i;
-        }
-        if (i < size && text[i] == ':') {
-            schemeEnd = i + 1;
-        }
-    }
+    const std::size_t schemeEnd = schemeEndOf(text);
     std::size_t hostBegin = 0;
     std::size_t hostEnd = 0;
     if (text.substr(schemeEnd, 2) == "//" && schemeEnd + 2 <= queryStart) {
@@ -196,16 +200,7 @@ bool URLComponents::scan(std::string_view text, Offsets& off) {
     }
     const std::size_t size = text.size();
 
-    std::size_t schemeEnd = 0;
-    if (size > 0 && isAlpha(text[0])) {
-        std::size_t i = 1;
-        while (i < size && kSchemeTail.contains(text[i])) {
-            ++i;
-        }
-        if (i < size && text[i] == ':') {
-            schemeEnd = i + 1;
-        }
-    }
+    const std::size_t schemeEnd = schemeEndOf(text);
 
     const std::size_t queryEnd = std::min(text.find('#', schemeEnd), size);
     const std::size_t pathEnd = std::min(text.find('?', schemeEnd), queryEnd);
