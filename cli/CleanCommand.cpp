@@ -1,6 +1,5 @@
 #include "cli/CleanCommand.h"
 
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -8,6 +7,7 @@
 
 #include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
+#include "ScourletCore/platform/BoundedFileRead.h"
 #include "ScourletCore/platform/DefaultsSuites.h"
 #include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
@@ -38,15 +38,14 @@ Result<std::string, Error> readRulesFile(const std::filesystem::path& path) {
     if (size > kMaxRulesFileBytes) {
         return Error{"rules file " + path.string() + " is larger than 16 MiB"};
     }
-    std::ifstream in(path, std::ios::binary);
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
+    auto data = readFileAtMost(path, kMaxRulesFileBytes);
+    if (!data) {
         return Error{"cannot read rules file " + path.string()};
     }
-    if (auto decoded = ProvidersFile::decode(data); !decoded) {
+    if (auto decoded = ProvidersFile::decode(*data); !decoded) {
         return Error{path.string() + " is not a providers file: " + decoded.error().message};
     }
-    return data;
+    return std::move(*data);
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -90,8 +89,9 @@ std::string summary(const CleanOutcome& outcome) {
                                                   : operation.outputURL;
                 break;
             case CleanOperationKind::localParameterRemoval:
-                localState = localState || (operation.removedParameters.size() == 1 &&
-                                            operation.removedParameters[0] == "#google-local-state");
+                localState =
+                    localState || (operation.removedParameters.size() == 1 &&
+                                   operation.removedParameters[0] == "#google-local-state");
                 break;
             default:
                 break;
@@ -221,7 +221,8 @@ Exit status: 0 on success, 1 when an argument is not an http or https link,
 )";
 }
 
-Result<CleanCommand::Options, Error> CleanCommand::parseOptions(const std::vector<std::string>& args) {
+Result<CleanCommand::Options, Error> CleanCommand::parseOptions(
+    const std::vector<std::string>& args) {
     Options options;
     bool onlyURLs = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -360,8 +361,7 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
         report(url, outcome);
         if (!options.json) {
             const CleanResult* result = outcome.cleanedResult();
-            out << (result ? result->cleanedURL
-                           : std::string(trimmingWhitespaceAndNewlines(url)))
+            out << (result ? result->cleanedURL : std::string(trimmingWhitespaceAndNewlines(url)))
                 << "\n";
         }
     }

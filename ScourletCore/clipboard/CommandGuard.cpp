@@ -1,7 +1,8 @@
 #include "ScourletCore/clipboard/CommandGuard.h"
 
+#include "ScourletCore/platform/BoundedFileRead.h"
+
 #include <algorithm>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -19,32 +20,6 @@ constexpr std::string_view kSupportFolderName = "com.morrowgate.scourlet";
 constexpr std::string_view kCommandGuardFolderName = "command-guard";
 constexpr std::string_view kActiveFolderName = "active";
 constexpr std::string_view kEllipsis = "...";
-
-// The whole file, or nothing when it is not a regular file, cannot be read or
-// is larger than the cap. Checking for a regular file first keeps a FIFO or a
-// device planted at the path from blocking or flooding the reader.
-std::optional<std::string> readRulesFile(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec) || ec) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string data;
-    char buffer[16 * 1024];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        data.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (data.size() > CommandGuard::maximumRulesFileBytes) {
-            return std::nullopt;
-        }
-    }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return data;
-}
 
 // The matched part of the command as a finding shows it: trimmed, and cut to
 // 157 characters and "..." when longer than 160 characters.
@@ -115,7 +90,7 @@ CommandGuard::CommandGuard(std::optional<ResourceBundle> bundle,
         installedRulesURL ? std::move(installedRulesURL) : defaultInstalledRulesURL();
     std::optional<RuleBundle> loaded;
     if (installed) {
-        if (const auto data = readRulesFile(*installed)) {
+        if (const auto data = readFileAtMost(*installed, CommandGuard::maximumRulesFileBytes)) {
             loaded = RuleBundle::decode(*data);
         }
     }
@@ -123,7 +98,7 @@ CommandGuard::CommandGuard(std::optional<ResourceBundle> bundle,
         const ResourceBundle* shipped = bundle ? &*bundle : ResourceBundle::packageResourceBundle();
         if (shipped != nullptr) {
             if (const auto url = shipped->urlForResource(defaultRulesFileName, "json")) {
-                if (const auto data = readRulesFile(*url)) {
+                if (const auto data = readFileAtMost(*url, CommandGuard::maximumRulesFileBytes)) {
                     loaded = RuleBundle::decode(*data);
                 }
             }

@@ -1,5 +1,7 @@
 #include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
 
+#include "ScourletCore/platform/BoundedFileRead.h"
+
 #include <system_error>
 
 #include "ScourletCore/config/BuildSettings.h"
@@ -77,7 +79,8 @@ std::optional<PrivacyCatalogStore::Record> PrivacyCatalogStore::loadRecord() con
     if (!root_) {
         return std::nullopt;
     }
-    const auto text = internal::readFileAtMost(*root_ / kRecordFileName, kMaxRecordBytes);
+    const auto text =
+        readFileAtMost(*root_ / kRecordFileName, kMaxRecordBytes, SymlinkPolicy::refuse);
     if (!text) {
         return std::nullopt;
     }

@@ -1,13 +1,13 @@
 #include "ScourletCore/platform/ResourceBundle.h"
 
+#include "ScourletCore/platform/BoundedFileRead.h"
+
 #include <dlfcn.h>
 #include <link.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace scourlet {
@@ -15,6 +15,9 @@ namespace scourlet {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Far above any file we ship (rule files are a few hundred kilobytes).
+constexpr std::size_t kMaxResourceBytes = 64 * 1024 * 1024;
 
 bool isBundleFolder(const fs::path& candidate) {
     std::error_code ec;
@@ -144,15 +147,7 @@ std::optional<std::string> ResourceBundle::dataForResource(std::string_view name
     if (!url) {
         return std::nullopt;
     }
-    std::ifstream in(*url, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return contents;
+    return readFileAtMost(*url, kMaxResourceBytes);
 }
 
 const ResourceBundle* ResourceBundle::cleanLinkResources() {

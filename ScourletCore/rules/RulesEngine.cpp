@@ -2,8 +2,9 @@
 // the persisted state and custom rules in RulesEngineState.cpp.
 #include "ScourletCore/rules/RulesEngine.h"
 
+#include "ScourletCore/platform/BoundedFileRead.h"
+
 #include <cstddef>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -145,25 +146,6 @@ const std::vector<RulesEngine::FallbackRule>& builtInFallbackRules() {
     return rules;
 }
 
-std::optional<std::string> readFile(const fs::path& path, std::uintmax_t maxBytes) {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > maxBytes) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string contents;
-    contents.reserve(static_cast<std::size_t>(size));
-    contents.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad() || contents.size() > maxBytes) {
-        return std::nullopt;
-    }
-    return contents;
-}
-
 // The file's modification time; the distant past when it cannot be read.
 fs::file_time_type modificationDate(const fs::path& path) {
     std::error_code ec;
@@ -187,7 +169,7 @@ void RulesEngine::loadBundledRules() {
     }
     std::optional<std::string> supplementary;
     if (const auto url = newestSupplementaryRulesURL()) {
-        supplementary = readFile(*url, kMaxSupplementaryFileBytes);
+        supplementary = readFileAtMost(*url, kMaxSupplementaryFileBytes);
     }
     loadRules(*providers);
     if (supplementary) {

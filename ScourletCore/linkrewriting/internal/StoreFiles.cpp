@@ -53,45 +53,6 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::string> readFileAtMost(const std::filesystem::path& file, std::size_t maxBytes) {
-    // O_NONBLOCK: a FIFO planted at the path must not hang the reader (this
-    // runs for every rewritten link); regular files ignore the flag.
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (fd.get() < 0) {
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::size_t>(info.st_size) > maxBytes) {
-        return std::nullopt;
-    }
-    // Read one byte past the announced size so that a file that grew after
-    // fstat is caught as well.
-    std::string bytes(static_cast<std::size_t>(info.st_size) + 1, '\0');
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-        if (filled == bytes.size() && filled <= maxBytes) {
-            bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
-        }
-    }
-    if (filled > maxBytes) {
-        return std::nullopt;
-    }
-    bytes.resize(filled);
-    return bytes;
-}
-
 Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
     const std::filesystem::path folder = file.parent_path();
     std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();

@@ -1,5 +1,5 @@
-// File operations of the catalog store: bounded reads, atomic replacement
-// and the cross-process install lock.
+// File operations of the catalog store: atomic replacement and the
+// cross-process install lock (bounded reads: platform/BoundedFileRead.h).
 #pragma once
 
 #include <cstddef>
@@ -11,11 +11,6 @@
 #include "ScourletCore/platform/Result.h"
 
 namespace scourlet::internal {
-
-// The whole file when it is a regular file of at most `maxBytes` bytes, both
-// by its size before the read and by what the read returned; nothing on any
-// error or when it is larger.
-std::optional<std::string> readFileAtMost(const std::filesystem::path& file, std::size_t maxBytes);
 
 // Replaces `file` with `bytes` so that readers see the old or the new
 // content, never a mix: a temporary file beside it, written and flushed to
