@@ -386,6 +386,10 @@ std::optional<std::string> ClipboardMonitor::disableLastDomain() {
     return host;
 }
 
+void ClipboardMonitor::writeUserCopy(std::string_view text) {
+    writeBack(text);
+}
+
 void ClipboardMonitor::clearLastCommandRisk() {
     lastCommandRisk_.set(std::nullopt);
     defaults_->removeObject(lastCommandRiskKey);

@@ -158,6 +158,14 @@ public:
 
     void clearLastCommandRisk();
 
+    // Clears the clipboard and puts `text` on it as the monitor's own write,
+    // for the copy actions of the interface (an original link, a converted map
+    // link, a copied command): the next poll neither cleans it, nor shows it to
+    // Command Guard, nor counts it. The last clean and the last risk stay as
+    // they are. Text that should be handled like a copy of the user's own (a
+    // command to try Command Guard with) goes on the clipboard directly instead.
+    void writeUserCopy(std::string_view text);
+
     // Adds a local functional transformation (kind functionalTransformation,
     // no network) to the last result and stores it; any other operation, or no
     // last result, changes nothing.

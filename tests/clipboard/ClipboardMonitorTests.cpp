@@ -362,6 +362,32 @@ TEST_F(ClipboardMonitorTest, DisableLastDomainExceptsTheSiteOnce) {
     EXPECT_EQ(pasteboard->text(), kTracked);
 }
 
+TEST_F(ClipboardMonitorTest, CopiesFromTheInterfaceAreNeitherCleanedNorGuardedNorCounted) {
+    copyAndPoll(std::string(kTracked));
+    const CleanResult last = *monitor().lastCleanedResult();
+
+    // "Copy original": the tracked link survives the next poll, uncounted.
+    monitor().writeUserCopy(last.originalURL);
+    monitor().poll();
+    EXPECT_EQ(pasteboard->text(), kTracked);
+    EXPECT_EQ(monitor().cleanedCountToday(), 1);
+    EXPECT_EQ(stats->totalCleaned(), 1);
+    EXPECT_EQ(cleanNotifications(), 1u);
+    EXPECT_EQ(monitor().lastCleanedResult(), last);
+
+    // A risky command copied from the interface stays as it is, unwarned.
+    monitor().setShouldNeutralizeRiskyCommands(true);
+    monitor().writeUserCopy(kRiskyCommand);
+    monitor().poll();
+    EXPECT_EQ(pasteboard->text(), kRiskyCommand);
+    EXPECT_EQ(stats->totalCommandWarnings(), 0);
+    EXPECT_EQ(stats->neutralizedCommands(), 0);
+
+    // The same text copied by the user afterwards is handled as usual.
+    copyAndPoll(std::string(kRiskyCommand));
+    EXPECT_EQ(pasteboard->text(), CommandGuard::neutralizedCommand(kRiskyCommand));
+}
+
 // --- Start-up state, settings and the other actions -------------------------------
 
 TEST_F(ClipboardMonitorTest, StoredSettingsAreReadWithTheirDefaults) {
