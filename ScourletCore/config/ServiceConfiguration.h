@@ -63,4 +63,14 @@ inline constexpr std::string_view kRawRuleDisplaySuffix = ": URL text rule";
 
 inline constexpr std::string_view kAmazonStoreHost = "www.amazon.com";
 
+// --- Map links and web-archive lookups -----------------------------------------
+// Map links convert between the Apple Maps host and Google Maps: the Google
+// domain under .com above, its subdomains, and the "www." form of any Google
+// country domain ("www." + label + "."). Archive lookups go to the public web
+// archive.
+
+inline constexpr std::string_view kAppleMapsHost = "maps.apple.com";
+inline constexpr std::string_view kGoogleLabel = "google";
+inline constexpr std::string_view kWaybackHost = "web.archive.org";
+
 }  // namespace scourlet::config
