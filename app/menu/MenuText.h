@@ -1,0 +1,39 @@
+// Text from outside (links, commands, hosts, error messages) made safe to show
+// in a menu or widget as plain text.
+//
+// Such text is data: it may hold line breaks, control characters or bidi
+// overrides that would make what is shown differ from what is there, and "&"
+// that a menu would take for a mnemonic. The helpers work on UTF-8 and count
+// user-visible characters (grapheme clusters), never bytes.
+//
+//   std::string row = "Original: " + menuText(url, 60);    // one line, at most 60 + "…"
+//   action->setText(QString::fromStdString(withLiteralAmpersands(row)));
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace scourlet::app {
+
+// The ellipsis that ends a cut text (U+2026).
+inline constexpr std::string_view kEllipsis = "\u2026";
+
+// `text` on one line with nothing hidden: every control character (C0, DEL,
+// C1) and line or paragraph separator becomes a space, and every bidi embedding,
+// override, isolate or mark becomes a visible token such as "⟨U+202E⟩".
+std::string visibleText(std::string_view text);
+
+// `text` whole when it has at most `limit` characters; otherwise its first
+// `limit` characters followed by "…". A cut never splits a character.
+std::string truncated(std::string_view text, std::size_t limit);
+
+// visibleText(), then cut to `limit` characters when a limit is given.
+std::string menuText(std::string_view text, std::optional<std::size_t> limit = std::nullopt);
+
+// `text` with every "&" doubled, so that a menu shows it literally instead of
+// taking it for a mnemonic marker.
+std::string withLiteralAmpersands(std::string_view text);
+
+}  // namespace scourlet::app

@@ -1,0 +1,94 @@
+#include "app/shell/AppState.h"
+
+#include <QMetaObject>
+#include <QTimer>
+
+#include "ScourletCore/clipboard/CommandGuard.h"
+#include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
+#include "ScourletCore/rules/URLCleaner.h"
+
+namespace scourlet::app {
+
+AppState::AppState(Services services, QObject* parent)
+    : QObject(parent),
+      standardDefaults_(std::move(services.standardDefaults)),
+      appGroupDefaults_(std::move(services.appGroupDefaults)) {
+    const ResourceBundle* bundle =
+        services.bundle != nullptr ? services.bundle : ResourceBundle::cleanLinkResources();
+
+    rulesEngine_ = std::make_shared<RulesEngine>(standardDefaults_, bundle);
+    // The shipped rules, before anything reads the engine. Installed rule
+    // updates take precedence once the rule updater exists.
+    rulesEngine_->loadBundledRules();
+    statsTracker_ = std::make_shared<StatsTracker>(standardDefaults_, services.clock);
+    notificationManager_ = std::make_shared<NotificationManager>(
+        standardDefaults_, services.poster, services.mainQueue);
+    exceptionStore_ = std::make_shared<DomainExceptionStore>(standardDefaults_);
+    lastCleanRecorder_ = std::make_shared<LastCleanRecorder>();
+    PrivacyRedirectSettings redirectSettings(*standardDefaults_, appGroupDefaults_.get());
+    auto cleaner = std::make_shared<URLCleaner>(rulesEngine_, exceptionStore_, lastCleanRecorder_,
+                                                std::string(kClipboardSurface),
+                                                std::move(redirectSettings));
+    std::shared_ptr<const CommandGuard> guard =
+        services.loadCommandGuard ? services.loadCommandGuard() : std::make_shared<CommandGuard>();
+    ClipboardMonitor::Environment environment{services.timers,
+                                              services.mainQueue,
+                                              services.executor,
+                                              services.clock,
+                                              services.monotonicClock,
+                                              std::move(services.resolveShareLink),
+                                              std::move(services.loadCommandGuard)};
+    monitor_ = std::make_shared<ClipboardMonitor>(cleaner, statsTracker_, notificationManager_,
+                                                  std::move(guard), standardDefaults_,
+                                                  std::move(services.pasteboard),
+                                                  std::move(environment));
+
+    notificationManager_->requestPermission();
+    monitor_->start();
+
+    // Each source only asks for one refresh on a later turn: it announces
+    // before its value changes (and the stores while they hold their lock).
+    subscriptions_.push_back(monitor_->objectWillChange().connect([this] { announceChange(); }));
+    subscriptions_.push_back(
+        exceptionStore_->objectWillChange().connect([this] { announceChange(); }));
+    subscriptions_.push_back(
+        lastCleanRecorder_->objectWillChange().connect([this] { announceChange(); }));
+
+    // The first activation, once the event loop turns.
+    QTimer::singleShot(0, this, [this] { applicationBecameActive(); });
+}
+
+AppState::~AppState() {
+    subscriptions_.clear();
+    if (monitor_) {
+        monitor_->stop();
+    }
+}
+
+void AppState::addForegroundHook(std::function<void()> hook) {
+    foregroundHooks_.push_back(std::move(hook));
+}
+
+void AppState::applicationBecameActive() {
+    for (const auto& hook : foregroundHooks_) {
+        hook();
+    }
+}
+
+void AppState::stopMonitoring() {
+    monitor_->stop();
+}
+
+void AppState::announceChange() {
+    if (changePending_.exchange(true)) {
+        return;  // a refresh is already on its way
+    }
+    QMetaObject::invokeMethod(this, &AppState::emitChanged, Qt::QueuedConnection);
+}
+
+void AppState::emitChanged() {
+    changePending_ = false;
+    Q_EMIT changed();
+}
+
+}  // namespace scourlet::app

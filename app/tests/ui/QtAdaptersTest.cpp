@@ -1,0 +1,143 @@
+// The Qt adapters of the core's platform interfaces, on the offscreen platform.
+#include <chrono>
+#include <memory>
+
+#include <QClipboard>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+
+#include "QtTestMain.h"
+#include "app/platform/QtMainQueue.h"
+#include "app/platform/QtPasteboard.h"
+#include "app/platform/QtTimerScheduler.h"
+
+using namespace std::chrono_literals;
+
+namespace scourlet::app {
+
+class QtAdaptersTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void pasteboardCountsOwnAndForeignChangesOnce();
+    void pasteboardReadsAreBounded();
+    void timerTickNeverReenters();
+    void timerStopsWhenHandleEndsInsideTick();
+    void mainQueueRunsInOrderAndDropsAfterClose();
+};
+
+void QtAdaptersTest::pasteboardCountsOwnAndForeignChangesOnce() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QtPasteboard pasteboard(clipboard);
+    Connection watching = pasteboard.watch();
+    const std::int64_t start = pasteboard.changeCount();
+
+    const std::int64_t afterWrite = pasteboard.clearAndWrite("https://a.example/?a=1&b=2");
+    QCoreApplication::processEvents();
+    QCOMPARE(afterWrite, start + 1);
+    QCOMPARE(pasteboard.changeCount(), afterWrite);
+    QCOMPARE(clipboard->text(), QStringLiteral("https://a.example/?a=1&b=2"));
+
+    // Another program's copy.
+    auto* foreign = new QMimeData;
+    foreign->setText(QStringLiteral("copied elsewhere"));
+    clipboard->setMimeData(foreign);
+    QCoreApplication::processEvents();
+    QCOMPARE(pasteboard.changeCount(), afterWrite + 1);
+
+    // The selection is not the clipboard.
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(QStringLiteral("selected"), QClipboard::Selection);
+        QCOMPARE(pasteboard.changeCount(), afterWrite + 1);
+    }
+}
+
+void QtAdaptersTest::pasteboardReadsAreBounded() {
+    QtPasteboard pasteboard(QGuiApplication::clipboard());
+    const auto later = std::chrono::steady_clock::now() + 5s;
+    (void)pasteboard.clearAndWrite("0123456789");
+
+    auto whole = pasteboard.string(0, Pasteboard::StringType::plainText, 10, later);
+    QVERIFY(whole.ok());
+    QCOMPARE(whole->value_or(""), std::string("0123456789"));
+
+    auto tooLarge = pasteboard.string(0, Pasteboard::StringType::plainText, 9, later);
+    QVERIFY(!tooLarge.ok());
+    QVERIFY(tooLarge.error() == Pasteboard::ReadError::tooLarge);
+
+    auto late = pasteboard.string(0, Pasteboard::StringType::plainText, 100,
+                                  std::chrono::steady_clock::now() - 1ms);
+    QVERIFY(!late.ok());
+    QVERIFY(late.error() == Pasteboard::ReadError::timedOut);
+
+    auto noUrl = pasteboard.string(0, Pasteboard::StringType::url, 100, later);
+    QVERIFY(noUrl.ok());
+    QVERIFY(!noUrl->has_value());
+    auto noItem = pasteboard.string(1, Pasteboard::StringType::plainText, 100, later);
+    QVERIFY(noItem.ok() && !noItem->has_value());
+    QCOMPARE(pasteboard.itemCount(), std::size_t{1});
+}
+
+void QtAdaptersTest::timerTickNeverReenters() {
+    QtTimerScheduler timers;
+    int ticks = 0;
+    int depth = 0;
+    int deepest = 0;
+    Connection timer = timers.scheduleRepeating(5ms, [&] {
+        ++ticks;
+        deepest = std::max(deepest, ++depth);
+        if (ticks == 1) {
+            // A nested event loop, as a clipboard read on X11 spins one.
+            QEventLoop nested;
+            QTimer::singleShot(60, &nested, &QEventLoop::quit);
+            nested.exec();
+        }
+        --depth;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 2000);
+    QCOMPARE(deepest, 1);
+}
+
+void QtAdaptersTest::timerStopsWhenHandleEndsInsideTick() {
+    QtTimerScheduler timers;
+    int ticks = 0;
+    Connection timer;
+    timer = timers.scheduleRepeating(5ms, [&] {
+        ++ticks;
+        timer.reset();
+    });
+    QTest::qWait(80);
+    QCOMPARE(ticks, 1);
+    QVERIFY(!timer.connected());
+}
+
+void QtAdaptersTest::mainQueueRunsInOrderAndDropsAfterClose() {
+    auto queue = std::make_shared<QtMainQueue>();
+    std::vector<int> ran;
+    queue->post([&] { ran.push_back(1); });
+    std::thread([&] { queue->post([&] { ran.push_back(2); }); }).join();
+    QVERIFY(ran.empty());  // never at once
+    QTRY_COMPARE(ran.size(), std::size_t{2});
+    QCOMPARE(ran, (std::vector<int>{1, 2}));
+
+    queue->post([&] { ran.push_back(3); });
+    queue->close();
+    queue->post([&] { ran.push_back(4); });
+    QTest::qWait(30);
+    QCOMPARE(ran.size(), std::size_t{2});
+
+    // Work still queued when the queue goes away is dropped, not run.
+    auto other = std::make_shared<QtMainQueue>();
+    other->post([&] { ran.push_back(5); });
+    other.reset();
+    QTest::qWait(30);
+    QCOMPARE(ran.size(), std::size_t{2});
+}
+
+SCOURLET_QT_TEST(QtAdaptersTest);
+
+}  // namespace scourlet::app
+
+#include "QtAdaptersTest.moc"
