@@ -202,7 +202,7 @@ Removes tracking parameters from links with the same local rules as the
 Scourlet application (its rule switches, custom rules and site exceptions).
 
 With URLs, prints each cleaned link on its own line (the link itself when
-nothing changed). Without URLs, reads text on standard input and writes it
+nothing changed, the argument as given when it is not a link). Without URLs, reads text on standard input and writes it
 back with every link cleaned and everything else unchanged:
 
     xclip -o -selection clipboard | scourlet | xclip -i -selection clipboard
@@ -353,9 +353,9 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
         if (outcome.kind() == CleanOutcome::Kind::invalid) {
             err << "scourlet: not an http or https link: " << url << "\n";
             status = kSomeInputInvalid;
-            if (options.json) {
-                out << dumpJson(outcomeJson(url, outcome)) << "\n";
-            }
+            // The argument itself takes its line, so outputs keep lining up
+            // with the arguments.
+            out << (options.json ? dumpJson(outcomeJson(url, outcome)) : url) << "\n";
             continue;
         }
         report(url, outcome);

@@ -37,6 +37,8 @@ bool ClipboardMonitor::cleanTextBlock(TextURLBlock block) {
     }
 
     lastSkippedDomain_.set(std::nullopt);
+    // One time budget for the whole block; links past it stay as they are.
+    const RegexTimeBudget budget(URLCleaner::cleaningTimeBudget);
     BlockResults results;
     results.reserve(block.matches().size());
     bool skippedSeen = false;

@@ -137,6 +137,9 @@ std::optional<CommandRiskResult> CommandGuard::analyze(std::string_view text,
         return std::nullopt;
     }
 
+    // One time budget for the whole analysis, so that no rule set and no text
+    // can hold up the clipboard; rules past it find nothing.
+    const RegexTimeBudget budget(analysisTimeBudget);
     std::vector<CommandRiskFinding> findings;
     for (const auto& rule : rules_) {
         // A rule below the threshold could yield no finding, so it is not searched.

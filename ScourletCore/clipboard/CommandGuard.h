@@ -25,6 +25,7 @@
 // drops its rule alone.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -50,6 +51,8 @@ public:
     static constexpr std::string_view unavailableRulesVersion = "unavailable";
     // Texts longer than this many UTF-8 bytes, after normalization, are not analyzed.
     static constexpr std::size_t maximumCommandBytes = 32768;
+    // The longest one analysis may search; rules past it find nothing.
+    static constexpr std::chrono::milliseconds analysisTimeBudget{250};
     // Longest matchedText of a finding, in characters (grapheme clusters).
     static constexpr std::size_t maximumMatchedTextCharacters = 160;
     // A rules file larger than this counts as unreadable (the rule feed's own

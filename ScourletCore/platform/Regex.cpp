@@ -59,6 +59,38 @@ bool jitAvailable() {
     return available;
 }
 
+// The time budget in force on this thread (RegexTimeBudget), if any.
+struct ThreadBudget {
+    std::chrono::steady_clock::time_point deadline;
+    bool active = false;
+    bool exhausted = false;
+};
+
+ThreadBudget& threadBudget() {
+    thread_local ThreadBudget budget;
+    return budget;
+}
+
+// False once the thread's budget is used up (reading the clock to find out).
+bool withinThreadBudget(std::chrono::steady_clock::time_point now) {
+    ThreadBudget& budget = threadBudget();
+    if (!budget.active) {
+        return true;
+    }
+    if (!budget.exhausted && now > budget.deadline) {
+        budget.exhausted = true;
+    }
+    return !budget.exhausted;
+}
+
+bool withinThreadBudget() {
+    const ThreadBudget& budget = threadBudget();
+    if (!budget.active) {
+        return true;
+    }
+    return !budget.exhausted && withinThreadBudget(std::chrono::steady_clock::now());
+}
+
 // The search state of one call (matches, firstMatch, a whole replaceAll...).
 struct SearchBudget {
     std::uint32_t attempts = 0;
@@ -73,6 +105,9 @@ int onMatchAttempt(pcre2_callout_block* /*block*/, void* data) {
     // The clock starts at the first check rather than at the call, so a search
     // that tries few start positions never reads it.
     const auto now = std::chrono::steady_clock::now();
+    if (!withinThreadBudget(now)) {
+        return PCRE2_ERROR_CALLOUT;
+    }
     if (!budget.started) {
         budget.started = now;
         return 0;
@@ -175,7 +210,7 @@ public:
     // Searches from byte `offset` on; after a match, ovector() holds its offsets.
     SearchOutcome find(std::size_t offset) {
         pcre2_match_context* context = scratch_.context();
-        if (data_ == nullptr || context == nullptr) {
+        if (data_ == nullptr || context == nullptr || !withinThreadBudget()) {
             return SearchOutcome::limitHit;
         }
         if (compiled_.anchored) {
@@ -193,6 +228,7 @@ public:
             return SearchOutcome::noMatch;
         }
         if (rc <= 0) {
+            withinThreadBudget();  // a long attempt may have used the budget up
             return SearchOutcome::limitHit;
         }
         const PCRE2_SIZE* offsets = pcre2_get_ovector_pointer(data_);
@@ -408,6 +444,19 @@ bool Regex::matches(std::string_view subject) const {
     return searcher.find(0) == SearchOutcome::match;
 }
 
+RegexAnswer Regex::test(std::string_view subject) const {
+    Searcher searcher(*compiled_, subject);
+    switch (searcher.find(0)) {
+        case SearchOutcome::match:
+            return RegexAnswer::match;
+        case SearchOutcome::noMatch:
+            return RegexAnswer::noMatch;
+        case SearchOutcome::limitHit:
+            break;
+    }
+    return RegexAnswer::undecided;
+}
+
 std::optional<RegexMatch> Regex::firstMatch(std::string_view subject) const {
     Searcher searcher(*compiled_, subject);
     if (searcher.find(0) != SearchOutcome::match) {
@@ -454,6 +503,33 @@ const std::string& Regex::pattern() const {
 
 RegexOptions Regex::options() const {
     return compiled_->options;
+}
+
+RegexTimeBudget::RegexTimeBudget(std::chrono::steady_clock::duration limit) {
+    ThreadBudget& budget = threadBudget();
+    previousDeadline_ = budget.deadline;
+    previousActive_ = budget.active;
+    previousExhausted_ = budget.exhausted;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    if (!budget.active || deadline < budget.deadline) {
+        budget.deadline = deadline;
+    }
+    budget.active = true;
+}
+
+RegexTimeBudget::~RegexTimeBudget() {
+    ThreadBudget& budget = threadBudget();
+    // The outer budget is used up too when this one ran into the outer deadline.
+    const bool outerExhausted =
+        previousExhausted_ ||
+        (previousActive_ && budget.exhausted && budget.deadline == previousDeadline_);
+    budget.deadline = previousDeadline_;
+    budget.active = previousActive_;
+    budget.exhausted = outerExhausted;
+}
+
+bool RegexTimeBudget::exhausted() const {
+    return threadBudget().exhausted;
 }
 
 }  // namespace scourlet

@@ -38,9 +38,11 @@
 // that tries many start positions gives up after a fixed time. A search that
 // hits a limit behaves as if nothing matched; replaceAll then leaves the rest
 // of the subject unchanged. Ordinary patterns over texts of clipboard size
-// (64 KiB) stay far below these limits.
+// (64 KiB) stay far below these limits. A `RegexTimeBudget` bounds all the
+// searches of a larger piece of work (one clean, one text) together.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -52,6 +54,10 @@
 namespace scourlet {
 
 enum class RegexOptions { none, caseInsensitive };
+
+// What a search found out: a match, none, or nothing certain because a limit
+// (steps, memory, time) cut it short.
+enum class RegexAnswer { match, noMatch, undecided };
 
 // Half-open byte range [first, second) into the subject.
 using ByteRange = std::pair<std::size_t, std::size_t>;
@@ -96,6 +102,9 @@ public:
 
     // True when the pattern matches somewhere in `subject`. False on a limit.
     bool matches(std::string_view subject) const;
+    // As matches(), telling a search cut short by a limit apart from one that
+    // found nothing.
+    RegexAnswer test(std::string_view subject) const;
 
     // The leftmost match in `subject`; nothing when there is none or a limit is hit.
     std::optional<RegexMatch> firstMatch(std::string_view subject) const;
@@ -125,6 +134,35 @@ private:
     explicit Regex(std::shared_ptr<const Compiled> compiled) : compiled_(std::move(compiled)) {}
 
     std::shared_ptr<const Compiled> compiled_;
+};
+
+// One time limit for every search this thread makes while the budget lives,
+// so that a piece of work made of many searches (a clean, a text block, a
+// command analysis) ends in bounded time whatever its patterns and input.
+// Once the time is used up, the running search stops and every later search
+// answers at once as if a limit was hit (undecided; matches() is false).
+// Budgets nest: an inner budget never outlasts the one around it, and an
+// inner budget cut short by the outer limit leaves the outer one exhausted
+// too. The clock is read once per search and every few start positions, so a
+// search of a few hundred nanoseconds may overrun the limit by one attempt.
+//
+//   RegexTimeBudget budget(std::chrono::milliseconds(250));
+//   ... searches ...
+//   if (budget.exhausted()) { /* results are incomplete: fall back */ }
+class RegexTimeBudget {
+public:
+    explicit RegexTimeBudget(std::chrono::steady_clock::duration limit);
+    ~RegexTimeBudget();
+    RegexTimeBudget(const RegexTimeBudget&) = delete;
+    RegexTimeBudget& operator=(const RegexTimeBudget&) = delete;
+
+    // True once a search under this budget found its time used up.
+    bool exhausted() const;
+
+private:
+    std::chrono::steady_clock::time_point previousDeadline_;
+    bool previousActive_;
+    bool previousExhausted_;
 };
 
 }  // namespace scourlet

@@ -221,7 +221,8 @@ public:
     std::vector<std::shared_ptr<const CompiledProvider>> matchingProviders(
         std::string_view urlString) const;
 
-    // True when one of the provider's exception patterns matches the normalized link.
+    // True when one of the provider's exception patterns matches the normalized
+    // link, or a limit (time, steps) cut its search short.
     bool isException(std::string_view urlString, const CompiledProvider& provider) const;
 
     // The id of the first enabled parameter rule, then referral rule, of the

@@ -155,8 +155,10 @@ bool RulesEngine::isException(std::string_view urlString, const CompiledProvider
     }
     std::string storage;
     const std::string_view normalized = normalizedView(urlString, storage);
+    // A search cut short by a limit counts as an exception: leaving a link
+    // alone is safe, applying rules the provider excepts is not.
     for (const Regex& exception : provider.exceptionRegexes) {
-        if (exception.matches(normalized)) {
+        if (exception.test(normalized) != RegexAnswer::noMatch) {
             return true;
         }
     }

@@ -384,13 +384,21 @@ void RulesEngine::saveMatchCounts() {
 }
 
 void RulesEngine::resetMatchCounts() {
+    bool hasCustomEntries = false;
     for (const auto& category : categories.get()) {
         category->setMatchCount(0);
         for (const auto& entry : category->rules()) {
             entry->setMatchCount(0);
+            hasCustomEntries =
+                hasCustomEntries || entry->source() == RuleEntry::RuleSource::custom;
         }
     }
     defaults_->removeObject(matchCountsKey);
+    // A custom rule's stored record carries the count it had when it was added
+    // or imported, and a load restores it where no "rule:" count overrides it.
+    if (hasCustomEntries) {
+        saveCustomRules();
+    }
 }
 
 void RulesEngine::saveCustomRules() {
@@ -419,6 +427,12 @@ void RulesEngine::addCustomRule(std::string pattern, std::string displayName,
     }
     saveCustomRules();
     saveEnabledStates();
+    // A rule of this id removed earlier may have left its count in the store,
+    // which a load would give to the new rule. (Before the first load there
+    // are no counts to write, and writing none would drop the stored ones.)
+    if (!categories.get().empty()) {
+        saveMatchCounts();
+    }
 }
 
 void RulesEngine::removeCustomRule(std::string_view id) {
@@ -429,6 +443,11 @@ void RulesEngine::removeCustomRule(std::string_view id) {
         return rule.origin == FallbackRule::Origin::custom && rule.ruleID == id;
     });
     saveCustomRules();
+    // The removed rule's count goes from the store too (a built-in entry of the
+    // same id keeps its own).
+    if (!categories.get().empty()) {
+        saveMatchCounts();
+    }
 }
 
 std::optional<std::string> RulesEngine::exportRules() const {

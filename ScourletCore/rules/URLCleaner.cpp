@@ -73,6 +73,8 @@ URLCleaner::URLCleaner(std::shared_ptr<RulesEngine> rulesEngine,
       clock_(clock != nullptr ? clock : &systemClock()) {}
 
 CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
+    // Inside a caller's budget (a text block) the clean gets what is left of it.
+    const RegexTimeBudget budget(cleaningTimeBudget);
     const std::string trimmed(trimmingWhitespaceAndNewlines(urlString));
     if (!URLComponents::parseLenient(trimmed)) {
         return CleanOutcome::invalid();
@@ -87,7 +89,8 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
         }
     }
     std::optional<CleanResult> result = cleaningPass(trimmed, 0);
-    if (!result) {
+    // A clean cut short may have skipped rules: the link is left as it was.
+    if (!result || budget.exhausted()) {
         return CleanOutcome::unchanged();
     }
     rulesEngine_->saveMatchCounts();
@@ -322,14 +325,16 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
             }
         }
 
-        const bool queryWritten =
-            keptCount == 0 ? components->setPercentEncodedQuery(std::nullopt)
-                           : components->setPercentEncodedQuery(std::string_view(keptQuery));
-        if (!queryWritten) {
-            return std::nullopt;
-        }
         removedCount = static_cast<std::int64_t>(items.size() - keptCount);
+        // With nothing removed the query stays as written: encoding it again
+        // alone is no clean.
         if (removedCount > 0) {
+            const bool queryWritten =
+                keptCount == 0 ? components->setPercentEncodedQuery(std::nullopt)
+                               : components->setPercentEncodedQuery(std::string_view(keptQuery));
+            if (!queryWritten) {
+                return std::nullopt;
+            }
             result.operations.push_back(CleanOperation{
                 CleanOperationKind::localParameterRemoval, current, components->string(),
                 result.removedQueryParameters, false, std::nullopt, std::nullopt});

@@ -14,6 +14,7 @@
 // a time. The exception store and the recorder guard themselves.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,9 +50,15 @@ public:
                PrivacyRedirectSettings privacyRedirectSettings, CatalogSource catalogSource = {},
                const Clock* clock = nullptr);
 
+    // The longest a clean may take, whatever the rules and the link: past it the
+    // clean stops and the link is left unchanged.
+    static constexpr std::chrono::milliseconds cleaningTimeBudget{250};
+
     // invalid: not an "http://" or "https://" link (prefix case-sensitive) or not
-    // a URL; skippedDisabled: the host is excepted; unchanged: nothing to do.
-    // A cleaned outcome saves the engine's match counts and is recorded.
+    // a URL; skippedDisabled: the host is excepted; unchanged: nothing to do
+    // (no parameter, path piece, wrapper or front-end rewrite applies; the link
+    // stays as written), or the clean ran out of its time budget. A cleaned
+    // outcome saves the engine's match counts and is recorded.
     CleanOutcome cleanWithOutcome(std::string_view urlString);
     // The result of a cleaned outcome; nothing for the other three.
     std::optional<CleanResult> clean(std::string_view urlString);

@@ -46,10 +46,16 @@ TEST_F(CleanCommandTest, CleansEachArgumentOnItsOwnLine) {
 }
 
 TEST_F(CleanCommandTest, InvalidArgumentsAreReportedAndTheRestStillCleaned) {
-    const CommandRun r = run({"-q", "ftp://example.com/", "https://example.com/?gclid=1"});
+    // One output line per argument, so outputs still line up with inputs: an
+    // argument that is no link comes back unchanged.
+    const CommandRun r = run({"-q", "https://example.com/?gclid=1", "ftp://example.com/",
+                              "https://example.com/?fbclid=2", "not a link"});
     EXPECT_EQ(r.status, CleanCommand::kSomeInputInvalid);
-    EXPECT_EQ(r.out, "https://example.com/\n");
-    EXPECT_EQ(r.err, "scourlet: not an http or https link: ftp://example.com/\n");
+    EXPECT_EQ(r.out,
+              "https://example.com/\nftp://example.com/\nhttps://example.com/\nnot a link\n");
+    EXPECT_EQ(r.err,
+              "scourlet: not an http or https link: ftp://example.com/\n"
+              "scourlet: not an http or https link: not a link\n");
 }
 
 TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
@@ -61,6 +67,14 @@ TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
     EXPECT_EQ(r.out,
               "Read this:\r\n  https://example.com/a?id=1, then\n\t(https://example.com/b)\n"
               "caf\xC3\xA9 \xE2\x80\x94 end without newline");
+}
+
+TEST_F(CleanCommandTest, UnwrappedLinksInjectNoMarkupIntoTheText) {
+    const std::string text =
+        "<a href=\"https://www.google.com/url?q=https%3A%2F%2Fa.example%2F%22onmouseover%3D%22"
+        "alert(1)&sa=D\">x</a>\n";
+    EXPECT_EQ(run({"-q"}, text).out,
+              "<a href=\"https://a.example/%22onmouseover=%22alert(1)\">x</a>\n");
 }
 
 TEST_F(CleanCommandTest, TextTheLinkFinderRefusesIsTakenLineByLine) {

@@ -16,6 +16,8 @@
 namespace scourlet {
 namespace {
 
+using namespace std::chrono_literals;
+
 Regex compiled(std::string_view pattern, RegexOptions options = RegexOptions::none) {
     auto regex = Regex::compile(pattern, options);
     EXPECT_TRUE(regex.has_value()) << "pattern did not compile: " << pattern;
@@ -302,6 +304,43 @@ TEST(RegexTest, ReplaceAllKeepsTheRestWhenALimitIsHit) {
     const std::string subject = "b" + std::string(30000, 'a') + "b";
     const std::string result = compiled("b|(a+)+c").replaceAll(subject, "X");
     EXPECT_EQ(result, "X" + std::string(30000, 'a') + "b");
+}
+
+TEST(RegexTest, TimeBudgetBoundsManySearchesTogetherAndNests) {
+    const Regex hostile = compiled("^(a+)+$");
+    const Regex plain = compiled("b");
+    const std::string subject = std::string(40, 'a') + "!";
+    EXPECT_EQ(plain.test("abc"), RegexAnswer::match);
+    EXPECT_EQ(plain.test("xyz"), RegexAnswer::noMatch);
+    EXPECT_EQ(hostile.test(subject), RegexAnswer::undecided);
+    {
+        const RegexTimeBudget outer(std::chrono::milliseconds(30));
+        const auto started = std::chrono::steady_clock::now();
+        while (!outer.exhausted() && std::chrono::steady_clock::now() - started < 5s) {
+            EXPECT_NE(hostile.test(subject), RegexAnswer::match);
+        }
+        EXPECT_TRUE(outer.exhausted());
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+        // Once used up, every search is undecided at once, also in a nested budget.
+        EXPECT_EQ(plain.test("abc"), RegexAnswer::undecided);
+        const RegexTimeBudget inner(std::chrono::hours(1));
+        EXPECT_TRUE(inner.exhausted());
+        EXPECT_FALSE(plain.matches("abc"));
+    }
+    // After the budget, searches are free again.
+    EXPECT_EQ(plain.test("abc"), RegexAnswer::match);
+    {
+        const RegexTimeBudget outer(std::chrono::hours(1));
+        {
+            const RegexTimeBudget inner(std::chrono::milliseconds(0));
+            std::this_thread::sleep_for(1ms);
+            EXPECT_EQ(plain.test("abc"), RegexAnswer::undecided);
+            EXPECT_TRUE(inner.exhausted());
+        }
+        // An inner budget used up before the outer one leaves the outer one be.
+        EXPECT_FALSE(outer.exhausted());
+        EXPECT_EQ(plain.test("abc"), RegexAnswer::match);
+    }
 }
 
 TEST(RegexTest, LongSubjectsWithinTheLimitsStillMatch) {

@@ -226,11 +226,38 @@ TEST_F(RulesEngineStateTest, ResetMatchCountsZeroesEverythingAndForgetsTheStored
         EXPECT_EQ(c->matchCount(), 0);
         EXPECT_EQ(c->totalMatchCount(), 0);
     }
-    // After a load the custom entry falls back on the count of its stored record.
+    // The reset lasts: neither a load nor a restart brings back the count of
+    // the custom rule's stored record.
     engine().loadRules(kRules);
     EXPECT_EQ(entry(RuleCategoryType::analytics, "Analytics:utm_source")->matchCount(), 0);
     EXPECT_EQ(category(RuleCategoryType::analytics).matchCount(), 0);
-    EXPECT_EQ(entry(RuleCategoryType::custom, "Custom:kept")->matchCount(), 7);
+    EXPECT_EQ(entry(RuleCategoryType::custom, "Custom:kept")->matchCount(), 0);
+    auto restarted = f_.restarted();
+    restarted->loadRules(kRules);
+    EXPECT_EQ(entryOf(*restarted, RuleCategoryType::custom, "Custom:kept")->matchCount(), 0);
+}
+
+TEST_F(RulesEngineStateTest, ImportedCustomCountStaysResetAfterARestart) {
+    engine().importRules(R"([{"id": "Custom", "type": "Custom", "isEnabled": true,
+        "matchCount": 0, "rules": [)" + customRecord("imported", true, 9) + "]}]");
+    ASSERT_EQ(entry(RuleCategoryType::custom, "Custom:imported")->matchCount(), 9);
+    engine().resetMatchCounts();
+    auto restarted = f_.restarted();
+    restarted->loadRules(kRules);
+    EXPECT_EQ(entryOf(*restarted, RuleCategoryType::custom, "Custom:imported")->matchCount(), 0);
+}
+
+TEST_F(RulesEngineStateTest, CustomRuleAddedAgainAfterRemovalStartsFromZero) {
+    engine().addCustomRule("again", "Again", RuleCategoryType::custom);
+    engine().recordMatch("Custom:again", RuleCategoryType::custom);
+    engine().recordMatch("Custom:again", RuleCategoryType::custom);
+    engine().saveMatchCounts();
+    engine().removeCustomRule("Custom:again");
+    engine().addCustomRule("again", "Again", RuleCategoryType::custom);
+    EXPECT_EQ(entry(RuleCategoryType::custom, "Custom:again")->matchCount(), 0);
+    auto restarted = f_.restarted();
+    restarted->loadRules(kRules);
+    EXPECT_EQ(entryOf(*restarted, RuleCategoryType::custom, "Custom:again")->matchCount(), 0);
 }
 
 TEST_F(RulesEngineStateTest, AddedCustomRuleIsListedStoredAndMatchesOneWholeName) {

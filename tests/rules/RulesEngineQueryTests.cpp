@@ -241,8 +241,9 @@ TEST_F(RulesEngineQueryTest, ExtractRedirectionDecodesGroupOneAndWantsAWebLink) 
         // A relative target is passed over for the next pattern.
         {"https://out.example.net/r?u=%2Flocal&to=https%3A%2F%2Ftarget.example%2F",
          "https://target.example/"},
-        // An invalid escape leaves the captured text as it is.
-        {"https://out.example.net/s?to=https://t.example/100%", "https://t.example/100%"},
+        // An invalid escape leaves the captured text undecoded; its stray "%"
+        // is escaped, as the target must be a valid URL.
+        {"https://out.example.net/s?to=https://t.example/100%", "https://t.example/100%25"},
         {"https://out.example.net/r?u=javascript%3Aalert(1)", std::nullopt},
         // The pattern without a group never answers.
         {"https://out.example.net/plain?u=https://x.example/", std::nullopt},

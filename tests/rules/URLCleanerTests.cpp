@@ -1,9 +1,12 @@
 #include "ScourletCore/rules/URLCleaner.h"
 
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/PercentEncoding.h"
+#include "ScourletCore/platform/URLComponents.h"
 #include "support/ManualClock.h"
 
 namespace scourlet {
@@ -218,6 +221,65 @@ TEST_F(URLCleanerTest, CraftedWrapperCannotSmuggleLineBreaksOrHiddenText) {
     for (const auto& [target, expected] : cases) {
         EXPECT_EQ(cleaned(wrap(target)).cleanedURL, expected);
     }
+}
+
+TEST_F(URLCleanerTest, UnwrappedTargetIsAlwaysAStrictlyValidURL) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        // Quotes and angle brackets would break out of an attribute in pasted markup.
+        {"https://a.example/\"onmouseover=\"alert(1)",
+         "https://a.example/%22onmouseover=%22alert(1)"},
+        {"https://a.example/<script>{x}|\\^`", "https://a.example/%3Cscript%3E%7Bx%7D%7C%5C%5E%60"},
+        {"https://a.example/caf\u00E9 x?q=\u00FC", "https://a.example/caf%C3%A9%20x?q=%C3%BC"},
+        {"https://a.example/#a#b", "https://a.example/#a%23b"},
+    };
+    for (const auto& [target, expected] : cases) {
+        const std::string cleanedURL = cleaned(wrap(target)).cleanedURL;
+        EXPECT_EQ(cleanedURL, expected) << target;
+        EXPECT_TRUE(URLComponents::parse(cleanedURL)) << cleanedURL;
+    }
+    // A target that does not parse even leniently (a port that is no number) is
+    // no target: the wrapper stays as it is.
+    EXPECT_EQ(cleaner->cleanWithOutcome(wrap("https://a.example:bad/x")),
+              CleanOutcome::unchanged());
+}
+
+TEST_F(URLCleanerTest, EncodingChangeAloneIsNoClean) {
+    for (std::string_view input :
+         {"https://other.example/p?t=abc==", "https://other.example/p?a=%7e%41&b=%20",
+          "https://news.example/p?x=a%2fb;c", "https://other.example/p?q=%C3%BC&=&&"}) {
+        EXPECT_EQ(cleaner->cleanWithOutcome(input), CleanOutcome::unchanged()) << input;
+    }
+    EXPECT_EQ(recorder->current(), std::nullopt);
+    EXPECT_FALSE(defaults->contains(RulesEngine::matchCountsKey));
+}
+
+TEST_F(URLCleanerTest, OneTimeBudgetBoundsTheWholeClean) {
+    // Every parameter name makes the hostile rule backtrack to its step limit.
+    engine->loadRules(R"json({"providers":{"slow": {"urlPattern": "^https?://slow\\.example",
+        "rules": ["(a+)+$", "(b?a+)+$", "(a|aa)+$"]}}})json");
+    std::string url = "https://slow.example/?";
+    const std::string name(40, 'a');
+    for (int i = 0; i < 200; ++i) {
+        url.append(name).append("!=").append(std::to_string(i)).append("&");
+    }
+    url.append("utm_source=x");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(cleaner->cleanWithOutcome(url), CleanOutcome::unchanged());
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, URLCleaner::cleaningTimeBudget + std::chrono::milliseconds(750));
+    EXPECT_EQ(recorder->current(), std::nullopt);
+    // The next clean has a budget of its own.
+    EXPECT_EQ(cleaned("https://slow.example/?utm_source=x").cleanedURL, "https://slow.example/");
+}
+
+TEST_F(URLCleanerTest, ExceptionCutShortByALimitCountsAsAnException) {
+    engine->loadRules(R"json({"providers":{"guarded": {"urlPattern": "^https?://guarded\\.example",
+        "rules": ["track"], "exceptions": ["^https?://guarded\\.example/(a+)+$"]}}})json");
+    // The exception's search gives up on its step limit: the provider's rules stay off.
+    const std::string url = "https://guarded.example/" + std::string(40, 'a') + "!?track=1";
+    EXPECT_EQ(cleaner->cleanWithOutcome(url), CleanOutcome::unchanged());
+    EXPECT_EQ(cleaned("https://guarded.example/b?track=1").cleanedURL,
+              "https://guarded.example/b");
 }
 
 TEST_F(URLCleanerTest, UnwrapThatChangesNothingIsNoUnwrap) {

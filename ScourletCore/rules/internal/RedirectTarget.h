@@ -7,13 +7,15 @@
 
 namespace scourlet::internal {
 
-// The captured text percent-decoded (as captured when it does not decode), with
-// every character that could break a line or hide text encoded again: C0 and
-// C1 controls (tab, CR and LF included), DEL, Unicode white space, and the
-// zero-width and bidirectional controls U+200B-U+200F, U+202A-U+202E and
-// U+2066-U+2069. A crafted wrapper therefore cannot smuggle a second line, or
-// text that displays differently, into the clipboard. Nothing unless the
-// result begins with "http://" or "https://" (letter case ignored).
+// The captured text percent-decoded (as captured when it does not decode),
+// then with every character a URL may not hold escaped again, as the lenient
+// URL parse escapes them: controls (tab, CR and LF included), spaces, quotes,
+// angle brackets, braces, backslashes and every byte outside ASCII (so
+// Unicode white space and the zero-width and bidirectional controls too). The
+// target is therefore always a URL that parses strictly: a crafted wrapper can
+// smuggle neither a second line nor markup nor text that displays differently
+// into the clipboard. Nothing unless the result begins with "http://" or
+// "https://" (letter case ignored) and parses (a bad port or host is no target).
 std::optional<std::string> redirectTargetFromCapture(std::string_view captured);
 
 }  // namespace scourlet::internal
