@@ -6,9 +6,10 @@
 
 #include "ScourletCore/config/BuildSettings.h"
 #include "ScourletCore/linkrewriting/internal/CanonicalJson.h"
-#include "ScourletCore/linkrewriting/internal/Sodium.h"
-#include "ScourletCore/linkrewriting/internal/StoreFiles.h"
 #include "ScourletCore/platform/AppDirectories.h"
+#include "ScourletCore/platform/AtomicFileWrite.h"
+#include "ScourletCore/platform/Crypto.h"
+#include "ScourletCore/platform/ExclusiveFileLock.h"
 
 namespace scourlet {
 
@@ -29,9 +30,9 @@ std::string encodeRecord(const PrivacyCatalogManifest& manifest, std::string_vie
     w.key("manifest");
     w.canonicalValue(manifest.canonicalJSON());
     w.key("payload");
-    w.string(internal::base64Encode(payload));
+    w.string(base64Encode(payload));
     w.key("signature");
-    w.string(internal::base64Encode(signature));
+    w.string(base64Encode(signature));
     w.endObject();
     return w.take();
 }
@@ -65,7 +66,7 @@ std::optional<std::filesystem::path> PrivacyCatalogStore::sharedRoot() {
 bool PrivacyCatalogStore::assetMatches(std::string_view data,
                                        const PrivacyCatalogManifest::Asset& asset) {
     return asset.bytes >= 0 && data.size() == static_cast<std::uint64_t>(asset.bytes) &&
-           internal::sha256Hex(data) == asset.sha256;
+           sha256Hex(data) == asset.sha256;
 }
 
 std::optional<std::string> PrivacyCatalogStore::keysetText() const {
@@ -86,8 +87,8 @@ std::optional<PrivacyCatalogStore::Record> PrivacyCatalogStore::loadRecord() con
     }
     auto record = decodeJson(*text, [](const Json& json) {
         const JsonObjectReader o(json, "record");
-        const auto payload = internal::base64Decode(o.required<std::string>("payload"));
-        const auto signature = internal::base64Decode(o.required<std::string>("signature"));
+        const auto payload = base64Decode(o.required<std::string>("payload"));
+        const auto signature = base64Decode(o.required<std::string>("signature"));
         if (!payload || !signature) {
             throwDecoding("record", "payload or signature is not base64");
         }
@@ -169,7 +170,7 @@ Result<void, CatalogError> PrivacyCatalogStore::install(const PrivacyCatalogMani
         return CatalogError::fileSystem("Could not create " + root_->string() + ": " +
                                         ec.message());
     }
-    const auto lock = internal::ExclusiveFileLock::acquire(*root_ / kLockFileName);
+    const auto lock = ExclusiveFileLock::acquire(*root_ / kLockFileName);
     if (!lock) {
         return CatalogError::fileSystem(lock.error().message);
     }
@@ -178,8 +179,8 @@ Result<void, CatalogError> PrivacyCatalogStore::install(const PrivacyCatalogMani
     if (auto validated = validate(manifest, payload, signature, now); !validated) {
         return validated.error();
     }
-    if (auto written = internal::writeFileAtomically(*root_ / kRecordFileName,
-                                                     encodeRecord(manifest, payload, signature));
+    if (auto written = writeFileAtomically(*root_ / kRecordFileName,
+                                           encodeRecord(manifest, payload, signature));
         !written) {
         return CatalogError::fileSystem(written.error().message);
     }

@@ -217,6 +217,11 @@ void UserDefaults::setData(std::string_view key, DefaultsData value) {
     set(key, DefaultsValue::binary(std::move(value)));
 }
 
+void UserDefaults::setDate(std::string_view key, std::chrono::system_clock::time_point date) {
+    set(key,
+        internal::makeDefaultsDate(std::chrono::duration<double>(date.time_since_epoch()).count()));
+}
+
 bool UserDefaults::contains(std::string_view key) const {
     return object(key).has_value();
 }
@@ -302,10 +307,36 @@ std::optional<std::string> UserDefaults::stringForKey(std::string_view key) cons
 
 std::optional<DefaultsData> UserDefaults::dataForKey(std::string_view key) const {
     auto value = object(key);
-    if (!value || !value->is_binary()) {
+    if (!value || !value->is_binary() || internal::defaultsDateSeconds(*value)) {
         return std::nullopt;
     }
     return DefaultsData(std::move(static_cast<DefaultsData&>(value->get_binary())));
+}
+
+std::optional<std::chrono::system_clock::time_point> UserDefaults::dateForKey(
+    std::string_view key) const {
+    using TimePoint = std::chrono::system_clock::time_point;
+    const auto value = object(key);
+    const auto seconds = value ? internal::defaultsDateSeconds(*value) : std::nullopt;
+    if (!seconds) {
+        return std::nullopt;
+    }
+    // Whole seconds and the fraction apart, so a date of today keeps its
+    // microseconds; both bounds are checked before anything is converted.
+    const double whole = std::floor(*seconds);
+    constexpr double kTicksPerSecond =
+        static_cast<double>(TimePoint::period::den) / static_cast<double>(TimePoint::period::num);
+    const double limit =
+        static_cast<double>(
+            std::chrono::duration_cast<std::chrono::seconds>(TimePoint::duration::max()).count()) -
+        1;
+    if (whole < -limit || whole > limit) {
+        return std::nullopt;
+    }
+    const auto fraction =
+        static_cast<TimePoint::rep>(std::llround((*seconds - whole) * kTicksPerSecond));
+    return TimePoint(std::chrono::seconds(static_cast<std::int64_t>(whole))) +
+           TimePoint::duration(fraction);
 }
 
 std::optional<Json> UserDefaults::arrayForKey(std::string_view key) const {

@@ -5,9 +5,9 @@
 // (FileUserDefaults for real settings, InMemoryUserDefaults for tests and
 // scratch objects). Values are JSON values restricted to the kinds a settings
 // store can keep: Booleans, 64-bit integers, finite doubles, UTF-8 strings,
-// data bytes (Json::binary) and arrays and dictionaries of these. The typed
-// readers convert between scalar kinds the way Foundation's defaults do;
-// data, arrays and dictionaries are never converted.
+// data bytes (Json::binary), dates (setDate) and arrays and dictionaries of
+// these. The typed readers convert between scalar kinds the way Foundation's
+// defaults do; data, dates, arrays and dictionaries are never converted.
 //
 //   InMemoryUserDefaults defaults;
 //   defaults.setInteger("stats_total", 3);
@@ -17,6 +17,7 @@
 // All members are thread-safe.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -66,6 +67,9 @@ public:
     void setDouble(std::string_view key, double value);  // NaN or infinity: refused
     void setString(std::string_view key, std::string value);
     void setData(std::string_view key, DefaultsData value);
+    // Kept as seconds since 1970 in a double: a date reads back within a
+    // microsecond (whole seconds exactly).
+    void setDate(std::string_view key, std::chrono::system_clock::time_point date);
 
     bool contains(std::string_view key) const;
 
@@ -92,6 +96,10 @@ public:
     // Strict readers: the value only when it has exactly this kind (a string is
     // never data), otherwise nothing.
     std::optional<DefaultsData> dataForKey(std::string_view key) const;
+    // A date stored with setDate(); nothing for every other kind (a number is
+    // never a date) and for a date outside the range of time_point (about the
+    // years 1678 to 2262), which a hand-edited file could hold.
+    std::optional<std::chrono::system_clock::time_point> dateForKey(std::string_view key) const;
     std::optional<Json> arrayForKey(std::string_view key) const;
     std::optional<Json> dictionaryForKey(std::string_view key) const;
     // An array whose every element is a string; any other value gives nothing.

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FixtureSigner.h"
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
+#include "support/FixtureSigner.h"
 
 namespace scourlet {
 namespace {

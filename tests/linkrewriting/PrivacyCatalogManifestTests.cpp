@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FixtureSigner.h"
 #include "ScourletCore/config/BuildSettings.h"
+#include "support/FixtureSigner.h"
 
 namespace scourlet {
 namespace {

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FixtureSigner.h"
+#include "support/FixtureSigner.h"
 #include "support/TempDir.h"
 
 namespace scourlet {

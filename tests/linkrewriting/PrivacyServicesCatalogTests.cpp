@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FixtureSigner.h"
+#include "support/FixtureSigner.h"
 
 namespace scourlet {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "FixtureSigner.h"
 #include "ScourletCore/linkrewriting/internal/Field25519.h"
+#include "support/FixtureSigner.h"
 
 namespace scourlet {
 namespace {

@@ -4,6 +4,7 @@
 #include "ScourletCore/platform/internal/DefaultsValueCoding.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,37 @@ TEST(DefaultsValueCodingTest, FileTextIsTheIndentedDumpOfTheMarkerDocument) {
     internal::DefaultsMap notUtf8;
     notUtf8["key"] = Json::array({"\xff"});
     EXPECT_FALSE(internal::encodeDefaultsFile(notUtf8));
+}
+
+}  // namespace
+}  // namespace scourlet
+
+namespace scourlet {
+namespace {
+
+TEST(DefaultsValueCodingTest, MalformedDateMarkersAreRefused) {
+    for (const char* text : {R"({"k": {"$date": "2027-01-15"}})", R"({"k": {"$date": null}})",
+                             R"({"k": {"$date": [1]}})", R"({"k": {"$date": true}})"}) {
+        SCOPED_TRACE(text);
+        const auto decoded = internal::decodeDefaultsFile(text);
+        ASSERT_FALSE(decoded.ok());
+        EXPECT_NE(decoded.error().message.find("$date"), std::string::npos);
+    }
+}
+
+TEST(DefaultsValueCodingTest, OnlyAWellFormedDateKeepsItsSubtype) {
+    Json date = internal::makeDefaultsDate(1.5);
+    ASSERT_TRUE(internal::normalizeDefaultsValue(date));
+    EXPECT_EQ(internal::defaultsDateSeconds(date), 1.5);
+
+    Json shortDate = Json::binary({1, 2, 3}, 0xD7);
+    ASSERT_TRUE(internal::normalizeDefaultsValue(shortDate));
+    EXPECT_FALSE(shortDate.get_binary().has_subtype()) << "three bytes are data";
+
+    Json notFinite = internal::makeDefaultsDate(std::numeric_limits<double>::infinity());
+    ASSERT_TRUE(internal::normalizeDefaultsValue(notFinite));
+    EXPECT_EQ(internal::defaultsDateSeconds(notFinite), std::nullopt);
+    EXPECT_FALSE(notFinite.get_binary().has_subtype());
 }
 
 }  // namespace

@@ -194,6 +194,40 @@ TEST_F(FileUserDefaultsTest, ReadsHandWrittenFiles) {
     EXPECT_EQ(defaults.integerForKey("n"), 12345678901234);
 }
 
+TEST_F(FileUserDefaultsTest, DatesAreWrittenAsSecondsAndReadBackAsDates) {
+    using std::chrono::system_clock;
+    const system_clock::time_point date =
+        system_clock::time_point(std::chrono::seconds(1'800'000'000)) +
+        std::chrono::milliseconds(500);
+    {
+        FileUserDefaults writer(file);
+        writer.setDate("date", date);
+        writer.set("lookalike", Json::object({{"$date", 5}}));
+        writer.set("dates in a list", Json::array({Json::object({{"$date", 1}})}));
+        ASSERT_TRUE(writer.synchronize());
+    }
+    const auto parsed = Json::parse(readFile(file));
+    EXPECT_EQ(parsed["date"], Json::object({{"$date", 1'800'000'000.5}}));
+    EXPECT_EQ(parsed["lookalike"], Json::object({{"$dict", Json::object({{"$date", 5}})}}));
+
+    FileUserDefaults reader(file);
+    EXPECT_EQ(reader.dateForKey("date"), date);
+    EXPECT_EQ(reader.dictionaryForKey("lookalike"), Json::object({{"$date", 5}}));
+    EXPECT_EQ(reader.arrayForKey("dates in a list"), Json::array({Json::object({{"$date", 1}})}));
+}
+
+TEST_F(FileUserDefaultsTest, HandWrittenDatesOutsideTheClockReadAsNoDate) {
+    writeFile(file, R"({"whole": {"$date": 1800000000}, "far": {"$date": 1e300},
+                        "negative far": {"$date": -1e19}, "number": 1800000000})");
+    FileUserDefaults defaults(file);
+    EXPECT_EQ(defaults.dateForKey("whole"),
+              std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000)));
+    EXPECT_EQ(defaults.dateForKey("far"), std::nullopt);
+    EXPECT_EQ(defaults.dateForKey("negative far"), std::nullopt);
+    EXPECT_EQ(defaults.dateForKey("number"), std::nullopt) << "a number is never a date";
+    EXPECT_TRUE(defaults.contains("far")) << "kept as it was, only not readable as a date";
+}
+
 TEST_F(FileUserDefaultsTest, ReadsCreateNothing) {
     FileUserDefaults defaults(dir / "sub" / "suite.json");
     EXPECT_FALSE(defaults.contains("k"));

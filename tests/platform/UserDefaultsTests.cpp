@@ -2,6 +2,7 @@
 #include "ScourletCore/platform/UserDefaults.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -178,6 +179,45 @@ TYPED_TEST(UserDefaultsContract, WritersStoreTheirKinds) {
     EXPECT_EQ(d.integerForKey("unsigned"), 7);
     EXPECT_FALSE(d.object("tagged")->get_binary().has_subtype());
     EXPECT_EQ(d.dictionaryRepresentation().size(), 7u);
+}
+
+TYPED_TEST(UserDefaultsContract, DatesAreAKindOfTheirOwn) {
+    using std::chrono::system_clock;
+    auto& d = this->defaults;
+    const system_clock::time_point whole{std::chrono::seconds(1'800'000'000)};
+    const system_clock::time_point withMicros = whole + std::chrono::microseconds(123'456);
+    const system_clock::time_point beforeEpoch{std::chrono::seconds(-86'400)};
+    d.setDate("whole", whole);
+    d.setDate("micros", withMicros);
+    d.setDate("before 1970", beforeEpoch);
+    d.setDouble("number", 1'800'000'000.0);
+    d.setInteger("integer", 1'800'000'000);
+    d.setString("text", "2027-01-15T08:00:00Z");
+    d.setData("eight bytes", DefaultsData(8, 0));
+
+    EXPECT_EQ(d.dateForKey("whole"), whole);
+    EXPECT_EQ(d.dateForKey("before 1970"), beforeEpoch);
+    const auto micros = d.dateForKey("micros");
+    ASSERT_TRUE(micros.has_value());
+    EXPECT_LT(std::chrono::abs(*micros - withMicros), std::chrono::microseconds(1));
+
+    for (const char* key : {"number", "integer", "text", "eight bytes", "absent"}) {
+        EXPECT_EQ(d.dateForKey(key), std::nullopt) << key << " is no date";
+    }
+    // A date converts to nothing else.
+    EXPECT_EQ(d.dataForKey("whole"), std::nullopt);
+    EXPECT_EQ(d.stringForKey("whole"), std::nullopt);
+    EXPECT_EQ(d.doubleForKey("whole"), 0.0);
+    EXPECT_EQ(d.integerForKey("whole"), 0);
+    EXPECT_FALSE(d.boolForKey("whole"));
+    EXPECT_EQ(d.dictionaryForKey("whole"), std::nullopt);
+
+    int changes = 0;
+    Connection c = d.observe("whole", [&] { ++changes; });
+    d.setDate("whole", whole);
+    EXPECT_EQ(changes, 0) << "the same date again is no change";
+    d.setDate("whole", whole + std::chrono::seconds(1));
+    EXPECT_EQ(changes, 1);
 }
 
 TYPED_TEST(UserDefaultsContract, RefusesValuesNoStoreCanKeep) {

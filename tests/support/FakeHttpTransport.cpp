@@ -1,5 +1,6 @@
 #include "support/FakeHttpTransport.h"
 
+#include <string>
 #include <utility>
 
 #include "ScourletCore/platform/Text.h"
@@ -130,6 +131,12 @@ Result<HttpResponse, HttpError> FakeHttpTransport::send(const HttpRequest& reque
         response.headerFields = reply.headerFields;
         response.redirectsFollowed = followed;
         if (request.bodyHandling != HttpBodyHandling::stopAfterHead) {
+            // A declared length over the cap ends the call before the body, as
+            // the real transport does.
+            const auto declared = reply.headerFields.value("Content-Length");
+            if (declared && std::stoull(std::string(*declared)) > request.options.maxBodyBytes()) {
+                return failed(HttpError::Kind::bodyTooLarge, "declared length over the cap", url);
+            }
             if (reply.body.size() > request.options.maxBodyBytes()) {
                 return failed(HttpError::Kind::bodyTooLarge, "body over the cap", url);
             }

@@ -3,7 +3,8 @@
 //
 // It keeps the transport's contract: redirects are shown to the request's
 // onRedirect hook and followed only when it says so, within the request's
-// redirect limit and allowed schemes; the body cap and body handling apply.
+// redirect limit and allowed schemes; the body cap (also against a scripted
+// Content-Length field) and body handling apply.
 //
 //   FakeHttpTransport http;
 //   http.on("https://a.co/d/x",

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "ScourletCore/linkrewriting/SigningChecks.h"
-#include "ScourletCore/linkrewriting/internal/Sodium.h"
+#include "ScourletCore/platform/Crypto.h"
 #include "ScourletCore/platform/Regex.h"
 
 namespace scourlet::internal {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -14,7 +15,11 @@ namespace scourlet::internal {
 namespace {
 
 constexpr std::string_view kDataMarker = "$data";
+constexpr std::string_view kDateMarker = "$date";
 constexpr std::string_view kDictMarker = "$dict";
+
+// The subtype that marks a byte string as a date; any other is data.
+constexpr std::uint64_t kDateSubtype = 0xD7;
 
 // Settings never nest deeply; the limit keeps a hostile file from exhausting
 // the stack in the recursive walks below.
@@ -32,7 +37,7 @@ bool isMarkerObject(const Json& value) {
         return false;
     }
     const std::string& key = value.begin().key();
-    return key == kDataMarker || key == kDictMarker;
+    return key == kDataMarker || key == kDateMarker || key == kDictMarker;
 }
 
 // Standard base64 with padding, as sodium_base64_VARIANT_ORIGINAL writes it.
@@ -105,7 +110,9 @@ bool normalize(Json& value, int depth) {
         case Json::value_t::string:
             return isValidUTF8(value.get_ref<const std::string&>());
         case Json::value_t::binary:
-            value.get_binary().clear_subtype();
+            if (!defaultsDateSeconds(value)) {
+                value.get_binary().clear_subtype();
+            }
             return true;
         case Json::value_t::array:
             for (Json& element : value) {
@@ -182,6 +189,12 @@ void appendMembers(std::string& out, const Json& object, int depth) {
 void appendEncoded(std::string& out, const Json& value, int depth) {
     switch (value.type()) {
         case Json::value_t::binary:
+            if (const auto seconds = defaultsDateSeconds(value)) {
+                appendOneMemberObject(out, kDateMarker, depth, [&] {
+                    out.append(Json(*seconds).dump(-1, ' ', false, Json::error_handler_t::strict));
+                });
+                return;
+            }
             appendOneMemberObject(out, kDataMarker, depth, [&] {
                 out.push_back('"');  // the base64 alphabet needs no escapes
                 appendBase64(out, value.get_binary());
@@ -250,6 +263,15 @@ bool decodeValue(const Json& in, Json& out, int depth, std::string& why) {
                 out = Json::binary(std::move(bytes));
                 return true;
             }
+            if (in.size() == 1 && in.begin().key() == kDateMarker) {
+                const Json& seconds = in.begin().value();
+                if (!seconds.is_number() || !std::isfinite(seconds.get<double>())) {
+                    why = "malformed \"$date\" value";
+                    return false;
+                }
+                out = makeDefaultsDate(seconds.get<double>());
+                return true;
+            }
             if (in.size() == 1 && in.begin().key() == kDictMarker) {
                 if (!in.begin().value().is_object()) {
                     why = "malformed \"$dict\" value";
@@ -280,6 +302,28 @@ bool decodeValue(const Json& in, Json& out, int depth, std::string& why) {
 }
 
 }  // namespace
+
+Json makeDefaultsDate(double secondsSince1970) {
+    std::vector<std::uint8_t> bytes(sizeof(double));
+    std::memcpy(bytes.data(), &secondsSince1970, sizeof(double));
+    return Json::binary(std::move(bytes), kDateSubtype);
+}
+
+std::optional<double> defaultsDateSeconds(const Json& value) {
+    if (!value.is_binary()) {
+        return std::nullopt;
+    }
+    const Json::binary_t& bytes = value.get_binary();
+    if (!bytes.has_subtype() || bytes.subtype() != kDateSubtype || bytes.size() != sizeof(double)) {
+        return std::nullopt;
+    }
+    double seconds = 0;
+    std::memcpy(&seconds, bytes.data(), sizeof(double));
+    if (!std::isfinite(seconds)) {
+        return std::nullopt;
+    }
+    return seconds;
+}
 
 bool normalizeDefaultsValue(Json& value) {
     return normalize(value, 0);

@@ -1,12 +1,10 @@
-#include "ScourletCore/linkrewriting/internal/Sodium.h"
+#include "ScourletCore/platform/Crypto.h"
 
 #include <sodium.h>
 
 #include <array>
 
-#include "ScourletCore/linkrewriting/SigningChecks.h"
-
-namespace scourlet::internal {
+namespace scourlet {
 
 namespace {
 const unsigned char* bytePointer(std::string_view bytes) {
@@ -53,8 +51,10 @@ std::string sha256Hex(std::string_view bytes) {
     sodiumReady();
     std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
     crypto_hash_sha256(digest.data(), bytePointer(bytes), bytes.size());
-    return lowercaseHex(
-        std::string_view(reinterpret_cast<const char*>(digest.data()), digest.size()));
+    std::string hex(digest.size() * 2 + 1, '\0');
+    sodium_bin2hex(hex.data(), hex.size(), digest.data(), digest.size());  // lower-case
+    hex.pop_back();                                                        // the terminating NUL
+    return hex;
 }
 
 bool ed25519Verify(std::string_view signature, std::string_view message,
@@ -67,4 +67,4 @@ bool ed25519Verify(std::string_view signature, std::string_view message,
                                        bytePointer(publicKey)) == 0;
 }
 
-}  // namespace scourlet::internal
+}  // namespace scourlet

@@ -1,4 +1,4 @@
-#include "FixtureSigner.h"
+#include "support/FixtureSigner.h"
 
 #include <sodium.h>
 

@@ -1,16 +1,14 @@
-#include "ScourletCore/linkrewriting/internal/StoreFiles.h"
+#include "ScourletCore/platform/AtomicFileWrite.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-namespace scourlet::internal {
+namespace scourlet {
 
 namespace {
 
@@ -83,29 +81,4 @@ Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::
     return {};
 }
 
-Result<ExclusiveFileLock, Error> ExclusiveFileLock::acquire(const std::filesystem::path& lockFile) {
-    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        return systemError("Could not open the install lock", lockFile, errno);
-    }
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            const int error = errno;
-            ::close(fd);
-            return systemError("Could not lock", lockFile, error);
-        }
-    }
-    return ExclusiveFileLock(fd);
-}
-
-ExclusiveFileLock::ExclusiveFileLock(ExclusiveFileLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)) {}
-
-ExclusiveFileLock::~ExclusiveFileLock() {
-    if (fd_ >= 0) {
-        ::flock(fd_, LOCK_UN);
-        ::close(fd_);
-    }
-}
-
-}  // namespace scourlet::internal
+}  // namespace scourlet

@@ -1,6 +1,6 @@
-// Test fixtures for the signed privacy-services catalog: Ed25519 keys made
-// with libsodium at test time, keysets, signature envelopes, catalogs and
-// update manifests.
+// Test fixtures for signed files: Ed25519 keys made with libsodium at test
+// time, keysets and signature envelopes over any message (the catalog's or
+// the rule feed's), and the privacy-services catalogs and update manifests.
 //
 // Every text is written here by hand, with the key order spelled out in this
 // file rather than taken from the code under test, so a fault in the core's
