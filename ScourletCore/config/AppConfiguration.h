@@ -1,5 +1,6 @@
-// Settings of the application itself that the core needs: the version the
-// programs report and where missed-tracker reports go. Kept in one place so a
+// Settings of the application itself that the core needs: the version and
+// build the programs report, the phone app's store page and where
+// missed-tracker reports go. Kept in one place so a
 // release or a change of mailbox is one edit.
 //
 //   auto report = MissedTrackerReportBuilder::build(result, platform, osVersion,
@@ -20,6 +21,21 @@ inline constexpr std::string_view kAppVersion = SCOURLET_APP_VERSION;
 #else
 inline constexpr std::string_view kAppVersion = "0.1.0";
 #endif
+
+// The build number of this release as decimal digits, from SCOURLET_APP_BUILD
+// (the build refuses anything else); "0" when the build passes none.
+#ifdef SCOURLET_APP_BUILD
+inline constexpr std::string_view kAppBuild = SCOURLET_APP_BUILD;
+#else
+inline constexpr std::string_view kAppBuild = "0";
+#endif
+
+// --- Phone app -----------------------------------------------------------------
+// The store page of the companion phone app, which its release record must name
+// exactly: "https://" + kIOSAppStoreHost + "/us/app/scourlet/id" + kIOSAppStoreID.
+
+inline constexpr std::string_view kIOSAppStoreHost = "apps.apple.com";
+inline constexpr std::string_view kIOSAppStoreID = "6742361590";
 
 // --- Missed-tracker reports ------------------------------------------------------
 
