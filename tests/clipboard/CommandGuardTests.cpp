@@ -338,7 +338,30 @@ TEST_F(CommandGuardAnalysis, MalformedTextIsAnalyzedWithoutHarm) {
     EXPECT_EQ(ids(*result), (std::vector<std::string>{"danger", "a-warn", "b-warn", "long"}));
     EXPECT_EQ(result->findings.back().matchedText, "qz");
     EXPECT_EQ(result->command, text);
-    EXPECT_EQ(CommandGuard::neutralizedCommand(text), std::string(kHeader) + "# " + text);
+    std::string visible = text;
+    visible.replace(visible.find('\0'), 1, "^@");
+    EXPECT_EQ(CommandGuard::neutralizedCommand(text), std::string(kHeader) + "# " + visible);
+}
+
+// A terminal acts on control characters as they are typed: Ctrl-U erases the
+// "# " before it, ESC starts an escape sequence. A neutralized copy holds none
+// of them, and a text holding one is never taken for a neutralized copy.
+TEST_F(CommandGuardAnalysis, ControlCharactersCannotUndoTheComments) {
+    const std::string erasing = "echo hello\x15touch ~/pwned\necho bye";
+    const std::string copy = CommandGuard::neutralizedCommand(erasing);
+    EXPECT_EQ(copy, std::string(kHeader) + "# echo hello^Utouch ~/pwned\n# echo bye");
+
+    for (const char* hidden : {"# x\x15sudo a", "# x\x1b[2Ksudo a", "# x\x7fsudo a",
+                               "# x\xc2\x9bsudo a", "# x\x03sudo a"}) {
+        const std::string text = std::string(kHeader) + hidden;
+        const auto result = guard.analyze(text, CommandRiskSeverity::info);
+        ASSERT_TRUE(result.has_value()) << hidden;
+        EXPECT_EQ(result->primaryFinding()->id, "danger");
+        // Its own neutralized copy is a real one.
+        EXPECT_EQ(guard.analyze(CommandGuard::neutralizedCommand(text), CommandRiskSeverity::info),
+                  std::nullopt)
+            << hidden;
+    }
 }
 
 TEST(CommandGuardNeutralizedCopy, EveryLineBecomesAComment) {
@@ -358,6 +381,13 @@ TEST(CommandGuardNeutralizedCopy, EveryLineBecomesAComment) {
         {"a\vb\fc", std::string(kHeader) + "# a\n# b\n# c"},
         {"a\u0085b\u2028c\u2029d", std::string(kHeader) + "# a\n# b\n# c\n# d"},
         {"caf\u00e9 \u2027 \xc2", std::string(kHeader) + "# caf\u00e9 \u2027 \xc2"},
+        // Controls a terminal would act on are written visibly; tab stays.
+        {"a\x15"
+         "b\x1b[31m\x7f\x01\x1f\tc",
+         std::string(kHeader) + "# a^Ub^[[31m^?^A^_\tc"},
+        {"x\xc2\x9b"
+         "2J\xc2\x80y\xc2\xa0z",
+         std::string(kHeader) + "# x<U+009B>2J<U+0080>y\xc2\xa0z"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CommandGuard::neutralizedCommand(c.text), c.expected) << c.text;

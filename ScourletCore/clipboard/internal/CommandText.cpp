@@ -79,9 +79,58 @@ std::size_t lineBreakLengthAt(std::string_view text, std::size_t pos) {
     }
 }
 
+std::size_t terminalControlLengthAt(std::string_view text, std::size_t pos) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x20) {
+        return (byte == '\t' || lineBreakLengthAt(text, pos) != 0) ? 0 : 1;
+    }
+    if (byte == 0x7F) {
+        return 1;
+    }
+    if (byte == 0xC2 && pos + 1 < text.size()) {
+        const auto next = static_cast<unsigned char>(text[pos + 1]);
+        return (next >= 0x80 && next <= 0x9F && next != 0x85) ? 2 : 0;
+    }
+    return 0;
+}
+
+bool containsTerminalControl(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size(); ++pos) {
+        if (terminalControlLengthAt(text, pos) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendWithVisibleControls(std::string& out, std::string_view line) {
+    static constexpr char kHexDigits[] = "0123456789ABCDEF";
+    std::size_t copied = 0;
+    for (std::size_t pos = 0; pos < line.size(); ++pos) {
+        const std::size_t length = terminalControlLengthAt(line, pos);
+        if (length == 0) {
+            continue;
+        }
+        out.append(line.substr(copied, pos - copied));
+        const auto byte = static_cast<unsigned char>(line[pos]);
+        if (length == 2) {
+            const auto code = static_cast<unsigned char>(line[pos + 1]);
+            out.append("<U+00").push_back(kHexDigits[code >> 4]);
+            out.push_back(kHexDigits[code & 0xF]);
+            out.push_back('>');
+        } else {
+            out.push_back('^');
+            out.push_back(byte == 0x7F ? '?' : static_cast<char>(byte + 0x40));
+        }
+        pos += length - 1;
+        copied = pos + 1;
+    }
+    out.append(line.substr(copied));
+}
+
 bool isNeutralizedCopy(std::string_view text) {
     const std::string_view trimmed = trimmingWhitespaceAndNewlines(text);
-    if (!trimmed.starts_with(kNeutralizedHeaderFirstLine)) {
+    if (!trimmed.starts_with(kNeutralizedHeaderFirstLine) || containsTerminalControl(text)) {
         return false;
     }
     return forEachLine(trimmed,

@@ -49,9 +49,26 @@ bool forEachLine(std::string_view text, OnLine&& onLine) {
     return onLine(text.substr(lineStart));
 }
 
+// Byte length of the terminal control character at `pos`: a C0 control other
+// than tab and the line breaks of lineBreakLengthAt() (this includes ESC and
+// NUL), DEL, or a C1 control other than NEL (U+0080 to U+009F, two bytes in
+// UTF-8). 0 when none starts there. A terminal acts on these instead of
+// showing them: Ctrl-U erases the line typed so far, ESC starts an escape
+// sequence, so a line that holds one may run something other than it shows.
+std::size_t terminalControlLengthAt(std::string_view text, std::size_t pos);
+
+// True when `text` holds a terminal control character anywhere.
+bool containsTerminalControl(std::string_view text);
+
+// Appends `line` to `out` with every terminal control character written
+// visibly: a C0 control in caret notation ("^U" for 0x15, "^[" for ESC, "^@"
+// for NUL), DEL as "^?", and a C1 control as "<U+009B>".
+void appendWithVisibleControls(std::string& out, std::string_view line);
+
 // True for a real commented-out copy: `text`, trimmed, begins with the
-// neutralized header's first line and every one of its lines is empty or
-// begins with "#". Works on the text as pasted, without joining
+// neutralized header's first line, every one of its lines is empty or begins
+// with "#", and it holds no terminal control character (which could erase the
+// "#" as the text is typed). Works on the text as pasted, without joining
 // continuations, because a shell ends a comment at the line break even after
 // a backslash.
 bool isNeutralizedCopy(std::string_view text);
