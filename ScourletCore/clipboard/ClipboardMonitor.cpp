@@ -150,11 +150,24 @@ void ClipboardMonitor::poll() {
     if (count == lastChangeCount_) {
         return;
     }
-    lastChangeCount_ = count;
     if (count == ownWriteChangeCount_) {
+        lastChangeCount_ = count;
         return;
     }
-    const std::optional<std::string> text = readClipboard();
+    const ClipboardRead read = readClipboardContents();
+    if (read.timedOut) {
+        // A slow owner of the contents may hand them over next time: the
+        // change stays unhandled for the next ticks, up to the attempt limit.
+        if (timedOutChangeCount_ != count) {
+            timedOutChangeCount_ = count;
+            timedOutReads_ = 0;
+        }
+        if (++timedOutReads_ < maximumReadAttempts) {
+            return;
+        }
+    }
+    lastChangeCount_ = count;
+    const std::optional<std::string>& text = read.text;
     if (!text) {
         return;
     }
@@ -175,15 +188,15 @@ void ClipboardMonitor::cleanNow() {
     }
 }
 
-std::optional<std::string> ClipboardMonitor::readClipboard() const {
+ClipboardMonitor::ClipboardRead ClipboardMonitor::readClipboardContents() const {
     const auto forms = internal::readPasteboardForms(*pasteboard_, *environment_.monotonicClock,
                                                      {.maximumStringBytes = maximumStringBytes,
                                                       .maximumItems = maximumItems,
                                                       .maximumReadTime = maximumReadTime});
     if (!forms) {
-        return std::nullopt;
+        return {std::nullopt, forms.error() == internal::PasteboardReadFailure::timedOut};
     }
-    return PastePayloadSelector::select(*forms);
+    return {PastePayloadSelector::select(*forms), false};
 }
 
 void ClipboardMonitor::writeBack(std::string_view text) {

@@ -99,10 +99,12 @@ public:
     // Limits on one read of the clipboard. A form longer than
     // maximumStringBytes, or more than maximumItems items, make the whole
     // clipboard be ignored; a read that has not finished within maximumReadTime
-    // is given up.
+    // is given up. A change whose read was given up is read again by the next
+    // ticks, up to maximumReadAttempts reads in all; then it is left alone.
     static constexpr std::size_t maximumStringBytes = 65536;
     static constexpr std::size_t maximumItems = 64;
     static constexpr std::chrono::milliseconds maximumReadTime{500};
+    static constexpr int maximumReadAttempts = 3;
 
     // Messages of shareLinkResolutionError() that the monitor itself sets.
     static constexpr std::string_view clipboardChangedBeforeRequestMessage =
@@ -291,8 +293,14 @@ private:
     };
     struct TextBlockResolution;
 
-    // Clipboard reading and writing.
-    std::optional<std::string> readClipboard() const;
+    // Clipboard reading and writing. A read gives the text to handle, if any,
+    // and whether it ran out of time (and may succeed when tried again).
+    struct ClipboardRead {
+        std::optional<std::string> text;
+        bool timedOut = false;
+    };
+    ClipboardRead readClipboardContents() const;
+    std::optional<std::string> readClipboard() const { return readClipboardContents().text; }
     void writeBack(std::string_view text);
 
     // The copy routines.
@@ -344,6 +352,9 @@ private:
     Connection watching_;
     std::int64_t lastChangeCount_ = 0;
     std::int64_t ownWriteChangeCount_ = -1;
+    // The change whose reads ran out of time, and how many did.
+    std::int64_t timedOutChangeCount_ = -1;
+    int timedOutReads_ = 0;
     // The day whose stored count cleanedCountToday holds.
     CalendarDay countedDay_;
     std::optional<ClipboardRecovery> clipboardRecovery_;

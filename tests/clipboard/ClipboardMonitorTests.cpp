@@ -302,6 +302,35 @@ TEST_F(ClipboardMonitorTest, SlowClipboardIsGivenUpOnAtTheDeadline) {
     EXPECT_TRUE(board->writes().empty());
 }
 
+// A read given up at the deadline leaves the change unhandled: the next tick
+// reads it again, a few times, and then leaves it alone.
+TEST_F(ClipboardMonitorTest, SlowClipboardIsReadAgainByTheNextTicks) {
+    auto board =
+        std::make_shared<testing::SlowPasteboard>(*monotonic, std::chrono::milliseconds(600));
+    auto watcher = makeMonitor(board);
+    board->copy(std::string(kTracked));
+    watcher->poll();
+    EXPECT_TRUE(board->writes().empty());
+    board->setDelay(std::chrono::milliseconds(0));
+    watcher->poll();
+    EXPECT_EQ(board->text(), kClean);
+    EXPECT_EQ(watcher->cleanedCountToday(), 1);
+
+    board->setDelay(std::chrono::milliseconds(600));
+    board->copy(std::string(kTracked));
+    const std::size_t readsBefore = board->readCount();
+    for (int tick = 0; tick < ClipboardMonitor::maximumReadAttempts + 2; ++tick) {
+        watcher->poll();
+    }
+    EXPECT_EQ(board->readCount() - readsBefore,
+              static_cast<std::size_t>(ClipboardMonitor::maximumReadAttempts));
+    EXPECT_EQ(board->text(), kTracked);
+    // "Clean Now" still reads it on request.
+    board->setDelay(std::chrono::milliseconds(0));
+    watcher->cleanNow();
+    EXPECT_EQ(board->text(), kClean);
+}
+
 TEST_F(ClipboardMonitorTest, FailedReadIsIgnored) {
     for (auto error : {Pasteboard::ReadError::timedOut, Pasteboard::ReadError::unavailable,
                        Pasteboard::ReadError::tooLarge}) {

@@ -16,6 +16,8 @@ public:
     SlowPasteboard(ManualMonotonicClock& clock, std::chrono::milliseconds delay)
         : clock_(clock), delay_(delay) {}
 
+    void setDelay(std::chrono::milliseconds delay) { delay_ = delay; }
+
     Result<std::optional<std::string>, ReadError> string(std::size_t index, StringType type,
                                                          std::size_t maximumBytes,
                                                          Deadline deadline) const override {

@@ -4,13 +4,12 @@
 
 namespace scourlet::internal {
 
-std::optional<std::vector<std::string>> readPasteboardForms(const Pasteboard& pasteboard,
-                                                            const MonotonicClock& clock,
-                                                            const PasteboardReadLimits& limits) {
+Result<std::vector<std::string>, PasteboardReadFailure> readPasteboardForms(
+    const Pasteboard& pasteboard, const MonotonicClock& clock, const PasteboardReadLimits& limits) {
     const std::int64_t startCount = pasteboard.changeCount();
     const std::size_t items = pasteboard.itemCount();
     if (items > limits.maximumItems) {
-        return std::nullopt;
+        return PasteboardReadFailure::refused;
     }
     const Pasteboard::Deadline deadline = clock.now() + limits.maximumReadTime;
     constexpr std::array types{Pasteboard::StringType::plainText, Pasteboard::StringType::url};
@@ -21,11 +20,13 @@ std::optional<std::vector<std::string>> readPasteboardForms(const Pasteboard& pa
             // A pasteboard that ignores the deadline it is given still gets no
             // further call once the deadline is past.
             if (clock.now() >= deadline) {
-                return std::nullopt;
+                return PasteboardReadFailure::timedOut;
             }
             auto form = pasteboard.string(index, type, limits.maximumStringBytes, deadline);
             if (!form) {
-                return std::nullopt;
+                return form.error() == Pasteboard::ReadError::timedOut
+                           ? PasteboardReadFailure::timedOut
+                           : PasteboardReadFailure::refused;
             }
             if (!form->has_value()) {
                 continue;
@@ -33,14 +34,14 @@ std::optional<std::vector<std::string>> readPasteboardForms(const Pasteboard& pa
             // Checked here too: the limit must hold even when the pasteboard
             // hands over more than it was asked for.
             if ((*form)->size() > limits.maximumStringBytes) {
-                return std::nullopt;
+                return PasteboardReadFailure::refused;
             }
             forms.push_back(std::move(**form));
         }
     }
     // Forms from before and after a change would make a text nobody copied.
     if (pasteboard.changeCount() != startCount) {
-        return std::nullopt;
+        return PasteboardReadFailure::refused;
     }
     return forms;
 }
