@@ -2,6 +2,8 @@
 // in the number of keys, so a settings or rule file of many keys stays cheap.
 #include "ScourletCore/platform/Json.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -71,18 +73,26 @@ TEST(JsonTest, ScalarsAndErrors) {
     EXPECT_FALSE(parseJson("{\"a\":").error().message.empty());
 }
 
-// A hundred thousand keys took nlohmann's own parser minutes in a debug build (each
-// insert searched the keys before it); a linear parse takes well under a second
-// even with sanitizers.
+// The processor time of the calling thread, which other work on a busy machine
+// does not inflate as it does the wall clock.
+std::chrono::nanoseconds threadCpuTime() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+// A hundred thousand keys took nlohmann's own parser minutes in a debug build
+// (each insert searched the keys before it); a linear parse takes a second or
+// two even with sanitizers.
 TEST(JsonTest, ManyKeysParseInLinearTime) {
     const std::string text = objectOfKeys(100'000);
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = threadCpuTime();
     auto parsed = parseJson(text);
-    const auto elapsed = std::chrono::steady_clock::now() - start;
+    const auto elapsed = threadCpuTime() - start;
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->size(), 100'000U);
     EXPECT_EQ(keysOf(*parsed).back(), "k99999");
-    EXPECT_LT(elapsed, std::chrono::seconds(10));
+    EXPECT_LT(elapsed, std::chrono::seconds(15));
 }
 
 }  // namespace
