@@ -1,7 +1,9 @@
 #include "app/menu/MenuModel.h"
 
 #include "ScourletCore/clipboard/MissedTrackerReport.h"
+#include "ScourletCore/linkrewriting/MapLinkTransformer.h"
 #include "ScourletCore/linkrewriting/ShareLinkResolutionPolicy.h"
+#include "ScourletCore/linkrewriting/WaybackLinkBuilder.h"
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/LastCleanRecorder.h"
 #include "app/menu/MenuText.h"
@@ -285,6 +287,11 @@ MenuInputs menuInputs(const ClipboardMonitor& monitor, MenuWindows windows) {
     if (inputs.lastCleanedResult) {
         const std::string& cleaned = inputs.lastCleanedResult->cleanedURL;
         inputs.shareServiceSupported = ShareLinkResolutionPolicy::service(cleaned).has_value();
+        inputs.waybackLink = WaybackLinkBuilder::lookupURL(cleaned);
+        if (auto converted = MapLinkTransformer::transform(cleaned)) {
+            inputs.mapLink = MenuMapLink{converted->target == MapLinkTarget::appleMaps,
+                                         std::move(converted->url)};
+        }
     }
     if (const auto& cleaner = monitor.urlCleaner()) {
         if (const auto& recorder = cleaner->lastCleanRecorder()) {

@@ -43,11 +43,16 @@ AppState::AppState(Services services, QObject* parent)
                                                   std::move(services.pasteboard),
                                                   std::move(environment));
 
+    // One store per process, handed to whoever reports or shows update state.
+    updateAwareness_ = std::make_shared<UpdateAwareness>(standardDefaults_, services.clock);
+
     notificationManager_->requestPermission();
     monitor_->start();
 
     // Each source only asks for one refresh on a later turn: it announces
     // before its value changes (and the stores while they hold their lock).
+    subscriptions_.push_back(
+        updateAwareness_->objectWillChange().connect([this] { announceChange(); }));
     subscriptions_.push_back(monitor_->objectWillChange().connect([this] { announceChange(); }));
     subscriptions_.push_back(
         exceptionStore_->objectWillChange().connect([this] { announceChange(); }));

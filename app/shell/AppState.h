@@ -9,7 +9,8 @@
 // Core objects announce a change before they make it, and some announce while
 // holding a lock; a view that read or called back at once would see the old
 // value or deadlock. So AppState turns every announcement of the monitor, the
-// exception store and the last-clean recorder into one changed() signal,
+// exception store, the last-clean recorder and the update-awareness store
+// into one changed() signal,
 // emitted on a later turn of the event loop, coalesced: many announcements
 // between two turns give one changed().
 //
@@ -43,6 +44,7 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/LastCleanRecorder.h"
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/updateawareness/UpdateAwareness.h"
 
 namespace scourlet::app {
 
@@ -83,6 +85,8 @@ public:
     const std::shared_ptr<LastCleanRecorder>& lastCleanRecorder() const {
         return lastCleanRecorder_;
     }
+    // The update-awareness store the tray label and the update rows read.
+    const std::shared_ptr<UpdateAwareness>& updateAwareness() const { return updateAwareness_; }
     const std::shared_ptr<UserDefaults>& standardDefaults() const { return standardDefaults_; }
     const std::shared_ptr<UserDefaults>& appGroupDefaults() const { return appGroupDefaults_; }
 
@@ -113,6 +117,7 @@ private:
     std::shared_ptr<DomainExceptionStore> exceptionStore_;
     std::shared_ptr<LastCleanRecorder> lastCleanRecorder_;
     std::shared_ptr<ClipboardMonitor> monitor_;
+    std::shared_ptr<UpdateAwareness> updateAwareness_;
 
     std::vector<std::function<void()>> foregroundHooks_;
     std::vector<Connection> subscriptions_;

@@ -1,0 +1,67 @@
+#include "app/shell/TrayIconRenderer.h"
+
+#include <cmath>
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+// The icons live in a static library, whose resources are registered by hand.
+static void registerIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace scourlet::app {
+
+namespace {
+
+QString symbolResource(std::string_view name) {
+    static const bool registered = (registerIconResources(), true);
+    (void)registered;
+    return QStringLiteral(":/icons/") +
+           QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
+           QStringLiteral(".svg");
+}
+
+}  // namespace
+
+QPixmap renderTraySymbol(std::string_view symbolName, std::optional<std::string_view> badgeName,
+                         int size, qreal devicePixelRatio) {
+    QSvgRenderer symbol(symbolResource(symbolName));
+    if (!symbol.isValid() || size <= 0) {
+        return {};
+    }
+    const int pixels = static_cast<int>(std::lround(size * devicePixelRatio));
+    QPixmap pixmap(pixels, pixels);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        symbol.render(&painter, QRectF(0, 0, pixels, pixels));
+        if (badgeName) {
+            QSvgRenderer badge(symbolResource(*badgeName));
+            if (badge.isValid()) {
+                // 9 points on a 22-point icon, in the bottom-right corner.
+                const qreal badgeSize = std::max<qreal>(pixels * 9.0 / 22.0, 6.0);
+                badge.render(&painter,
+                             QRectF(pixels - badgeSize, pixels - badgeSize, badgeSize, badgeSize));
+            }
+        }
+    }
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
+QIcon renderTrayIcon(std::string_view symbolName, std::optional<std::string_view> badgeName) {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        for (qreal ratio : {1.0, 2.0}) {
+            QPixmap pixmap = renderTraySymbol(symbolName, badgeName, size, ratio);
+            if (!pixmap.isNull()) {
+                icon.addPixmap(pixmap);
+            }
+        }
+    }
+    return icon;
+}
+
+}  // namespace scourlet::app

@@ -1,0 +1,114 @@
+#include "app/shell/AppState.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "support/InMemoryPasteboard.h"
+#include "support/ManualClock.h"
+#include "support/ManualExecutor.h"
+#include "support/ManualMainQueue.h"
+#include "support/ManualMonotonicClock.h"
+#include "support/ManualTimerScheduler.h"
+
+namespace scourlet::app {
+namespace {
+
+using namespace std::chrono_literals;
+using scourlet::testing::InMemoryPasteboard;
+using scourlet::testing::ManualTimerScheduler;
+
+class AppStateTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "app_model_tests";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication application(argc, argv);
+        }
+    }
+
+    AppState::Services services() {
+        AppState::Services s;
+        s.standardDefaults = defaults;
+        s.pasteboard = pasteboard;
+        s.timers = timers;
+        s.mainQueue = std::make_shared<scourlet::testing::ManualMainQueue>();
+        s.executor = std::make_shared<scourlet::testing::ManualExecutor>();
+        s.clock = std::make_shared<scourlet::testing::ManualClock>();
+        s.monotonicClock = std::make_shared<scourlet::testing::ManualMonotonicClock>();
+        s.bundle = &bundle;
+        return s;
+    }
+
+    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
+    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::shared_ptr<InMemoryPasteboard> pasteboard = std::make_shared<InMemoryPasteboard>();
+    std::shared_ptr<ManualTimerScheduler> timers = std::make_shared<ManualTimerScheduler>();
+};
+
+TEST_F(AppStateTest, StartsCleaningWithTheShippedRulesAndNoSharedSuite) {
+    AppState state(services());  // no app-group store
+    EXPECT_TRUE(state.monitor()->isStarted());
+    EXPECT_FALSE(state.rulesEngine()->categories.get().empty());
+    pasteboard->copy("https://example.com/page?utm_source=news&id=7");
+    timers->advance(500ms);
+    EXPECT_EQ(pasteboard->text().value_or(""), "https://example.com/page?id=7");
+    EXPECT_EQ(state.monitor()->cleanedCountToday(), 1);
+    EXPECT_TRUE(state.lastCleanRecorder()->current().has_value());
+}
+
+TEST_F(AppStateTest, ChangesArriveAsOneChangedOnALaterTurn) {
+    AppState state(services());
+    QCoreApplication::processEvents();  // the start-up turn
+    std::vector<std::size_t> seen;
+    QObject::connect(&state, &AppState::changed, [&] {
+        seen.push_back(state.exceptionStore()->disabledDomains().size());
+    });
+    state.exceptionStore()->disable("a.example");
+    state.exceptionStore()->disable("b.example");
+    state.monitor()->setIsEnabled(false);
+    EXPECT_TRUE(seen.empty());  // never inside the announcement
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen, (std::vector<std::size_t>{2}));  // one, and it sees the new values
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(AppStateTest, StatisticsAloneDoNotAnnounce) {
+    AppState state(services());
+    QCoreApplication::processEvents();
+    int changes = 0;
+    QObject::connect(&state, &AppState::changed, [&] { ++changes; });
+    state.statsTracker()->setCollectionEnabled(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(AppStateTest, ForegroundHooksRunAfterStartAndOnEveryActivation) {
+    AppState state(services());
+    int calls = 0;
+    state.addForegroundHook([&] { ++calls; });
+    EXPECT_EQ(calls, 0);  // not before the event loop turns
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 1);
+    state.applicationBecameActive();
+    state.applicationBecameActive();
+    EXPECT_EQ(calls, 3);
+}
+
+TEST_F(AppStateTest, StopMonitoringEndsPolling) {
+    AppState state(services());
+    state.stopMonitoring();
+    pasteboard->copy("https://example.com/?utm_source=x");
+    timers->advance(1s);
+    EXPECT_EQ(pasteboard->text().value_or(""), "https://example.com/?utm_source=x");
+}
+
+}  // namespace
+}  // namespace scourlet::app

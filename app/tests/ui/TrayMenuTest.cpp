@@ -1,0 +1,184 @@
+// The tray menu and icon over a real AppState on an in-memory clipboard.
+#include <memory>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include "QtTestMain.h"
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/updateawareness/UpdateAwareness.h"
+#include "app/menu/TrayMenu.h"
+#include "app/shell/AppState.h"
+#include "app/shell/TrayIcon.h"
+#include "app/shell/WindowIds.h"
+#include "app/shell/WindowManager.h"
+#include "support/InMemoryPasteboard.h"
+#include "support/ManualClock.h"
+#include "support/ManualExecutor.h"
+#include "support/ManualMainQueue.h"
+#include "support/ManualMonotonicClock.h"
+#include "support/ManualTimerScheduler.h"
+
+using namespace std::chrono_literals;
+
+namespace scourlet::app {
+
+namespace {
+
+struct Fixture {
+    Fixture() {
+        AppState::Services s;
+        s.standardDefaults = defaults;
+        s.pasteboard = pasteboard;
+        s.timers = timers;
+        s.mainQueue = std::make_shared<testing::ManualMainQueue>();
+        s.executor = std::make_shared<testing::ManualExecutor>();
+        s.clock = std::make_shared<testing::ManualClock>();
+        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
+        s.bundle = &bundle;
+        state = std::make_unique<AppState>(std::move(s));
+        windows = std::make_unique<WindowManager>(defaults);
+        menu = std::make_unique<TrayMenu>(*state, *windows);
+        QCoreApplication::processEvents();
+    }
+
+    // Copies `text` as another program would and lets one poll run.
+    void copyAndPoll(const std::string& text) {
+        pasteboard->copy(text);
+        poll();
+    }
+    void poll() {
+        timers->advance(500ms);
+        QCoreApplication::processEvents();  // the coalesced change: the menu rebuilds
+    }
+    QAction* action(std::string_view id) const { return menu->actionFor(id); }
+
+    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
+    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
+        std::make_shared<testing::InMemoryPasteboard>();
+    std::shared_ptr<testing::ManualTimerScheduler> timers =
+        std::make_shared<testing::ManualTimerScheduler>();
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<WindowManager> windows;
+    std::unique_ptr<TrayMenu> menu;
+};
+
+const std::string kTracked = "https://shop.example/item?id=7&color=red&utm_source=news";
+const std::string kClean = "https://shop.example/item?id=7&color=red";
+
+}  // namespace
+
+class TrayMenuTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void rowsFollowTheLastCleanAndShowAmpersands();
+    void copyRowSurvivesTheNextPoll();
+    void togglesSwitchTheMonitorAndTheIcon();
+    void windowRowsAppearOnceRegistered();
+    void toolTipsStayPlainText();
+    void updateRowsOpenTheirPane();
+};
+
+void TrayMenuTest::rowsFollowTheLastCleanAndShowAmpersands() {
+    Fixture f;
+    QCOMPARE(f.action("menu-no-cleaned-links")->text(), QStringLiteral("No cleaned links yet"));
+    QVERIFY(!f.action("menu-no-cleaned-links")->isEnabled());  // no settings window yet
+    f.copyAndPoll(kTracked);
+    QCOMPARE(f.pasteboard->text().value_or(""), kClean);
+    QVERIFY(f.action("menu-no-cleaned-links") == nullptr);
+    QAction* cleaned = f.action("menu-cleaned-url");
+    QVERIFY(cleaned != nullptr);
+    // "&" doubled in the action's text, so the menu draws it and takes none for a mnemonic.
+    QCOMPARE(cleaned->text(),
+             QStringLiteral("Cleaned: https://shop.example/item?id=7&&color=red"));
+    QCOMPARE(cleaned->iconText(), QStringLiteral("Cleaned: https://shop.example/item?id=7&color=red"));
+    QCOMPARE(f.action("menu-last-clean-status")->text(), QStringLiteral("Removed: utm_source"));
+    QCOMPARE(f.action("menu-cleaned-today")->text(), QStringLiteral("1 URLs cleaned today"));
+    QCOMPARE(f.action("menu-original-url")->property("accessibleName").toString(),
+             QStringLiteral("Original URL"));
+}
+
+void TrayMenuTest::copyRowSurvivesTheNextPoll() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    f.action("menu-original-url")->trigger();
+    QCOMPARE(f.pasteboard->text().value_or(""), kTracked);
+    f.poll();
+    f.poll();
+    // Not cleaned again, not counted again.
+    QCOMPARE(f.pasteboard->text().value_or(""), kTracked);
+    QCOMPARE(f.state->monitor()->cleanedCountToday(), 1);
+}
+
+void TrayMenuTest::togglesSwitchTheMonitorAndTheIcon() {
+    Fixture f;
+    TrayIcon tray(*f.state, *f.menu);
+    QCOMPARE(tray.label().symbolName, std::string("link.circle.fill"));
+    QCOMPARE(tray.systemTrayIcon().toolTip(), QStringLiteral("Scourlet"));
+    QAction* autoClean = f.action("menu-auto-clean");
+    QVERIFY(autoClean->isCheckable() && autoClean->isChecked());
+    autoClean->trigger();
+    QVERIFY(!f.state->monitor()->isEnabled());
+    QCoreApplication::processEvents();
+    QCOMPARE(f.action("menu-auto-clean")->text(), QStringLiteral("Auto-Clean Copied Links: OFF"));
+    QCOMPARE(tray.label().symbolName, std::string("link.circle"));
+    QCOMPARE(tray.systemTrayIcon().toolTip(), QStringLiteral("Scourlet, cleaning disabled"));
+    QVERIFY(!tray.systemTrayIcon().icon().isNull());
+    f.copyAndPoll(kTracked);
+    QCOMPARE(f.pasteboard->text().value_or(""), kTracked);  // cleaning is off
+
+    f.action("menu-auto-resolve")->trigger();
+    QVERIFY(f.state->monitor()->automaticShareLinkResolutionEnabled());
+}
+
+void TrayMenuTest::windowRowsAppearOnceRegistered() {
+    Fixture f;
+    QVERIFY(f.action("menu-welcome") == nullptr);
+    QVERIFY(f.action("menu-preferences") == nullptr);
+    QVERIFY(f.action("menu-quit") != nullptr);
+    f.windows->registerWindow(kWelcomeWindowId, [] { return new QLabel; });
+    f.windows->registerWindow(kSettingsWindowId, [] { return new QLabel; });
+    f.menu->rebuild();
+    QVERIFY(f.action("menu-preferences") != nullptr);
+    f.action("menu-welcome")->trigger();
+    QVERIFY(f.defaults->boolForKey(TrayMenu::kWelcomeAcknowledgedKey));
+    QVERIFY(f.windows->existingWindow(kWelcomeWindowId)->isVisible());
+    QVERIFY(f.action("menu-no-cleaned-links")->isEnabled());
+    f.action("menu-no-cleaned-links")->trigger();
+    QVERIFY(f.windows->existingWindow(kSettingsWindowId)->isVisible());
+}
+
+void TrayMenuTest::toolTipsStayPlainText() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    const QString tip = f.action("menu-disable-site")->toolTip();
+    QCOMPARE(tip, QStringLiteral("<qt>shop.example</qt>"));
+    f.action("menu-disable-site")->trigger();
+    QVERIFY(f.state->exceptionStore()->isDisabled("shop.example"));
+}
+
+void TrayMenuTest::updateRowsOpenTheirPane() {
+    Fixture f;
+    f.windows->registerWindow(kSettingsWindowId, [] { return new QLabel; });
+    f.state->updateAwareness()->success(UpdateClass::app, "99.0", std::nullopt);
+    f.state->updateAwareness()->success(UpdateClass::rules, "2099.1.1.1", std::nullopt);
+    QCoreApplication::processEvents();
+    QList<QAction*> all = f.menu->actions();
+    QCOMPARE(all.at(0)->objectName(), QStringLiteral("update-row-app"));
+    QCOMPARE(all.at(0)->text(), QStringLiteral("Scourlet 99.0 available"));
+    QCOMPARE(all.at(1)->objectName(), QStringLiteral("update-row-rules"));
+    QVERIFY(all.at(2)->isSeparator());
+    all.at(1)->trigger();
+    QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""),
+             std::string(kAdvancedPane));
+    QVERIFY(f.windows->existingWindow(kSettingsWindowId)->isVisible());
+}
+
+SCOURLET_QT_TEST(TrayMenuTest);
+
+}  // namespace scourlet::app
+
+#include "TrayMenuTest.moc"
