@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "QtTestMain.h"
+#include "app/platform/FreedesktopNotificationPoster.h"
 #include "app/platform/QtMainQueue.h"
 #include "app/platform/QtPasteboard.h"
 #include "app/platform/QtTimerScheduler.h"
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void timerTickNeverReenters();
     void timerStopsWhenHandleEndsInsideTick();
     void mainQueueRunsInOrderAndDropsAfterClose();
+    void notificationsFallBackWithoutABus();
 };
 
 void QtAdaptersTest::pasteboardCountsOwnAndForeignChangesOnce() {
@@ -134,6 +136,36 @@ void QtAdaptersTest::mainQueueRunsInOrderAndDropsAfterClose() {
     other.reset();
     QTest::qWait(30);
     QCOMPARE(ran.size(), std::size_t{2});
+}
+
+void QtAdaptersTest::notificationsFallBackWithoutABus() {
+    // The test programs run with the session bus disabled.
+    FreedesktopNotificationPoster poster;
+    std::optional<bool> answer;
+    poster.requestPermission([&](bool granted) { answer = granted; });
+    QTRY_VERIFY(answer.has_value());
+    QVERIFY(!*answer);  // nothing could show a notification
+
+    std::vector<NotificationPoster::Notification> shown;
+    bool trayShowsMessages = true;
+    poster.setFallback(
+        [&](const NotificationPoster::Notification& n) {
+            shown.push_back(n);
+            return true;
+        },
+        [&] { return trayShowsMessages; });
+    answer.reset();
+    poster.requestPermission([&](bool granted) { answer = granted; });
+    QTRY_VERIFY(answer.has_value());
+    QVERIFY(*answer);
+    QVERIFY(!poster.serviceAvailable());
+    poster.post({"id-1", "URL Cleaned", "Removed 1 tracker: utm_source"});
+    QCOMPARE(shown.size(), std::size_t{1});
+    QCOMPARE(shown[0].body, std::string("Removed 1 tracker: utm_source"));
+
+    trayShowsMessages = false;  // the tray went away
+    poster.post({"id-2", "URL Cleaned", "x"});
+    QCOMPARE(shown.size(), std::size_t{1});
 }
 
 SCOURLET_QT_TEST(QtAdaptersTest);

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QTest>
 
@@ -69,6 +70,16 @@ struct Fixture {
 const std::string kTracked = "https://shop.example/item?id=7&color=red&utm_source=news";
 const std::string kClean = "https://shop.example/item?id=7&color=red";
 
+// Stands in for the desktop's browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+
+public:
+    QList<QUrl> opened;
+};
+
 }  // namespace
 
 class TrayMenuTest : public QObject {
@@ -80,6 +91,7 @@ private Q_SLOTS:
     void windowRowsAppearOnceRegistered();
     void toolTipsStayPlainText();
     void updateRowsOpenTheirPane();
+    void mapLinkIsRecordedOnceTheDesktopOpenedIt();
 };
 
 void TrayMenuTest::rowsFollowTheLastCleanAndShowAmpersands() {
@@ -175,6 +187,26 @@ void TrayMenuTest::updateRowsOpenTheirPane() {
     QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""),
              std::string(kAdvancedPane));
     QVERIFY(f.windows->existingWindow(kSettingsWindowId)->isVisible());
+}
+
+void TrayMenuTest::mapLinkIsRecordedOnceTheDesktopOpenedIt() {
+    Fixture f;
+    f.copyAndPoll("https://maps.apple.com/?ll=52.5,13.4&q=Cafe&z=15&utm_source=share");
+    QAction* open = f.action("menu-open-map-link");
+    QVERIFY(open != nullptr);
+    QCOMPARE(open->text(), QStringLiteral("Open in Google Maps (Local)"));
+    QVERIFY(f.action("menu-copy-wayback-link") != nullptr);
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+    open->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QCOMPARE(catcher.opened.size(), 1);
+    QCOMPARE(catcher.opened.at(0).toString(),
+             QStringLiteral("https://www.google.com/maps/search/Cafe/@52.5,13.4,15z"));
+    const auto& result = f.state->monitor()->lastCleanedResult();
+    QVERIFY(result.has_value() && !result->operations.empty());
+    QVERIFY(result->operations.back().kind == CleanOperationKind::functionalTransformation);
 }
 
 SCOURLET_QT_TEST(TrayMenuTest);
