@@ -56,12 +56,19 @@ SingleInstanceGuard::Outcome SingleInstanceGuard::acquire() {
         notifyRunningInstance();
         return Outcome::alreadyRunning;
     }
+    return Outcome::primary;
+}
+
+bool SingleInstanceGuard::listen() {
+    if (!lock_ || server_ != nullptr) {
+        return server_ != nullptr;
+    }
     const QString socketPath = QDir(folder_).filePath(QLatin1String(kSocketName));
     QLocalServer::removeServer(socketPath);  // left by a copy that died; we hold the lock
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(socketPath)) {
-        return Outcome::primary;  // still the one instance; later starts just end
+        return false;  // still the one instance; later starts just end
     }
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* client = server_->nextPendingConnection()) {
@@ -83,8 +90,9 @@ SingleInstanceGuard::Outcome SingleInstanceGuard::acquire() {
             });
         }
     });
-    return Outcome::primary;
+    return true;
 }
+
 
 bool SingleInstanceGuard::notifyRunningInstance() const {
     QLocalSocket socket;

@@ -151,5 +151,6 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Warning: the shared settings could not be written.\n");
         }
     });
+    instance.listen();  // ready: later starts are answered from here on
     return QApplication::exec();
 }

@@ -141,7 +141,7 @@ void EndToEndTest::programRunsOnceAndWritesSettingsOnQuit() {
     first.setProcessEnvironment(environment);
     first.start(program, {});
     QVERIFY(first.waitForStarted(5000));
-    // Up once it listens for later starts.
+    // Ready (the monitor polling) once it listens for later starts.
     const fs::path socket = home / "runtime" / "scourlet" / "scourlet-app.socket";
     QTRY_VERIFY_WITH_TIMEOUT(fs::exists(socket), 10000);
 
