@@ -140,10 +140,10 @@ void EndToEndTest::programRunsOnceAndWritesSettingsOnQuit() {
     QProcess first;
     first.setProcessEnvironment(environment);
     first.start(program, {});
-    QVERIFY(first.waitForStarted(5000));
+    QVERIFY(first.waitForStarted(30000));
     // Ready (the monitor polling) once it listens for later starts.
     const fs::path socket = home / "runtime" / "scourlet" / "scourlet-app.socket";
-    QTRY_VERIFY_WITH_TIMEOUT(fs::exists(socket), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(fs::exists(socket), 60000);
 
     copyWithXclip(kTracked);
     QVERIFY2(clipboardBecomes(kClean, 2000), "the running program did not clean within 2 s");
@@ -151,14 +151,14 @@ void EndToEndTest::programRunsOnceAndWritesSettingsOnQuit() {
     QProcess second;
     second.setProcessEnvironment(environment);
     second.start(program, {});
-    QVERIFY(second.waitForFinished(5000));
+    QVERIFY(second.waitForFinished(30000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(second.readAllStandardError().contains("already running"));
     QCOMPARE(first.state(), QProcess::Running);
 
     ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
-    QVERIFY(first.waitForFinished(5000));
+    QVERIFY(first.waitForFinished(30000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);
     const QByteArray errors = first.readAllStandardError();
