@@ -178,9 +178,9 @@ Json NativeMessageHandler::cleanURL(const Json& message) {
         return Json{{"cleaned", false}};
     }
     URLCleaner cleaner = makeCleaner(kExtensionSurface);
+    // Match counts the clean saved are written by the store in the background:
+    // no disk write on the cleaning path.
     const CleanOutcome outcome = cleaner.cleanWithOutcome(*url);
-    // The cleaner saved the match counts; other processes read them too.
-    flushSettings();
     if (const std::string* host = outcome.skippedHost()) {
         return Json{{"cleaned", false}, {"skippedDisabled", true}, {"host", *host}};
     }
@@ -289,7 +289,6 @@ Json NativeMessageHandler::buildMissedReport(const Json& message) {
 
     URLCleaner cleaner = makeCleaner(kReportSurface);
     CleanOutcome outcome = cleaner.cleanWithOutcome(*original);
-    flushSettings();
     CleanResult result;
     if (CleanResult* cleaned = outcome.cleanedResult()) {
         result = std::move(*cleaned);

@@ -23,8 +23,10 @@
 // suite, where the application keeps the chosen Nitter-compatible instance.
 // Several host processes may run at once (one per browser, or per message for
 // extensions that do not keep a port open): the exception list is read again
-// before every action that uses it, and every change is written to disk
-// before its reply leaves, so no process overwrites another's change.
+// before every action that uses it, and every change of a setting (an
+// exception, the X/Twitter choice) is written to disk before its reply
+// leaves, so no process overwrites another's change. Match counts saved by a
+// clean are left to the store's background write.
 //
 // The rules engine is built and loaded on first use and kept; its switches
 // and custom rules are read again for every clean. The last clean is kept in
@@ -68,8 +70,9 @@ public:
     struct Environment {
         // The host's own settings. Required.
         std::shared_ptr<UserDefaults> defaults;
-        // Writes changes of `defaults` to disk; called after every change and
-        // before the reply. Empty: nothing to write (an in-memory store).
+        // Writes changes of `defaults` to disk; called after every settings
+        // change and before its reply. Empty: nothing to write (an in-memory
+        // store).
         std::function<void()> flushSettings;
         // The app-group settings as they are now, read-only: a fresh copy per
         // call. Empty, or a null result: no app-group suite (the Nitter
