@@ -89,6 +89,7 @@ NativeMessageHandler::Environment NativeMessageHandler::Environment::standard() 
     environment.clipboard = std::make_shared<DesktopClipboardWriter>();
     environment.osVersion = OperatingSystemVersion::current();
     environment.appVersion = std::string(config::kAppVersion);
+    environment.appBuild = std::string(config::kAppBuild);
     return environment;
 }
 
