@@ -109,6 +109,16 @@ void BM_LoadPublicRuleSet(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadPublicRuleSet)->Unit(benchmark::kMillisecond);
 
+// The shipped providers file and supplementary rules, read from the bundle.
+void BM_LoadShippedRules(benchmark::State& state) {
+    RulesEngine engine(std::make_shared<InMemoryUserDefaults>());
+    for (auto _ : state) {
+        engine.loadBundledRules();
+        benchmark::DoNotOptimize(engine.compiledProviders().size());
+    }
+}
+BENCHMARK(BM_LoadShippedRules)->Unit(benchmark::kMillisecond);
+
 void BM_MatchingProviders(benchmark::State& state) {
     const auto engine = loadedEngine();
     const auto all = links();

@@ -159,29 +159,100 @@ std::string rewriteBlock(const TextURLBlock& block, Clean& clean) {
         [&](std::size_t index, std::string_view) { return std::move(replacements[index]); });
 }
 
-// Rewrites every link of `text`, keeping the rest byte for byte. Text the link
-// finder refuses as a whole (too long, or holding control characters) is
-// taken line by line, and a refused line is kept as it is.
+// The most the link finder takes as one text.
+constexpr std::size_t kBlockBytes = 65'536;
+// How much standard input is read at a time.
+constexpr std::size_t kReadBytes = 256 * 1024;
+
+// Writes `line` with its links cleaned, or as it is when the link finder
+// refuses it (too long, or holding control characters).
 template <class Clean>
-std::string rewriteLinks(const std::string& text, Clean&& clean) {
-    if (auto block = TextURLBlock::make(text)) {
-        return rewriteBlock(*block, clean);
+void writeLine(std::string_view line, Clean& clean, std::string& out) {
+    if (auto block = TextURLBlock::make(line)) {
+        out.append(rewriteBlock(*block, clean));
+    } else {
+        out.append(line);
     }
-    std::string out;
-    out.reserve(text.size());
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
-        const std::string_view line(text.data() + start, end - start);
-        if (auto block = TextURLBlock::make(line)) {
-            out.append(rewriteBlock(*block, clean));
-        } else {
-            out.append(line);
+}
+
+// Copies `in` to `out` with every link cleaned and the rest byte for byte,
+// holding at most a few hundred kilobytes whatever the input's size. A text
+// of at most 64 KiB the link finder takes is cleaned as one block; any other
+// text is taken line by line (links never span lines, so no link is ever cut
+// at a buffer's end), and a line the finder refuses is kept as it is.
+template <class Clean>
+void streamLinks(std::istream& in, std::ostream& out, bool writeText, Clean&& clean) {
+    std::string buffer;
+    std::string written;
+    auto readMore = [&]() {
+        const std::size_t had = buffer.size();
+        buffer.resize(had + kReadBytes);
+        in.read(buffer.data() + had, static_cast<std::streamsize>(kReadBytes));
+        buffer.resize(had + static_cast<std::size_t>(in.gcount()));
+        return buffer.size() > had;
+    };
+    auto flush = [&]() {
+        if (writeText) {
+            out.write(written.data(), static_cast<std::streamsize>(written.size()));
         }
-        start = end;
+        written.clear();
+    };
+
+    // A short text goes whole, as the finder would take it from the clipboard.
+    while (buffer.size() <= kBlockBytes && readMore()) {
     }
-    return out;
+    if (buffer.size() <= kBlockBytes) {
+        if (auto block = TextURLBlock::make(buffer)) {
+            written = rewriteBlock(*block, clean);
+            flush();
+            return;
+        }
+    }
+
+    std::size_t start = 0;
+    bool skippingLongLine = false;  // inside a line too long for the finder
+    bool atEnd = false;
+    while (true) {
+        const std::size_t newline = buffer.find('\n', start);
+        if (newline != std::string::npos) {
+            const std::string_view line(buffer.data() + start, newline + 1 - start);
+            if (skippingLongLine) {
+                written.append(line);
+                skippingLongLine = false;
+            } else {
+                writeLine(line, clean, written);
+            }
+            start = newline + 1;
+            continue;
+        }
+        // No whole line left: keep the rest, and pass on a line that has
+        // grown past what the finder takes (it would be kept as it is).
+        if (!skippingLongLine && buffer.size() - start > kBlockBytes) {
+            skippingLongLine = true;
+        }
+        if (skippingLongLine) {
+            written.append(buffer, start, std::string::npos);
+            start = buffer.size();
+        }
+        buffer.erase(0, start);
+        start = 0;
+        flush();
+        if (atEnd) {
+            break;
+        }
+        if (!readMore()) {
+            atEnd = true;
+            if (!buffer.empty()) {
+                if (skippingLongLine) {
+                    written.append(buffer);
+                } else {
+                    writeLine(buffer, clean, written);
+                }
+                buffer.clear();
+            }
+        }
+    }
+    flush();
 }
 
 }  // namespace
@@ -284,14 +355,10 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
     }
     const bool fromInput = options.urls.empty();
     // Whatever happens, text read from standard input goes back out whole.
-    std::string text;
-    if (fromInput) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
     auto failWith = [&](const std::string& message) {
         err << "scourlet: " << message << "\n";
         if (fromInput && !options.json) {
-            out << text;
+            out << in.rdbuf();
         }
         return kUsageError;
     };
@@ -335,15 +402,12 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
     };
 
     if (fromInput) {
-        std::string rewritten = rewriteLinks(text, [&](std::string_view url) {
+        streamLinks(in, out, !options.json, [&](std::string_view url) {
             CleanOutcome outcome = cleaner.cleanWithOutcome(url);
             report(url, outcome);
-            const CleanResult* result = outcome.cleanedResult();
-            return result ? result->cleanedURL : std::string(url);
+            CleanResult* result = outcome.cleanedResult();
+            return result ? std::move(result->cleanedURL) : std::string(url);
         });
-        if (!options.json) {
-            out << rewritten;
-        }
         return kSuccess;
     }
 

@@ -4,8 +4,10 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 
 #include "ScourletCore/platform/internal/IcuPatternSyntax.h"
 #include "ScourletCore/platform/internal/Utf8Codec.h"
@@ -64,11 +66,19 @@ struct ThreadBudget {
     std::chrono::steady_clock::time_point deadline;
     bool active = false;
     bool exhausted = false;
+    std::uint32_t searches = 0;  // since the clock was last read
 };
 
+// Reading the clock costs as much as a short search, so a search reads it only
+// every few searches; a long one also reads it every few start positions
+// (onMatchAttempt) and when it hits a step limit.
+constexpr std::uint32_t kSearchesPerClockCheck = 8;
+
+// Constant-initialized, so that reaching it costs no guard on every search.
+thread_local ThreadBudget tThreadBudget;
+
 ThreadBudget& threadBudget() {
-    thread_local ThreadBudget budget;
-    return budget;
+    return tThreadBudget;
 }
 
 // False once the thread's budget is used up (reading the clock to find out).
@@ -89,6 +99,22 @@ bool withinThreadBudget() {
         return true;
     }
     return !budget.exhausted && withinThreadBudget(std::chrono::steady_clock::now());
+}
+
+// As above, reading the clock only every kSearchesPerClockCheck calls.
+bool withinThreadBudgetAtSearchStart() {
+    ThreadBudget& budget = threadBudget();
+    if (!budget.active) {
+        return true;
+    }
+    if (budget.exhausted) {
+        return false;
+    }
+    if (++budget.searches < kSearchesPerClockCheck) {
+        return true;
+    }
+    budget.searches = 0;
+    return withinThreadBudget(std::chrono::steady_clock::now());
 }
 
 // The search state of one call (matches, firstMatch, a whole replaceAll...).
@@ -187,12 +213,28 @@ struct Regex::Compiled {
     Compiled(const Compiled&) = delete;
     Compiled& operator=(const Compiled&) = delete;
 
+    // Compiles the pattern to machine code before its first search. Loading a
+    // rule set compiles a thousand patterns of which a link uses a few dozen,
+    // and the JIT step costs several times the compile itself; a pattern the
+    // JIT cannot take still runs in the interpreter.
+    void prepare() const {
+        if (jitReady.load(std::memory_order_acquire) || !jitAvailable()) {
+            return;
+        }
+        std::call_once(jitOnce, [this] {
+            pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
+            jitReady.store(true, std::memory_order_release);
+        });
+    }
+
     pcre2_code* code;
     std::string pattern;
     RegexOptions options;
     std::uint32_t captureCount = 0;
     // Only one start position is ever tried, so the attempt limits suffice.
     bool anchored = false;
+    mutable std::once_flag jitOnce;
+    mutable std::atomic<bool> jitReady{false};
 };
 
 namespace {
@@ -204,13 +246,14 @@ class Searcher {
 public:
     Searcher(const Regex::Compiled& compiled, std::string_view subject)
         : compiled_(compiled), subject_(subject), scratch_(matchScratch()) {
+        compiled.prepare();
         data_ = scratch_.data(compiled.captureCount + 1);
     }
 
     // Searches from byte `offset` on; after a match, ovector() holds its offsets.
     SearchOutcome find(std::size_t offset) {
         pcre2_match_context* context = scratch_.context();
-        if (data_ == nullptr || context == nullptr || !withinThreadBudget()) {
+        if (data_ == nullptr || context == nullptr || !withinThreadBudgetAtSearchStart()) {
             return SearchOutcome::limitHit;
         }
         if (compiled_.anchored) {
@@ -418,10 +461,6 @@ std::optional<Regex> Regex::compile(std::string_view pattern, RegexOptions optio
                                      flags, &errorCode, &errorOffset, compileContext());
     if (code == nullptr) {
         return std::nullopt;
-    }
-    if (jitAvailable()) {
-        // A pattern the JIT cannot take still runs in the interpreter.
-        pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
     }
     return Regex(std::make_shared<const Compiled>(code, pattern, options));
 }

@@ -1,7 +1,8 @@
 // Regular expressions over PCRE2 that read and match like Foundation's
 // NSRegularExpression (ICU syntax), on UTF-8 text.
 //
-// Patterns are compiled once (with JIT where the platform has it) and shared by
+// Patterns are compiled once (to machine code at their first search, where the
+// platform has a JIT) and shared by
 // every copy of a Regex; matching never changes a Regex, so several threads may
 // match with one at the same time. Every search covers the whole subject and is
 // not anchored: only anchors written in the pattern restrict where a match
@@ -143,8 +144,9 @@ private:
 // answers at once as if a limit was hit (undecided; matches() is false).
 // Budgets nest: an inner budget never outlasts the one around it, and an
 // inner budget cut short by the outer limit leaves the outer one exhausted
-// too. The clock is read once per search and every few start positions, so a
-// search of a few hundred nanoseconds may overrun the limit by one attempt.
+// too. The clock is read every few searches, every few start positions of a
+// search and when an attempt hits its step limit, so the work may overrun the
+// limit by a few attempts (each bounded by the step limit).
 //
 //   RegexTimeBudget budget(std::chrono::milliseconds(250));
 //   ... searches ...

@@ -15,6 +15,7 @@
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/Text.h"
 #include "ScourletCore/rules/internal/LiteralNameRule.h"
+#include "ScourletCore/rules/internal/NameRuleIndex.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 
 namespace scourlet {
@@ -94,7 +95,7 @@ std::shared_ptr<const RulesEngine::CompiledProvider> compileProvider(const std::
             exceptions.push_back(std::move(*regex));
         }
     }
-    return std::make_shared<const RulesEngine::CompiledProvider>(RulesEngine::CompiledProvider{
+    auto compiled = std::make_shared<RulesEngine::CompiledProvider>(RulesEngine::CompiledProvider{
         name,
         provider,
         std::move(*urlRegex),
@@ -106,7 +107,27 @@ std::shared_ptr<const RulesEngine::CompiledProvider> compileProvider(const std::
         compilePatterns(provider.referralMarketing(), true,
                         rawValue(RuleCategoryType::referralMarketing)),
         category,
+        nullptr,
     });
+    auto patternsOf = [](const std::vector<RulesEngine::CompiledPattern>& list) {
+        std::vector<std::string_view> patterns;
+        patterns.reserve(list.size());
+        for (const auto& each : list) {
+            patterns.push_back(each.regex.pattern());
+        }
+        return patterns;
+    };
+    std::vector<std::string_view> exceptionPatterns;
+    exceptionPatterns.reserve(compiled->exceptionRegexes.size());
+    for (const Regex& exception : compiled->exceptionRegexes) {
+        exceptionPatterns.push_back(exception.pattern());
+    }
+    compiled->index = std::make_shared<const internal::ProviderRuleIndex>(internal::ProviderRuleIndex{
+        internal::NameRuleIndex::build(patternsOf(compiled->paramRegexes)),
+        internal::NameRuleIndex::build(patternsOf(compiled->referralParamRegexes)),
+        internal::combinedExpression(exceptionPatterns),
+    });
+    return compiled;
 }
 
 std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>> compileProviders(
@@ -156,7 +177,13 @@ fs::file_time_type modificationDate(const fs::path& path) {
 }  // namespace
 
 RulesEngine::RulesEngine(std::shared_ptr<UserDefaults> defaults, const ResourceBundle* bundle)
-    : categories(*this, {}), defaults_(std::move(defaults)), bundle_(bundle) {}
+    : categories(*this, {}), defaults_(std::move(defaults)), bundle_(bundle) {
+    fallbackRulesChanged();
+}
+
+RulesEngine::~RulesEngine() {
+    flushMatchCounts();
+}
 
 void RulesEngine::loadBundledRules() {
     std::optional<std::string> providers;
@@ -316,6 +343,8 @@ std::optional<fs::path> RulesEngine::newestSupplementaryRulesURL() const {
 }
 
 void RulesEngine::installProviders(std::vector<std::shared_ptr<const CompiledProvider>> providers) {
+    // The load restores the stored counts: those not saved yet go there first.
+    flushMatchCounts();
     // Everything is built aside and published at once, so observers of
     // `categories` never see a half-built list.
     std::array<RuleCategory::Rules, allCases<RuleCategoryType>().size()> lists;
@@ -382,7 +411,18 @@ void RulesEngine::installProviders(std::vector<std::shared_ptr<const CompiledPro
     compiledProviders_ = std::move(providers);
     prefilter_ = std::move(prefilter);
     fallbackRules_ = std::move(fallback);
+    fallbackRulesChanged();
     categories.set(std::move(built));
+}
+
+void RulesEngine::fallbackRulesChanged() {
+    std::vector<std::string_view> patterns;
+    patterns.reserve(fallbackRules_.size());
+    for (const FallbackRule& rule : fallbackRules_) {
+        patterns.push_back(rule.regex.pattern());
+    }
+    fallbackIndex_ =
+        std::make_shared<const internal::NameRuleIndex>(internal::NameRuleIndex::build(patterns));
 }
 
 }  // namespace scourlet

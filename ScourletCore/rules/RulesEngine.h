@@ -24,6 +24,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -48,6 +49,9 @@ namespace scourlet {
 
 namespace internal {
 class ProviderPrefilter;
+class NameRuleIndex;
+class ParameterName;
+struct ProviderRuleIndex;
 }
 
 class RulesEngine final : public ObservableObject {
@@ -79,6 +83,9 @@ public:
         // "^" + rule + "$"; rule id: "Referral Marketing:" and the rule.
         std::vector<CompiledPattern> referralParamRegexes;
         RuleCategoryType category;  // categorize(name, provider)
+        // Finds the first matching parameter or referral rule and tests the
+        // exceptions without running every expression; built with the lists.
+        std::shared_ptr<const internal::ProviderRuleIndex> index;
     };
 
     // A parameter-name rule that applies to every link: a built-in fallback rule,
@@ -138,6 +145,19 @@ public:
     // null means there is none.
     explicit RulesEngine(std::shared_ptr<UserDefaults> defaults,
                          const ResourceBundle* bundle = ResourceBundle::cleanLinkResources());
+    // Saves match counts still waiting to be saved (saveMatchCountsSoon()).
+    ~RulesEngine() override;
+    RulesEngine(const RulesEngine&) = delete;
+    RulesEngine& operator=(const RulesEngine&) = delete;
+
+    // How the per-link queries find the rules that apply. Both give the same
+    // answers: `indexed` (the default) looks names up in tables built at load
+    // time and searches the remaining rules of a list through one combined
+    // expression; `ruleByRule` runs every rule's expression in turn, and is
+    // kept as the reference the indexed path is checked against.
+    enum class MatchingPath { indexed, ruleByRule };
+    void setMatchingPath(MatchingPath path) { matchingPath_ = path; }
+    MatchingPath matchingPath() const { return matchingPath_; }
 
     // The categories with their entries, as shown to the user: after a load, one
     // per RuleCategoryType in display order; empty before the first load.
@@ -220,6 +240,10 @@ public:
     // skipping those whose category is switched off.
     std::vector<std::shared_ptr<const CompiledProvider>> matchingProviders(
         std::string_view urlString) const;
+    // As above, into `providers` (cleared first); the pointers stay valid until
+    // the next load.
+    void matchingProviders(std::string_view urlString,
+                           std::vector<const CompiledProvider*>& providers) const;
 
     // True when one of the provider's exception patterns matches the normalized
     // link, or a limit (time, steps) cut its search short.
@@ -230,6 +254,9 @@ public:
     // does. The view points into the provider and lives as long as it.
     std::optional<std::string_view> shouldStripParam(std::string_view name,
                                                      const CompiledProvider& provider) const;
+    // As above, for a name prepared once for all the providers of a link.
+    std::optional<std::string_view> shouldStripParam(const internal::ParameterName& name,
+                                                     const CompiledProvider& provider) const;
     // Whether shouldStripParam finds a rule.
     bool hasStripRule(std::string_view name, const CompiledProvider& provider) const {
         return shouldStripParam(name, provider).has_value();
@@ -238,6 +265,8 @@ public:
     // The first fallback rule (built-in, then custom) whose category and entry
     // are enabled and that matches `name`; nothing when none does.
     std::optional<FallbackMatch> shouldStripParamFallback(std::string_view name) const;
+    std::optional<FallbackMatch> shouldStripParamFallback(
+        const internal::ParameterName& name) const;
     // Whether shouldStripParamFallback finds a rule.
     bool hasFallbackStripRule(std::string_view name) const {
         return shouldStripParamFallback(name).has_value();
@@ -259,6 +288,9 @@ public:
     // `ruleID`, unless statistics collection is switched off or there is no such
     // category. Writes nothing to the store (see saveMatchCounts()).
     void recordMatch(std::string_view ruleID, RuleCategoryType category);
+    // recordMatch for each id in turn, reading the statistics switch once.
+    void recordMatches(const std::vector<std::string>& ruleIDs,
+                       const std::vector<RuleCategoryType>& categories);
 
     // ---- Persisted state and custom rules ----------------------------------------
 
@@ -266,6 +298,14 @@ public:
     void saveEnabledStates();
     // Stores every category's and entry's match count under the same keys.
     void saveMatchCounts();
+    // Saves the counts when they changed, at most about once a second: at once
+    // when the last save is a second old or more, otherwise later (by the next
+    // call a second on, flushMatchCounts(), the next load or reload, or the
+    // engine's end). Encoding every count after every clean would cost more
+    // than the clean itself.
+    void saveMatchCountsSoon();
+    // Saves the counts when they changed since they were last saved.
+    void flushMatchCounts();
     // Sets every count to 0 and removes the stored counts.
     void resetMatchCounts();
 
@@ -312,6 +352,8 @@ private:
     void restorePersistedState(const std::vector<std::shared_ptr<RuleCategory>>& categories,
                                std::vector<FallbackRule>& fallbackRules) const;
     void removeAllCustomRules();
+    // Rebuilds fallbackIndex_; called after every change of fallbackRules_.
+    void fallbackRulesChanged();
 
     std::shared_ptr<UserDefaults> defaults_;
     const ResourceBundle* bundle_;
@@ -320,6 +362,11 @@ private:
     // with compiledProviders_.
     std::shared_ptr<const internal::ProviderPrefilter> prefilter_;
     std::vector<FallbackRule> fallbackRules_;
+    std::shared_ptr<const internal::NameRuleIndex> fallbackIndex_;
+    MatchingPath matchingPath_ = MatchingPath::indexed;
+    // Counts raised since they were last saved, and when that was.
+    bool matchCountsChanged_ = false;
+    std::optional<std::chrono::steady_clock::time_point> matchCountsSavedAt_;
 };
 
 }  // namespace scourlet

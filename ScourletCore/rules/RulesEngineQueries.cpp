@@ -2,6 +2,7 @@
 // every copied link, so they build no strings: rule ids were worked out at load
 // time, entries are found through each category's id index, and a link that
 // needs no normalizing is matched as it is.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -11,6 +12,7 @@
 #include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/RulesEngine.h"
 
+#include "ScourletCore/rules/internal/NameRuleIndex.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 #include "ScourletCore/rules/internal/RedirectTarget.h"
 
@@ -126,9 +128,25 @@ bool RulesEngine::isRuleEnabled(std::string_view ruleID, RuleCategoryType catego
 
 std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>> RulesEngine::matchingProviders(
     std::string_view urlString) const {
+    std::vector<const CompiledProvider*> found;
+    matchingProviders(urlString, found);
     std::vector<std::shared_ptr<const CompiledProvider>> matching;
+    matching.reserve(found.size());
+    std::size_t next = 0;
+    for (const auto& provider : compiledProviders_) {
+        if (next < found.size() && provider.get() == found[next]) {
+            matching.push_back(provider);
+            ++next;
+        }
+    }
+    return matching;
+}
+
+void RulesEngine::matchingProviders(std::string_view urlString,
+                                    std::vector<const CompiledProvider*>& matching) const {
+    matching.clear();
     if (compiledProviders_.empty() || !prefilter_) {
-        return matching;
+        return;
     }
     // Switched-off categories are looked up once per link, not once per provider.
     std::array<bool, allCases<RuleCategoryType>().size()> allowed{};
@@ -137,16 +155,15 @@ std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>> RulesEngine::m
     }
     std::string storage;
     const std::string_view normalized = normalizedView(urlString, storage);
-    std::vector<bool> mayMatch;
+    thread_local std::vector<bool> mayMatch;
     prefilter_->markCandidates(normalized, mayMatch);
     for (std::size_t i = 0; i < compiledProviders_.size(); ++i) {
         const auto& provider = compiledProviders_[i];
         if (mayMatch[i] && allowed[static_cast<std::size_t>(provider->category)] &&
             provider->urlRegex.matches(normalized)) {
-            matching.push_back(provider);
+            matching.push_back(provider.get());
         }
     }
-    return matching;
 }
 
 bool RulesEngine::isException(std::string_view urlString, const CompiledProvider& provider) const {
@@ -155,6 +172,14 @@ bool RulesEngine::isException(std::string_view urlString, const CompiledProvider
     }
     std::string storage;
     const std::string_view normalized = normalizedView(urlString, storage);
+    if (matchingPath_ == MatchingPath::indexed && provider.index && provider.index->exceptions) {
+        // The combined expression matches exactly when one of the exceptions
+        // does; only an unclear answer needs them one by one.
+        const RegexAnswer answer = provider.index->exceptions->test(normalized);
+        if (answer != RegexAnswer::undecided) {
+            return answer == RegexAnswer::match;
+        }
+    }
     // A search cut short by a limit counts as an exception: leaving a link
     // alone is safe, applying rules the provider excepts is not.
     for (const Regex& exception : provider.exceptionRegexes) {
@@ -167,6 +192,38 @@ bool RulesEngine::isException(std::string_view urlString, const CompiledProvider
 
 std::optional<std::string_view> RulesEngine::shouldStripParam(
     std::string_view name, const CompiledProvider& provider) const {
+    return shouldStripParam(internal::ParameterName(name), provider);
+}
+
+std::optional<std::string_view> RulesEngine::shouldStripParam(
+    const internal::ParameterName& parameter, const CompiledProvider& provider) const {
+    const std::string_view name = parameter.text();
+    if (matchingPath_ == MatchingPath::indexed && provider.index) {
+        const internal::ProviderRuleIndex& index = *provider.index;
+        if (!provider.paramRegexes.empty()) {
+            const RuleCategory* category = categoryOf(provider.category);
+            if (categoryAllows(category)) {
+                const auto& rules = provider.paramRegexes;
+                if (auto found = index.params.firstMatch(
+                        parameter, [&](std::size_t i) -> const Regex& { return rules[i].regex; },
+                        [&](std::size_t i) { return entryEnabled(category, rules[i].ruleID); })) {
+                    return rules[*found].ruleID;
+                }
+            }
+        }
+        if (!provider.referralParamRegexes.empty()) {
+            const RuleCategory* referral = categoryOf(RuleCategoryType::referralMarketing);
+            if (categoryAllows(referral)) {
+                const auto& rules = provider.referralParamRegexes;
+                if (auto found = index.referrals.firstMatch(
+                        parameter, [&](std::size_t i) -> const Regex& { return rules[i].regex; },
+                        [&](std::size_t i) { return entryEnabled(referral, rules[i].ruleID); })) {
+                    return rules[*found].ruleID;
+                }
+            }
+        }
+        return std::nullopt;
+    }
     // A rule applies when its entry is switched on and its expression matches.
     // Both tests are free of side effects, so the expression goes first: most
     // rules do not match, and then no entry needs looking up.
@@ -195,6 +252,31 @@ std::optional<std::string_view> RulesEngine::shouldStripParam(
 
 std::optional<RulesEngine::FallbackMatch> RulesEngine::shouldStripParamFallback(
     std::string_view name) const {
+    return shouldStripParamFallback(internal::ParameterName(name));
+}
+
+std::optional<RulesEngine::FallbackMatch> RulesEngine::shouldStripParamFallback(
+    const internal::ParameterName& parameter) const {
+    const std::string_view name = parameter.text();
+    if (matchingPath_ == MatchingPath::indexed && fallbackIndex_ &&
+        fallbackIndex_->size() == fallbackRules_.size()) {
+        // The switches of the eight categories are looked up once, not per rule.
+        std::array<const RuleCategory*, allCases<RuleCategoryType>().size()> found{};
+        for (RuleCategoryType type : allCases<RuleCategoryType>()) {
+            found[static_cast<std::size_t>(type)] = categoryOf(type);
+        }
+        const auto hit = fallbackIndex_->firstMatch(
+            parameter, [&](std::size_t i) -> const Regex& { return fallbackRules_[i].regex; },
+            [&](std::size_t i) {
+                const FallbackRule& rule = fallbackRules_[i];
+                const RuleCategory* category = found[static_cast<std::size_t>(rule.category)];
+                return categoryAllows(category) && entryEnabled(category, rule.ruleID);
+            });
+        if (!hit) {
+            return std::nullopt;
+        }
+        return FallbackMatch{fallbackRules_[*hit].ruleID, fallbackRules_[*hit].category};
+    }
     for (const FallbackRule& rule : fallbackRules_) {
         const RuleCategory* category = categoryOf(rule.category);
         if (!categoryAllows(category) || !rule.regex.matches(name) ||
@@ -235,7 +317,10 @@ std::string RulesEngine::applyRawRules(std::string_view urlString,
                                        const CompiledProvider& provider) const {
     std::string text(urlString);
     for (const CompiledPattern& rule : provider.rawRuleRegexes) {
-        text = rule.regex.replaceAllLiteral(text, "");
+        // Most raw rules find nothing; one search then spares the copy.
+        if (rule.regex.test(text) != RegexAnswer::noMatch) {
+            text = rule.regex.replaceAllLiteral(text, "");
+        }
     }
     return text;
 }
@@ -251,6 +336,25 @@ void RulesEngine::recordMatch(std::string_view ruleID, RuleCategoryType category
     found->setMatchCount(incremented(found->matchCount()));
     if (RuleEntry* entry = found->entryWithID(ruleID)) {
         entry->setMatchCount(incremented(entry->matchCount()));
+    }
+    matchCountsChanged_ = true;
+}
+
+void RulesEngine::recordMatches(const std::vector<std::string>& ruleIDs,
+                                const std::vector<RuleCategoryType>& types) {
+    if (ruleIDs.empty() || !StatsTracker::isCollectionEnabled(*defaults_)) {
+        return;
+    }
+    for (std::size_t i = 0; i < ruleIDs.size() && i < types.size(); ++i) {
+        RuleCategory* found = categoryOf(types[i]);
+        if (found == nullptr) {
+            continue;
+        }
+        found->setMatchCount(incremented(found->matchCount()));
+        if (RuleEntry* entry = found->entryWithID(ruleIDs[i])) {
+            entry->setMatchCount(incremented(entry->matchCount()));
+        }
+        matchCountsChanged_ = true;
     }
 }
 

@@ -2,6 +2,7 @@
 // rules in the settings store, their export and import, reset and reload.
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -381,6 +382,25 @@ void RulesEngine::saveEnabledStates() {
 void RulesEngine::saveMatchCounts() {
     saveStates(*defaults_, matchCountsKey, categories.get(),
                [](const auto& item) { return item.matchCount(); });
+    matchCountsChanged_ = false;
+    matchCountsSavedAt_ = std::chrono::steady_clock::now();
+}
+
+void RulesEngine::saveMatchCountsSoon() {
+    if (!matchCountsChanged_) {
+        return;
+    }
+    constexpr auto kSaveInterval = std::chrono::seconds(1);
+    if (!matchCountsSavedAt_ ||
+        std::chrono::steady_clock::now() - *matchCountsSavedAt_ >= kSaveInterval) {
+        saveMatchCounts();
+    }
+}
+
+void RulesEngine::flushMatchCounts() {
+    if (matchCountsChanged_) {
+        saveMatchCounts();
+    }
 }
 
 void RulesEngine::resetMatchCounts() {
@@ -394,6 +414,7 @@ void RulesEngine::resetMatchCounts() {
         }
     }
     defaults_->removeObject(matchCountsKey);
+    matchCountsChanged_ = false;
     // A custom rule's stored record carries the count it had when it was added
     // or imported, and a load restores it where no "rule:" count overrides it.
     if (hasCustomEntries) {
@@ -425,6 +446,7 @@ void RulesEngine::addCustomRule(std::string pattern, std::string displayName,
         fallbackRules_.push_back(
             {std::move(*regex), entry->id(), category, FallbackRule::Origin::custom});
     }
+    fallbackRulesChanged();
     saveCustomRules();
     saveEnabledStates();
     // A rule of this id removed earlier may have left its count in the store,
@@ -442,6 +464,7 @@ void RulesEngine::removeCustomRule(std::string_view id) {
     std::erase_if(fallbackRules_, [id](const FallbackRule& rule) {
         return rule.origin == FallbackRule::Origin::custom && rule.ruleID == id;
     });
+    fallbackRulesChanged();
     saveCustomRules();
     // The removed rule's count goes from the store too (a built-in entry of the
     // same id keeps its own).
@@ -497,6 +520,7 @@ void RulesEngine::importRules(std::string_view data) {
             appendRules(*existing, added);
         }
     }
+    fallbackRulesChanged();
     saveEnabledStates();
     saveCustomRules();
 }
@@ -510,6 +534,7 @@ void RulesEngine::removeAllCustomRules() {
     std::erase_if(fallbackRules_, [](const FallbackRule& rule) {
         return rule.origin == FallbackRule::Origin::custom;
     });
+    fallbackRulesChanged();
 }
 
 void RulesEngine::resetToDefaults() {
@@ -525,8 +550,11 @@ void RulesEngine::resetToDefaults() {
 }
 
 void RulesEngine::reloadPersistedState() {
+    // The stored counts are about to be read back: this engine's go there first.
+    flushMatchCounts();
     removeAllCustomRules();
     restorePersistedState(categories.get(), fallbackRules_);
+    fallbackRulesChanged();
 }
 
 }  // namespace scourlet

@@ -8,13 +8,14 @@
 #include "ScourletCore/platform/PercentEncoding.h"
 #include "ScourletCore/platform/Text.h"
 #include "ScourletCore/platform/URLComponents.h"
+#include "ScourletCore/rules/internal/NameRuleIndex.h"
 #include "ScourletCore/rules/internal/RedirectTarget.h"
 
 namespace scourlet {
 
 namespace {
 
-using ProviderList = std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>;
+using ProviderList = std::vector<const RulesEngine::CompiledProvider*>;
 
 constexpr int kMaxUnwrapDepth = 4;
 constexpr std::string_view kRedditChallengePrefix = "Social Media:reddit_js_challenge:";
@@ -88,12 +89,20 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
             return CleanOutcome::skippedDisabled(std::move(*host));
         }
     }
+    pendingMatchIDs_.clear();
+    pendingMatchCategories_.clear();
     std::optional<CleanResult> result = cleaningPass(trimmed, 0);
-    // A clean cut short may have skipped rules: the link is left as it was.
-    if (!result || budget.exhausted()) {
+    // A clean cut short may have skipped rules: the link is left as it was,
+    // and counts nothing.
+    if (budget.exhausted()) {
         return CleanOutcome::unchanged();
     }
-    rulesEngine_->saveMatchCounts();
+    // Every rule that fired counts, also in passes that came to nothing.
+    rulesEngine_->recordMatches(pendingMatchIDs_, pendingMatchCategories_);
+    if (!result) {
+        return CleanOutcome::unchanged();
+    }
+    rulesEngine_->saveMatchCountsSoon();
     if (lastCleanRecorder_) {
         lastCleanRecorder_->record(result->originalURL, result->cleanedURL, surface_);
     }
@@ -151,12 +160,14 @@ CleanResult URLCleaner::resultAfterNetworkResolution(
 }
 
 std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, int depth,
-                                                      const ProviderList& providers) {
+                                                      const ProviderList& providers,
+                                                      ExceptionAnswers& excepted) {
     if (!rulesEngine_->isCategoryEnabled(RuleCategoryType::redirectUnwrapping)) {
         return std::nullopt;
     }
-    for (const auto& provider : providers) {
-        if (provider->redirectionRegexes.empty() || rulesEngine_->isException(input, *provider)) {
+    for (std::size_t i = 0; i < providers.size(); ++i) {
+        const RulesEngine::CompiledProvider* provider = providers[i];
+        if (provider->redirectionRegexes.empty() || excepted.isException(i, input)) {
             continue;
         }
         for (const auto& rule : provider->redirectionRegexes) {
@@ -179,7 +190,7 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, 
             result.matchedCategories.insert(RuleCategoryType::redirectUnwrapping);
             for (const auto& each : provider->redirectionRegexes) {
                 result.matchedRuleIDs.push_back(each.ruleID);
-                rulesEngine_->recordMatch(each.ruleID, RuleCategoryType::redirectUnwrapping);
+                recordMatch(each.ruleID, RuleCategoryType::redirectUnwrapping);
             }
             result.operations.push_back(CleanOperation{CleanOperationKind::offlineWrapperUnwrap,
                                                        input,
@@ -220,9 +231,11 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, 
 
 std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, int depth) {
     RulesEngine& engine = *rulesEngine_;
-    const ProviderList providers = engine.matchingProviders(input);
+    ProviderList providers;
+    engine.matchingProviders(input, providers);
+    ExceptionAnswers excepted(engine, providers);
 
-    if (auto unwrapped = unwrapRedirect(input, depth, providers)) {
+    if (auto unwrapped = unwrapRedirect(input, depth, providers, excepted)) {
         return unwrapped;
     }
 
@@ -232,8 +245,9 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
     // Rule-based path cleanup.
     std::string current = input;
     bool rawRulesChanged = false;
-    for (const auto& provider : providers) {
-        if (provider->rawRuleRegexes.empty() || engine.isException(current, *provider)) {
+    for (std::size_t i = 0; i < providers.size(); ++i) {
+        const RulesEngine::CompiledProvider* provider = providers[i];
+        if (provider->rawRuleRegexes.empty() || excepted.isException(i, current)) {
             continue;
         }
         std::string rewritten = engine.applyRawRules(current, *provider);
@@ -250,9 +264,10 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         result.matchedCategories.insert(provider->category);
         for (const auto& rule : provider->rawRuleRegexes) {
             result.matchedRuleIDs.push_back(rule.ruleID);
-            engine.recordMatch(rule.ruleID, provider->category);
+            recordMatch(rule.ruleID, provider->category);
         }
         current = std::move(rewritten);
+        excepted.textChanged();
         rawRulesChanged = true;
     }
 
@@ -272,14 +287,14 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
 
         std::vector<const RulesEngine::CompiledProvider*> applicable;
         applicable.reserve(providers.size());
-        for (const auto& provider : providers) {
-            if (!engine.isException(current, *provider)) {
-                applicable.push_back(provider.get());
+        for (std::size_t i = 0; i < providers.size(); ++i) {
+            if (!excepted.isException(i, current)) {
+                applicable.push_back(providers[i]);
             }
         }
 
         auto remove = [&](const RawQueryItem& item, std::string ruleID, RuleCategoryType category) {
-            engine.recordMatch(ruleID, category);
+            recordMatch(ruleID, category);
             result.matchedRuleIDs.push_back(std::move(ruleID));
             result.matchedCategories.insert(category);
             result.removedQueryParameters.push_back(item.name);
@@ -288,6 +303,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         std::string keptQuery;
         std::size_t keptCount = 0;
         for (const RawQueryItem& item : items) {
+            const internal::ParameterName name(item.name);
             if (challenge.contains(item.name) &&
                 engine.isCategoryEnabled(RuleCategoryType::socialMedia)) {
                 remove(item, std::string(kRedditChallengePrefix) + item.name,
@@ -302,7 +318,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
             }
             bool removed = false;
             for (const RulesEngine::CompiledProvider* provider : applicable) {
-                if (auto ruleID = engine.shouldStripParam(item.name, *provider)) {
+                if (auto ruleID = engine.shouldStripParam(name, *provider)) {
                     remove(item, std::string(*ruleID), provider->category);
                     removed = true;
                     break;
@@ -311,7 +327,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
             if (removed) {
                 continue;
             }
-            if (auto fallback = engine.shouldStripParamFallback(item.name)) {
+            if (auto fallback = engine.shouldStripParamFallback(name)) {
                 remove(item, std::string(fallback->ruleID), fallback->category);
                 continue;
             }
@@ -348,7 +364,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         components->removeFragment();
         result.matchedRuleIDs.emplace_back(kGoogleLocalFragmentRuleID);
         result.matchedCategories.insert(RuleCategoryType::analytics);
-        engine.recordMatch(kGoogleLocalFragmentRuleID, RuleCategoryType::analytics);
+        recordMatch(kGoogleLocalFragmentRuleID, RuleCategoryType::analytics);
         result.operations.push_back(CleanOperation{CleanOperationKind::localParameterRemoval,
                                                    std::move(before),
                                                    components->string(),

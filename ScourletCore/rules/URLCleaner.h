@@ -83,10 +83,40 @@ public:
     }
 
 private:
+    // Whether each provider of a pass makes an exception for the pass's
+    // current text, asked of the engine once per provider and text.
+    class ExceptionAnswers {
+    public:
+        ExceptionAnswers(const RulesEngine& engine,
+                         const std::vector<const RulesEngine::CompiledProvider*>& providers)
+            : engine_(engine), providers_(providers), answers_(providers.size(), kUnknown) {}
+        bool isException(std::size_t provider, std::string_view text) {
+            if (answers_[provider] == kUnknown) {
+                answers_[provider] = engine_.isException(text, *providers_[provider]) ? 1 : 0;
+            }
+            return answers_[provider] == 1;
+        }
+        // The text changed: every answer must be asked again.
+        void textChanged() { answers_.assign(answers_.size(), kUnknown); }
+
+    private:
+        static constexpr signed char kUnknown = -1;
+        const RulesEngine& engine_;
+        const std::vector<const RulesEngine::CompiledProvider*>& providers_;
+        std::vector<signed char> answers_;
+    };
+
     std::optional<CleanResult> cleaningPass(const std::string& input, int depth);
     std::optional<CleanResult> unwrapRedirect(
         const std::string& input, int depth,
-        const std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>& providers);
+        const std::vector<const RulesEngine::CompiledProvider*>& providers,
+        ExceptionAnswers& excepted);
+    // Notes a rule that fired; the notes of one clean reach the engine's counts
+    // together at its end.
+    void recordMatch(std::string_view ruleID, RuleCategoryType category) {
+        pendingMatchIDs_.emplace_back(ruleID);
+        pendingMatchCategories_.push_back(category);
+    }
     void applyPrivacyRewrite(const std::string& input, std::string& finalURL,
                              CleanResult& result) const;
 
@@ -97,6 +127,8 @@ private:
     PrivacyRedirectSettings privacySettings_;
     CatalogSource catalogSource_;
     const Clock* clock_;
+    std::vector<std::string> pendingMatchIDs_;
+    std::vector<RuleCategoryType> pendingMatchCategories_;
 };
 
 }  // namespace scourlet

@@ -90,6 +90,30 @@ TEST_F(CleanCommandTest, TextTheLinkFinderRefusesIsTakenLineByLine) {
     EXPECT_EQ(run({"-q"}, big).out, std::string(70 * 1024, 'x') + "\nhttps://example.com/\n");
 }
 
+TEST_F(CleanCommandTest, LongInputIsCleanedAsItFlowsWithNoLinkCutAtABufferEnd) {
+    // Over a megabyte of lines of varying length, so that links straddle every
+    // read boundary, and a line too long for the link finder in the middle.
+    std::string text;
+    std::string expected;
+    for (int i = 0; text.size() < 1'200'000; ++i) {
+        const std::string pad(static_cast<std::size_t>(i % 97), 'w');
+        const std::string id = std::to_string(i);
+        text += pad + " https://example.com/" + id + "?utm_source=x&id=" + id + "\n";
+        expected += pad + " https://example.com/" + id + "?id=" + id + "\n";
+        if (i == 5000) {
+            const std::string longLine =
+                std::string(70 * 1024, 'y') + " https://example.com/?utm_source=kept\n";
+            text += longLine;
+            expected += longLine;
+        }
+    }
+    text += "last https://example.com/?fbclid=1";
+    expected += "last https://example.com/";
+    const CommandRun r = run({"-q"}, text);
+    EXPECT_EQ(r.status, CleanCommand::kSuccess);
+    EXPECT_TRUE(r.out == expected);
+}
+
 TEST_F(CleanCommandTest, JsonGivesOneObjectPerInput) {
     const CommandRun r = run({"--json", "https://example.com/?utm_source=x", "https://example.com/", "nope"});
     std::istringstream lines(r.out);

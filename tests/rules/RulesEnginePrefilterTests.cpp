@@ -39,10 +39,23 @@ TEST(RulesEnginePrefilterTest, FindsTheLiteralASitePatternRequires) {
         {site + R"(ab{0,1})", "a"},
         {site + R"(ab+)", "ab"},
         {site + R"(a\dx)", "a"},
+        // The greedy label group, and a host named right after the scheme.
+        {R"(^https?://(?:[a-z0-9-]+\.)*googleadservices\.com(?::\d+)?(?:[/?#]|$))",
+         "googleadservices.com"},
+        {R"(^https?:\/\/(?:[a-z0-9-]+\.)*amazon\.)", "amazon."},
+        {R"(^https?://ad\.doubleclick\.net(?::\d+)?(?:[/?#]|$))", "ad.doubleclick.net"},
+        {R"(^https?:\/\/vk\.com)", "vk.com"},
+        // Without inline flags a "#" is an ordinary character.
+        {R"(^https?://(?:[a-z0-9-]+\.)*awstrack\.me(?::\d+)?(?:[/?#]|$))", "awstrack.me"},
+        {R"(^https?://(?:www\.)?google\.)", "google."},
+        {R"(^https?://(?:(?:www|m)\.)?youtube\.com/redirect)", "youtube.com"},
+        {R"(^https?://(?:www\.|x)?google)", std::nullopt},
+        {R"(^https?://(?:[a-z0-9-]+\.)*(?:youtube\.com|youtu\.be)(?::\d+)?)", std::nullopt},
+        {R"(^https?://lm?\.facebook\.com)", "l"},
         // Shapes the filter leaves alone.
         {site + R"(amazon\.com|evil)", std::nullopt},
         {site + R"(amazon[|]x|y)", std::nullopt},
-        {site + R"((?:www\.)?amazon)", std::nullopt},
+        {site + R"((?:www\.)?amazon)", "amazon"},  // optional whole labels are skipped
         {site + R"(\Qa|b\E)", std::nullopt},
         {site + R"(amazon(?#(x)|y)", std::nullopt},
         {site + R"(amazon(?x)#(
@@ -59,6 +72,11 @@ TEST(RulesEnginePrefilterTest, FindsTheLiteralASitePatternRequires) {
     for (const Case& c : cases) {
         EXPECT_EQ(ProviderPrefilter::requiredHostLiteral(c.pattern), c.literal) << c.pattern;
     }
+    // A group of literal alternatives requires one of them.
+    EXPECT_EQ(ProviderPrefilter::requiredHostLiterals(
+                  R"(^https?://(?:[a-z0-9-]+\.)*(?:youtube\.com|youtu\.be)(?::\d+)?)"),
+              (std::vector<std::string>{"youtube.com", "youtu.be"}));
+    EXPECT_EQ(ProviderPrefilter::requiredHostLiterals(R"(^https?://(?:a|[b])x)"), std::nullopt);
 }
 
 // Every provider the engine returns must be exactly those whose pattern matches.
@@ -91,14 +109,7 @@ std::string upper(std::string text) {
     return text;
 }
 
-TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfThePublicRuleSet) {
-    const auto publicRules = testing::publicRuleSet();
-    if (!publicRules) {
-        GTEST_SKIP() << testing::kPublicRuleSetMissing;
-    }
-    const std::string& data = *publicRules;
-    testing::EngineFixture f;
-    f.engine->loadRules(data);
+void expectAgreementWithEveryPattern(const testing::EngineFixture& f) {
     ASSERT_FALSE(f.engine->compiledProviders().empty());
 
     std::vector<std::string> urls = {
@@ -119,12 +130,12 @@ TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfThePublicRuleSet) 
         "https://",
     };
     for (const auto& provider : f.engine->compiledProviders()) {
-        const auto literal =
-            ProviderPrefilter::requiredHostLiteral(provider->provider.urlPattern());
-        if (!literal) {
+        const auto literals =
+            ProviderPrefilter::requiredHostLiterals(provider->provider.urlPattern());
+        if (!literals) {
             continue;
         }
-        const std::string& l = *literal;
+        for (const std::string& l : *literals)
         for (const std::string& url : {
                  "https://" + l + "/",
                  "https://" + l + ".com/path?x=1",
@@ -146,6 +157,23 @@ TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfThePublicRuleSet) 
     for (const std::string& url : urls) {
         ASSERT_EQ(engineMatches(*f.engine, url), bruteForceMatches(*f.engine, url)) << url;
     }
+}
+
+TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfThePublicRuleSet) {
+    const auto publicRules = testing::publicRuleSet();
+    if (!publicRules) {
+        GTEST_SKIP() << testing::kPublicRuleSetMissing;
+    }
+    testing::EngineFixture f;
+    f.engine->loadRules(*publicRules);
+    expectAgreementWithEveryPattern(f);
+}
+
+TEST(RulesEnginePrefilterTest, AgreesWithRunningEveryPatternOfTheShippedRules) {
+    testing::EngineFixture f;
+    f.engine = std::make_unique<RulesEngine>(f.defaults);
+    f.engine->loadBundledRules();
+    expectAgreementWithEveryPattern(f);
 }
 
 }  // namespace

@@ -6,10 +6,18 @@ namespace scourlet::internal {
 
 namespace {
 
-// The two spellings of the site prefix in ClearURLs-format files.
-constexpr std::array<std::string_view, 2> kSitePrefixes = {
+// The prefixes after which a pattern names its host literal, tried in this
+// order (a lazy prefix also starts with the greedy one, and both with the
+// bare scheme). With the lazy or greedy label group the literal starts at a
+// host label boundary; after the bare scheme it starts the host, which is a
+// label boundary too, so the same test never rules out a match.
+constexpr std::array<std::string_view, 6> kSitePrefixes = {
     R"(^https?:\/\/(?:[a-z0-9-]+\.)*?)",
     R"(^https?://(?:[a-z0-9-]+\.)*?)",
+    R"(^https?:\/\/(?:[a-z0-9-]+\.)*)",
+    R"(^https?://(?:[a-z0-9-]+\.)*)",
+    R"(^https?:\/\/)",
+    R"(^https?://)",
 };
 
 bool isLabelChar(char c) {
@@ -23,12 +31,28 @@ char asciiLower(char c) {
 // True unless `rest` provably has no alternation outside groups. Anything the
 // scan cannot follow for certain (quoting, comments, nested sets) counts as
 // alternation, which only costs the pattern its place in the filter.
+// True when `pattern` holds a "(?" other than a plain group or a look-around:
+// inline flags (extended mode among them), a comment group or a name.
+bool mayHaveFlagsOrComments(std::string_view pattern) {
+    for (std::size_t at = pattern.find("(?"); at != std::string_view::npos;
+         at = pattern.find("(?", at + 2)) {
+        const std::string_view rest = pattern.substr(at + 2);
+        if (!(rest.starts_with(':') || rest.starts_with('=') || rest.starts_with('!') ||
+              rest.starts_with("<=") || rest.starts_with("<!"))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool mayHaveTopLevelAlternation(std::string_view rest) {
     int depth = 0;
     bool inSet = false;
+    // Without inline flags "#" is an ordinary character (as in "[/?#]").
+    const bool commentsPossible = mayHaveFlagsOrComments(rest);
     for (std::size_t i = 0; i < rest.size(); ++i) {
         const char c = rest[i];
-        if (c == '#') {
+        if (c == '#' && commentsPossible) {
             return true;  // a comment in extended mode may hide anything
         }
         if (c == '\\') {
@@ -92,7 +116,60 @@ bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view lowerPr
 
 }  // namespace
 
-std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_view urlPattern) {
+namespace {
+
+// The literal host text at the start of `text` (lower-cased), less a last
+// character a quantifier may drop ("+" keeps it); `end` is where it stopped.
+std::string literalAtStart(std::string_view text, std::size_t& end) {
+    std::string literal;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (isLabelChar(c)) {
+            literal.push_back(asciiLower(c));
+            ++i;
+        } else if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '.' || text[i + 1] == '-')) {
+            literal.push_back(text[i + 1]);
+            i += 2;
+        } else {
+            break;
+        }
+    }
+    if (i < text.size() && (text[i] == '?' || text[i] == '*' || text[i] == '{') &&
+        !literal.empty()) {
+        literal.pop_back();
+    }
+    end = i;
+    return literal;
+}
+
+// The offset just past the ")" closing the group that opens at text[0];
+// npos when it does not close. Only groups, label characters, "\." and "|"
+// may stand inside; anything else gives npos too.
+std::size_t endOfLabelGroup(std::string_view text) {
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (text.substr(i, 3) == "(?:") {
+            ++depth;
+            i += 2;
+        } else if (c == ')') {
+            if (--depth == 0) {
+                return i + 1;
+            }
+        } else if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '.' || text[i + 1] == '-')) {
+            ++i;
+        } else if (!isLabelChar(c) && c != '|') {
+            return std::string_view::npos;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ProviderPrefilter::requiredHostLiterals(
+    std::string_view urlPattern) {
     std::string_view rest;
     bool recognized = false;
     for (std::string_view prefix : kSitePrefixes) {
@@ -105,47 +182,77 @@ std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_vi
     if (!recognized || rest.empty() || mayHaveTopLevelAlternation(rest)) {
         return std::nullopt;
     }
-    std::string literal;
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        const char c = rest[i];
-        if (isLabelChar(c)) {
-            literal.push_back(asciiLower(c));
-            ++i;
-        } else if (c == '\\' && i + 1 < rest.size() && (rest[i + 1] == '.' || rest[i + 1] == '-')) {
-            literal.push_back(rest[i + 1]);
-            i += 2;
-        } else {
+    // Optional whole labels such as "(?:www\.)?" or "(?:(?:www|m)\.)?": what
+    // follows them starts at a label boundary whether they match or not.
+    while (rest.starts_with("(?:")) {
+        const std::size_t end = endOfLabelGroup(rest);
+        if (end == std::string_view::npos || end >= rest.size() || rest[end] != '?' ||
+            !rest.substr(0, end - 1).ends_with("\\.") ||
+            mayHaveTopLevelAlternation(rest.substr(3, end - 4))) {
             break;
         }
+        rest.remove_prefix(end + 1);
     }
-    // A quantifier that may drop the last character leaves it out of what is
-    // required; "+" keeps it.
-    if (i < rest.size() && (rest[i] == '?' || rest[i] == '*' || rest[i] == '{') &&
-        !literal.empty()) {
-        literal.pop_back();
+    std::vector<std::string> literals;
+    if (rest.starts_with("(?:")) {
+        // One literal per alternative of a group such as "(?:youtube\.com|youtu\.be)".
+        const std::size_t end = endOfLabelGroup(rest);
+        if (end == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view inside = rest.substr(3, end - 4);
+        std::size_t from = 0;
+        while (from <= inside.size()) {
+            std::size_t bar = inside.find('|', from);
+            bar = bar == std::string_view::npos ? inside.size() : bar;
+            const std::string_view alternative = inside.substr(from, bar - from);
+            if (alternative.find('(') != std::string_view::npos) {
+                return std::nullopt;
+            }
+            std::size_t stopped = 0;
+            std::string literal = literalAtStart(alternative, stopped);
+            if (literal.empty()) {
+                return std::nullopt;
+            }
+            literals.push_back(std::move(literal));
+            from = bar + 1;
+        }
+    } else {
+        std::size_t stopped = 0;
+        std::string literal = literalAtStart(rest, stopped);
+        if (literal.empty()) {
+            return std::nullopt;
+        }
+        literals.push_back(std::move(literal));
     }
-    if (literal.empty()) {
+    return literals;
+}
+
+std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_view urlPattern) {
+    auto literals = requiredHostLiterals(urlPattern);
+    if (!literals || literals->size() != 1) {
         return std::nullopt;
     }
-    return literal;
+    return std::move(literals->front());
 }
 
 ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPatterns)
     : unfiltered_(urlPatterns.size(), true) {
     nodes_.emplace_back();  // the root
     for (std::size_t index = 0; index < urlPatterns.size(); ++index) {
-        const auto literal = requiredHostLiteral(urlPatterns[index]);
-        if (!literal) {
+        const auto literals = requiredHostLiterals(urlPatterns[index]);
+        if (!literals) {
             continue;
         }
-        std::int32_t node = 0;
-        for (const char c : *literal) {
-            const std::int32_t next = child(node, c);
-            node = next >= 0 ? next : addChild(node, c);
+        for (const std::string& literal : *literals) {
+            std::int32_t node = 0;
+            for (const char c : literal) {
+                const std::int32_t next = child(node, c);
+                node = next >= 0 ? next : addChild(node, c);
+            }
+            nodes_[static_cast<std::size_t>(node)].providers.push_back(
+                static_cast<std::uint32_t>(index));
         }
-        nodes_[static_cast<std::size_t>(node)].providers.push_back(
-            static_cast<std::uint32_t>(index));
         unfiltered_[index] = false;
     }
 }

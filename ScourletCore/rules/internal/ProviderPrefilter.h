@@ -34,6 +34,12 @@ public:
     // The literal (lower-cased) that a pattern of the shape above requires at a
     // host label boundary; nothing for a pattern of any other shape.
     static std::optional<std::string> requiredHostLiteral(std::string_view urlPattern);
+    // The literals of which a pattern requires one at a host label boundary:
+    // one for the shape above, one per alternative of a group of literal
+    // alternatives ("(?:youtube\.com|youtu\.be)"), also after optional whole
+    // labels ("(?:www\.)?"); nothing for a pattern of any other shape.
+    static std::optional<std::vector<std::string>> requiredHostLiterals(
+        std::string_view urlPattern);
 
     // Sets `mayMatch` to one flag per provider: false where the provider's
     // pattern cannot match `subject`, true where it may.
