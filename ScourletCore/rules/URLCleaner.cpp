@@ -75,7 +75,7 @@ URLCleaner::URLCleaner(std::shared_ptr<RulesEngine> rulesEngine,
 
 CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     // Inside a caller's budget (a text block) the clean gets what is left of it.
-    const RegexTimeBudget budget(cleaningTimeBudget);
+    const RegexTimeBudget budget(timeBudget_);
     const std::string trimmed(trimmingWhitespaceAndNewlines(urlString));
     if (!URLComponents::parseLenient(trimmed)) {
         return CleanOutcome::invalid();

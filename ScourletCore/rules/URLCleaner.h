@@ -53,6 +53,9 @@ public:
     // The longest a clean may take, whatever the rules and the link: past it the
     // clean stops and the link is left unchanged.
     static constexpr std::chrono::milliseconds cleaningTimeBudget{250};
+    // Replaces cleaningTimeBudget for this cleaner (a check that compares
+    // cleans on a slow, busy machine wants none to be cut short).
+    void setTimeBudget(std::chrono::steady_clock::duration budget) { timeBudget_ = budget; }
 
     // invalid: not an "http://" or "https://" link (prefix case-sensitive) or not
     // a URL; skippedDisabled: the host is excepted; unchanged: nothing to do
@@ -127,6 +130,7 @@ private:
     PrivacyRedirectSettings privacySettings_;
     CatalogSource catalogSource_;
     const Clock* clock_;
+    std::chrono::steady_clock::duration timeBudget_ = cleaningTimeBudget;
     std::vector<std::string> pendingMatchIDs_;
     std::vector<RuleCategoryType> pendingMatchCategories_;
 };
