@@ -1,0 +1,37 @@
+# The application's windows beyond the tray: the welcome and report windows,
+# the command-line tool installer and the settings window with its panes.
+# Included from app/CMakeLists.txt once both app libraries exist.
+target_sources(scourlet_app_model PRIVATE
+    cli-installer/CommandLineToolInstaller.cpp cli-installer/CommandLineToolInstaller.h
+    settings/AtomicFileWrite.cpp settings/AtomicFileWrite.h
+    settings/CommandRiskPresentation.cpp settings/CommandRiskPresentation.h
+    settings/CSVDocument.cpp settings/CSVDocument.h
+    settings/DisplayedText.cpp settings/DisplayedText.h
+    settings/LastCleanDetail.cpp settings/LastCleanDetail.h
+    settings/RulesDocument.cpp settings/RulesDocument.h
+    settings/SettingsPane.cpp settings/SettingsPane.h
+    settings/StatsPresentation.cpp settings/StatsPresentation.h)
+
+target_sources(scourlet_app_ui PRIVATE
+    settings/CommandRiskSection.cpp settings/CommandRiskSection.h
+    settings/DomainExceptionsPane.cpp settings/DomainExceptionsPane.h
+    settings/FileSaver.cpp settings/FileSaver.h
+    settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
+    settings/PlainLabel.cpp settings/PlainLabel.h
+    settings/SettingsPage.h
+    settings/SettingsWindow.cpp settings/SettingsWindow.h
+    settings/SettingsWindowFactory.cpp settings/SettingsWindowFactory.h
+    settings/StatsPane.cpp settings/StatsPane.h
+    settings/StatusPane.cpp settings/StatusPane.h)
+
+# The welcome and report windows.
+target_sources(scourlet_app_model PRIVATE
+    report/MissedTrackerReportDraft.cpp report/MissedTrackerReportDraft.h
+    report/ReportHostState.h
+    report/SystemVersion.cpp report/SystemVersion.h)
+
+target_sources(scourlet_app_ui PRIVATE
+    report/MissedTrackerReportHost.cpp report/MissedTrackerReportHost.h
+    report/MissedTrackerReportSheet.cpp report/MissedTrackerReportSheet.h
+    shell/WelcomeWindow.cpp shell/WelcomeWindow.h
+    shell/WindowFactories.cpp shell/WindowFactories.h)

@@ -1,0 +1,34 @@
+// The "Exceptions" pane: the sites cleaning is switched off for, each with a
+// button that switches it back on at once; an empty state when there are none.
+// The pane reads the store on refresh(), which its owner calls after the store
+// announced a change (never from inside the announcement: the store announces
+// under its lock).
+#pragma once
+
+#include <memory>
+
+#include <QWidget>
+
+#include "ScourletCore/rules/DomainExceptionStore.h"
+
+class QStackedWidget;
+class QListWidget;
+
+namespace scourlet::app {
+
+class DomainExceptionsPane final : public QWidget {
+    Q_OBJECT
+public:
+    explicit DomainExceptionsPane(std::shared_ptr<DomainExceptionStore> store,
+                                  QWidget* parent = nullptr);
+
+    void refresh();
+
+private:
+    std::shared_ptr<DomainExceptionStore> store_;
+    QStackedWidget* states_ = nullptr;
+    QWidget* emptyState_ = nullptr;
+    QListWidget* list_ = nullptr;
+};
+
+}  // namespace scourlet::app

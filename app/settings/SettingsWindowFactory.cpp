@@ -1,0 +1,74 @@
+#include "app/settings/SettingsWindowFactory.h"
+
+#include "app/settings/DomainExceptionsPane.h"
+#include "app/settings/SettingsWindow.h"
+#include "app/settings/StatsPane.h"
+#include "app/settings/StatusPane.h"
+#include "app/shell/AppState.h"
+
+namespace scourlet::app {
+
+namespace {
+
+StatusPane::Inputs statusInputs(const ClipboardMonitor& monitor) {
+    return {monitor.lastCommandRisk(), monitor.lastCleanedResult(),
+            monitor.hasPendingShareLinkResolution()};
+}
+
+class StatusPage final : public SettingsPage {
+public:
+    explicit StatusPage(AppState& state) : state_(state) {}
+    SettingsPane pane() const override { return SettingsPane::status; }
+    QWidget* createWidget(QWidget* parent) override {
+        std::shared_ptr<ClipboardMonitor> monitor = state_.monitor();
+        auto* pane = new StatusPane([monitor](const std::string& text) { monitor->writeUserCopy(text); },
+                                    parent);
+        pane->show(statusInputs(*monitor));
+        QObject::connect(&state_, &AppState::changed, pane,
+                         [pane, monitor] { pane->show(statusInputs(*monitor)); });
+        return pane;
+    }
+
+private:
+    AppState& state_;
+};
+
+class ExceptionsPage final : public SettingsPage {
+public:
+    explicit ExceptionsPage(AppState& state) : state_(state) {}
+    SettingsPane pane() const override { return SettingsPane::exceptions; }
+    QWidget* createWidget(QWidget* parent) override {
+        auto* pane = new DomainExceptionsPane(state_.exceptionStore(), parent);
+        QObject::connect(&state_, &AppState::changed, pane, &DomainExceptionsPane::refresh);
+        return pane;
+    }
+
+private:
+    AppState& state_;
+};
+
+class StatsPage final : public SettingsPage {
+public:
+    StatsPage(AppState& state, std::shared_ptr<FileSaver> saver)
+        : state_(state), saver_(std::move(saver)) {}
+    SettingsPane pane() const override { return SettingsPane::stats; }
+    QWidget* createWidget(QWidget* parent) override {
+        return new StatsPane(state_.statsTracker(), saver_, parent);
+    }
+
+private:
+    AppState& state_;
+    std::shared_ptr<FileSaver> saver_;
+};
+
+}  // namespace
+
+QWidget* makeSettingsWindow(AppState& state, std::shared_ptr<FileSaver> saver) {
+    std::vector<std::unique_ptr<SettingsPage>> pages;
+    pages.push_back(std::make_unique<StatusPage>(state));
+    pages.push_back(std::make_unique<ExceptionsPage>(state));
+    pages.push_back(std::make_unique<StatsPage>(state, std::move(saver)));
+    return new SettingsWindow(state.standardDefaults(), std::move(pages));
+}
+
+}  // namespace scourlet::app

@@ -1,0 +1,20 @@
+// The settings window of the running application, with the panes built so far,
+// each over the application's own core objects.
+//
+//   windows.registerWindow(kSettingsWindowId, [&] { return makeSettingsWindow(state); });
+#pragma once
+
+#include <memory>
+
+#include <QWidget>
+
+#include "app/settings/FileSaver.h"
+
+namespace scourlet::app {
+
+class AppState;
+
+QWidget* makeSettingsWindow(AppState& state,
+                            std::shared_ptr<FileSaver> saver = std::make_shared<FileSaver>());
+
+}  // namespace scourlet::app

@@ -1,0 +1,220 @@
+#include "app/settings/StatsPane.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "app/settings/CSVDocument.h"
+#include "app/settings/LastCleanDetail.h"
+#include "app/settings/PlainLabel.h"
+#include "app/settings/StatsPresentation.h"
+
+namespace scourlet::app {
+
+namespace {
+
+QLabel* bigNumber(QWidget* parent, const QString& name) {
+    auto* label = plainLabel(QString(), parent);
+    label->setObjectName(name);
+    QFont font = label->font();
+    font.setPointSize(28);
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QWidget* card(const QString& title, const StatsPresentation::Card& rows, QWidget* parent) {
+    auto* frame = new QFrame(parent);
+    frame->setObjectName(QStringLiteral("stats-card-") + title);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setAutoFillBackground(true);
+    frame->setBackgroundRole(QPalette::Base);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setSpacing(10);
+    auto* heading = plainLabel(title, frame);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    layout->addWidget(heading);
+    for (const auto& [label, count] : rows) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(plainLabel(qtext(label), frame));
+        auto* value = plainLabel(QString::number(count), frame);
+        value->setObjectName(QStringLiteral("stats-card-") + title + QLatin1Char('-') + qtext(label));
+        value->setForegroundRole(QPalette::PlaceholderText);
+        row->addWidget(value);
+        row->addStretch(1);
+        layout->addLayout(row);
+    }
+    layout->addStretch(1);
+    return frame;
+}
+
+}  // namespace
+
+StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<FileSaver> saver,
+                     QWidget* parent)
+    : QWidget(parent), tracker_(std::move(tracker)), saver_(std::move(saver)) {
+    setObjectName(QStringLiteral("stats-pane"));
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setSpacing(16);
+
+    auto* picker = new QHBoxLayout;
+    picker->addWidget(plainLabel(QStringLiteral("Window"), content));
+    auto* windows = new QButtonGroup(this);
+    for (StatsWindow window : allCases<StatsWindow>()) {
+        auto* segment = new QPushButton(qtext(rawValue(window)), content);
+        segment->setObjectName(QStringLiteral("stats-window-") + qtext(rawValue(window)));
+        segment->setCheckable(true);
+        segment->setChecked(window == window_);
+        windows->addButton(segment);
+        connect(segment, &QPushButton::clicked, this, [this, window] {
+            window_ = window;
+            refresh();
+        });
+        picker->addWidget(segment);
+    }
+    picker->addStretch(1);
+    layout->addLayout(picker);
+
+    auto* totals = new QGridLayout;
+    cleaned_ = bigNumber(content, QStringLiteral("stats-total-cleaned"));
+    cleanedLabel_ = plainLabel(QString(), content);
+    cleanedLabel_->setObjectName(QStringLiteral("stats-total-cleaned-label"));
+    warnings_ = bigNumber(content, QStringLiteral("stats-total-warnings"));
+    warnings_->setAlignment(Qt::AlignRight);
+    warningsLabel_ = plainLabel(QString(), content);
+    warningsLabel_->setObjectName(QStringLiteral("stats-total-warnings-label"));
+    warningsLabel_->setAlignment(Qt::AlignRight);
+    totals->addWidget(cleaned_, 0, 0);
+    totals->addWidget(cleanedLabel_, 1, 0);
+    totals->addWidget(warnings_, 0, 1);
+    totals->addWidget(warningsLabel_, 1, 1);
+    layout->addLayout(totals);
+
+    auto* divider = new QFrame(content);
+    divider->setFrameShape(QFrame::HLine);
+    layout->addWidget(divider);
+
+    collect_ = new QCheckBox(QStringLiteral("Collect Statistics"), content);
+    collect_->setObjectName(QStringLiteral("stats-collect"));
+    collect_->setChecked(tracker_->isCollectionEnabled());
+    collectCaption_ = plainLabel(QString(), content);
+    collectCaption_->setObjectName(QStringLiteral("stats-collect-caption"));
+    makeCaption(collectCaption_);
+    connect(collect_, &QCheckBox::toggled, this, [this](bool enabled) {
+        tracker_->setCollectionEnabled(enabled);
+        tracker_->load();
+        refresh();
+    });
+    layout->addWidget(collect_);
+    layout->addWidget(collectCaption_);
+
+    figures_ = new QWidget(content);
+    figuresLayout_ = new QVBoxLayout(figures_);
+    figuresLayout_->setContentsMargins(0, 0, 0, 0);
+    figuresLayout_->setSpacing(16);
+    layout->addWidget(figures_);
+
+    auto* link = new QLabel(content);
+    link->setObjectName(QStringLiteral("tracking-methodology-link"));
+    link->setTextFormat(Qt::RichText);
+    link->setOpenExternalLinks(true);
+    link->setText(QStringLiteral("<a href=\"%1\">How we classify tracking</a>")
+                      .arg(qtext(kTrackingMethodologyURL)));
+    layout->addWidget(link);
+
+    auto* exportButton = new QPushButton(QStringLiteral("Export CSV\u2026"), content);
+    exportButton->setObjectName(QStringLiteral("stats-export"));
+    connect(exportButton, &QPushButton::clicked, this, &StatsPane::exportCSV);
+    auto* exportRow = new QHBoxLayout;
+    exportRow->addWidget(exportButton);
+    exportRow->addStretch(1);
+    layout->addLayout(exportRow);
+    layout->addStretch(1);
+
+    scroll->setWidget(content);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
+    refresh();
+
+    // The tracker announces before it changes: read it on a later turn, once.
+    trackerSubscription_ = tracker_->objectWillChange().connect([this] {
+        if (refreshQueued_) {
+            return;
+        }
+        refreshQueued_ = true;
+        QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
+    });
+}
+
+void StatsPane::refresh() {
+    refreshQueued_ = false;
+    const StatsPresentation shown = StatsPresentation::from(tracker_->snapshot(window_), window_);
+    cleaned_->setText(QString::number(shown.totalCleaned));
+    cleanedLabel_->setText(qtext(shown.cleanedLabel));
+    warnings_->setText(QString::number(shown.totalCommandWarnings));
+    warningsLabel_->setText(qtext(shown.warningsLabel));
+    const bool collecting = tracker_->isCollectionEnabled();
+    if (collect_->isChecked() != collecting) {
+        const QSignalBlocker quiet(collect_);
+        collect_->setChecked(collecting);
+    }
+    collectCaption_->setText(qtext(StatsPresentation::collectionCaption(collecting)));
+
+    while (QLayoutItem* item = figuresLayout_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    auto* heading = plainLabel(QStringLiteral("By Category"), figures_);
+    QFont bold = heading->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    figuresLayout_->addWidget(heading);
+    auto* categories = new QFrame(figures_);
+    categories->setObjectName(QStringLiteral("stats-categories"));
+    categories->setMinimumHeight(220);
+    auto* rows = new QVBoxLayout(categories);
+    for (const StatsPresentation::CategoryRow& category : shown.categories) {
+        auto* row = new QHBoxLayout;
+        auto* name = plainLabel(qtext(category.name), categories);
+        name->setProperty("symbolName", qtext(category.iconName));
+        row->addWidget(name, 1);
+        auto* count = plainLabel(qtext(category.countText), categories);
+        count->setObjectName(QStringLiteral("stats-category-") + qtext(category.name));
+        count->setForegroundRole(QPalette::PlaceholderText);
+        row->addWidget(count);
+        rows->addLayout(row);
+    }
+    figuresLayout_->addWidget(categories);
+    auto* cards = new QWidget(figures_);
+    auto* cardRow = new QHBoxLayout(cards);
+    cardRow->setContentsMargins(0, 0, 0, 0);
+    cardRow->setSpacing(24);
+    cardRow->addWidget(card(QStringLiteral("Command Guard"), shown.commandGuard, cards), 1, Qt::AlignTop);
+    cardRow->addWidget(card(QStringLiteral("Monetization Impact"), shown.impact, cards), 1, Qt::AlignTop);
+    figuresLayout_->addWidget(cards);
+    figuresLayout_->addWidget(card(QStringLiteral("Confidence"), shown.confidence, figures_));
+}
+
+void StatsPane::exportCSV() {
+    const std::string csv = tracker_->exportCSV();
+    saver_->save(this,
+                 {QStringLiteral("Export Statistics"), QStringLiteral("Scourlet-Stats.csv"),
+                  QString::fromLatin1(CSVDocument::nameFilter),
+                  QString::fromLatin1(CSVDocument::defaultSuffix)},
+                 [&csv](const QString& path) { return CSVDocument{csv}.write(path); });
+}
+
+}  // namespace scourlet::app

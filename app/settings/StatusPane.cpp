@@ -1,0 +1,90 @@
+#include "app/settings/StatusPane.h"
+
+#include <QGroupBox>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "app/settings/CommandRiskSection.h"
+#include "app/settings/PlainLabel.h"
+
+namespace scourlet::app {
+
+namespace {
+
+QWidget* placeholder(const QString& text, const QString& caption, const QString& name) {
+    auto* widget = new QWidget;
+    widget->setObjectName(name);
+    auto* layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* first = plainLabel(text, widget);
+    first->setForegroundRole(QPalette::PlaceholderText);
+    layout->addWidget(first);
+    auto* second = plainLabel(caption, widget);
+    makeCaption(second);
+    layout->addWidget(second);
+    return widget;
+}
+
+void replaceContent(QGroupBox* box, QWidget*& current, QWidget* next) {
+    if (current != nullptr) {
+        box->layout()->removeWidget(current);
+        delete current;
+    }
+    current = next;
+    box->layout()->addWidget(next);
+}
+
+}  // namespace
+
+StatusPane::StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent)
+    : QWidget(parent), copy_(std::move(copy)) {
+    setObjectName(QStringLiteral("status-pane"));
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* form = new QWidget;
+    auto* formLayout = new QVBoxLayout(form);
+    warningBox_ = new QGroupBox(QStringLiteral("Last Command Warning"), form);
+    warningBox_->setObjectName(QStringLiteral("status-warning-section"));
+    new QVBoxLayout(warningBox_);
+    cleanBox_ = new QGroupBox(form);
+    cleanBox_->setObjectName(QStringLiteral("status-clean-section"));
+    new QVBoxLayout(cleanBox_);
+    formLayout->addWidget(warningBox_);
+    formLayout->addWidget(cleanBox_);
+    formLayout->addStretch(1);
+    scroll->setWidget(form);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(scroll);
+    show(Inputs{});
+}
+
+void StatusPane::show(const Inputs& inputs) {
+    if (inputs.commandRisk) {
+        replaceContent(warningBox_, warningContent_,
+                       new CommandRiskSection(CommandRiskPresentation::from(*inputs.commandRisk)));
+    } else {
+        replaceContent(
+            warningBox_, warningContent_,
+            placeholder(QStringLiteral("No risky commands detected on the current clipboard."),
+                        QStringLiteral("When Command Guard warns, the trigger and matched pattern "
+                                       "appear here until the clipboard changes."),
+                        QStringLiteral("status-no-warning")));
+    }
+    cleanBox_->setTitle(inputs.pendingShareResolution ? QStringLiteral("Link Needs Action")
+                                                      : QStringLiteral("Last Cleaned Link"));
+    if (inputs.lastCleanedResult) {
+        replaceContent(cleanBox_, cleanContent_,
+                       new LastCleanDetailSection(
+                           LastCleanDetail::from(*inputs.lastCleanedResult, inputs.pendingShareResolution),
+                           copy_));
+    } else {
+        replaceContent(cleanBox_, cleanContent_,
+                       placeholder(QStringLiteral("No cleaned links yet."),
+                                   QStringLiteral("When Scourlet cleans a link, you\u2019ll see what "
+                                                  "changed here."),
+                                   QStringLiteral("status-no-clean")));
+    }
+}
+
+}  // namespace scourlet::app
