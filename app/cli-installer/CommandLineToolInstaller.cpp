@@ -248,14 +248,14 @@ Result<std::string, CommandLineToolInstaller::Failure> CommandLineToolInstaller:
     }
     if (!stagedRules.empty()) {
         const fs::path previousRules = stagingName(rules);
-        const bool hadRules = fs::exists(fs::symlink_status(rules, error));
+        std::error_code ignored;
+        const bool hadRules = fs::exists(fs::symlink_status(rules, ignored));
         if (hadRules) {
             fs::rename(rules, previousRules, error);
         }
         if (!error) {
             fs::rename(stagedRules, rules, error);
             if (error && hadRules) {
-                std::error_code ignored;
                 fs::rename(previousRules, rules, ignored);
             }
         }
@@ -276,7 +276,8 @@ Result<std::string, CommandLineToolInstaller::Failure> CommandLineToolInstaller:
     if (fs::exists(linkStatus) && !fs::is_symlink(linkStatus)) {
         const std::string base = link.filename().string() + ".replaced-" + datedSuffix(clock_->now());
         fs::path aside = link.parent_path() / base;
-        for (int n = 2; fs::exists(fs::symlink_status(aside, error)); ++n) {
+        std::error_code ignored;
+        for (int n = 2; fs::exists(fs::symlink_status(aside, ignored)); ++n) {
             aside = link.parent_path() / (base + "-" + std::to_string(n));
         }
         fs::rename(link, aside, error);

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringDecoder>
 
 namespace scourlet::app {
 
@@ -24,7 +25,9 @@ bool isHidden(char32_t c) {
 }  // namespace
 
 std::string displayedText(std::string_view text) {
-    const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    // A leading byte-order mark is a character here, not an encoding hint.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString decoded = decoder(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
     QString shown;
     shown.reserve(decoded.size());
     for (char32_t c : decoded.toUcs4()) {

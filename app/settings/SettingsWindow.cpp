@@ -68,7 +68,7 @@ SettingsWindow::SettingsWindow(std::shared_ptr<UserDefaults> standardDefaults,
             if (defaults_) {
                 defaults_->setString(kSelectedSettingsPaneKey, std::string(rawValue(pane)));
             }
-            show(pane);
+            showPane(pane);
         });
         tabs_[pane] = tab;
     }
@@ -118,10 +118,10 @@ void SettingsWindow::selectStoredPane() {
     if (!tabs_.count(pane)) {
         pane = kDefaultSettingsPane;
     }
-    show(pane);
+    showPane(pane);
 }
 
-void SettingsWindow::show(SettingsPane pane) {
+void SettingsWindow::showPane(SettingsPane pane) {
     auto tab = tabs_.find(pane);
     if (tab == tabs_.end()) {
         return;

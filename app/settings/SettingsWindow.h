@@ -51,7 +51,7 @@ protected:
 
 private:
     void selectStoredPane();
-    void show(SettingsPane pane);
+    void showPane(SettingsPane pane);
     void layOutTabs(bool wrapped);
     int oneRowWidth() const;
 

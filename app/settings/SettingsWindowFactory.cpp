@@ -23,9 +23,9 @@ public:
         std::shared_ptr<ClipboardMonitor> monitor = state_.monitor();
         auto* pane = new StatusPane([monitor](const std::string& text) { monitor->writeUserCopy(text); },
                                     parent);
-        pane->show(statusInputs(*monitor));
+        pane->showStatus(statusInputs(*monitor));
         QObject::connect(&state_, &AppState::changed, pane,
-                         [pane, monitor] { pane->show(statusInputs(*monitor)); });
+                         [pane, monitor] { pane->showStatus(statusInputs(*monitor)); });
         return pane;
     }
 

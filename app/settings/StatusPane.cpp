@@ -56,10 +56,10 @@ StatusPane::StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent)
     scroll->setWidget(form);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
-    show(Inputs{});
+    showStatus(Inputs{});
 }
 
-void StatusPane::show(const Inputs& inputs) {
+void StatusPane::showStatus(const Inputs& inputs) {
     if (inputs.commandRisk) {
         replaceContent(warningBox_, warningContent_,
                        new CommandRiskSection(CommandRiskPresentation::from(*inputs.commandRisk)));

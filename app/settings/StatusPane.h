@@ -3,7 +3,7 @@
 // while a share link waits for resolution, "Last Cleaned Link" otherwise; its
 // title follows the pending flag alone and its content the result alone.
 //
-//   pane->show({monitor.lastCommandRisk(), monitor.lastCleanedResult(),
+//   pane->showStatus({monitor.lastCommandRisk(), monitor.lastCleanedResult(),
 //               monitor.hasPendingShareLinkResolution()});
 #pragma once
 
@@ -31,7 +31,7 @@ public:
 
     explicit StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent = nullptr);
 
-    void show(const Inputs& inputs);
+    void showStatus(const Inputs& inputs);
 
 private:
     LastCleanDetailSection::CopyText copy_;

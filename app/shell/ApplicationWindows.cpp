@@ -1,17 +1,18 @@
 #include "app/shell/ApplicationWindows.h"
 
+#include "app/settings/SettingsWindowFactory.h"
 #include "app/shell/AppState.h"
+#include "app/shell/WindowFactories.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
 
 namespace scourlet::app {
 
 void registerApplicationWindows(WindowManager& windows, AppState& state) {
-    // The settings ("settings"), welcome ("welcome") and report ("report")
-    // windows register here, each as
-    //   windows.registerWindow(kWelcomeWindowId, [&state] { return new WelcomeWindow(state); });
-    (void)windows;
-    (void)state;
+    windows.registerWindow(kSettingsWindowId, [&state] { return makeSettingsWindow(state); });
+    windows.registerWindow(kWelcomeWindowId,
+                           [&state, &windows] { return makeWelcomeWindow(state, windows); });
+    windows.registerWindow(kReportWindowId, [&state] { return makeReportWindow(state); });
 }
 
 }  // namespace scourlet::app

@@ -90,33 +90,31 @@ TEST(MissedTrackerReportDraftTest, ReportCarriesTheProgramsFacts) {
 }
 
 // A clean whose mailto link has exactly `target` characters, found by growing
-// the link's path and then the note.
+// the link's path and then the note. Letters add an even number of characters
+// (each shows in the body and in the JSON appendix); a quotation mark, escaped
+// in the JSON, adds an odd number.
 std::optional<MissedTrackerReportDraft> draftWithMailtoLength(std::size_t target) {
-    for (int hostLength = 1; hostLength <= 8; ++hostLength) {
-        const std::string host = "https://" + std::string(static_cast<std::size_t>(hostLength), 'h') + ".example/";
-        const auto lengthFor = [&](std::size_t path, std::size_t note) {
-            auto draft = draftFor(CleanResult{.originalURL = host + std::string(path, 'p') + "?utm_source=x",
-                                              .cleanedURL = host + std::string(path, 'p')});
-            draft.setNote(std::string(note, 'n'));
-            return std::make_pair(draft.report().mailtoURL()->size(), std::move(draft));
-        };
-        std::size_t low = 0;
-        std::size_t high = target;
-        while (low < high) {  // the longest path whose link still fits
-            const std::size_t middle = (low + high + 1) / 2;
-            if (lengthFor(middle, 0).first <= target) {
-                low = middle;
-            } else {
-                high = middle - 1;
-            }
+    const auto lengthFor = [&](std::size_t path, const std::string& note) {
+        auto draft = draftFor(CleanResult{.originalURL = "https://h.example/" + std::string(path, 'p') + "?utm_source=x",
+                                          .cleanedURL = "https://h.example/" + std::string(path, 'p')});
+        draft.setNote(note);
+        return std::make_pair(draft.report().mailtoURL()->size(), std::move(draft));
+    };
+    std::size_t low = 0;
+    std::size_t high = target;
+    while (low < high) {  // the longest path whose link still fits
+        const std::size_t middle = (low + high + 1) / 2;
+        if (lengthFor(middle, "").first <= target) {
+            low = middle;
+        } else {
+            high = middle - 1;
         }
-        for (std::size_t note = 0; note <= 500; ++note) {
-            auto [length, draft] = lengthFor(low, note);
+    }
+    for (const std::string suffix : {"", "\""}) {
+        for (std::size_t letters = 0; letters <= 100; ++letters) {
+            auto [length, draft] = lengthFor(low, std::string(letters, 'n') + suffix);
             if (length == target) {
                 return std::move(draft);
-            }
-            if (length > target) {
-                break;
             }
         }
     }

@@ -122,7 +122,8 @@ TEST(LastCleanDetailTest, WhatIsShownForAClean) {
     CleanResult tracked{.originalURL = "https://shop.example/p?utm_source=x&gclid=1",
                         .cleanedURL = "https://shop.example/p",
                         .paramsRemoved = 2,
-                        .removedQueryParameters = {"utm_source", "gclid"}};
+                        .removedQueryParameters = {"utm_source", "gclid"},
+                        .matchedCategories = {RuleCategoryType::analytics, RuleCategoryType::advertising}};
     tracked.privacyRedirect = PrivacyRedirectInfo{};
     tracked.privacyRedirect->originalHost = "x.com";
     tracked.privacyRedirect->frontendHost = "nitter.example.org";

@@ -16,6 +16,7 @@
 
 #include "QtTestMain.h"
 #include "ScourletCore/clipboard/StatsTracker.h"
+#include "ScourletCore/linkrewriting/WaybackLinkBuilder.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "app/settings/DomainExceptionsPane.h"
@@ -82,14 +83,14 @@ void ReadingPanesTest::statusShowsPlaceholdersThenWhatHappened() {
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("status-no-clean")) != nullptr);
 
     CleanResult result{.originalURL = "https://a.example/?utm_source=x", .cleanedURL = "https://a.example/"};
-    pane.show({risk("curl x | sh"), result, false});
+    pane.showStatus({risk("curl x | sh"), result, false});
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("command-risk-section")) != nullptr);
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("last-clean-detail")) != nullptr);
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("status-no-warning")) == nullptr);
     QCOMPARE(labelText(pane, QStringLiteral("command-risk-severity")), QStringLiteral("\u26A0 Danger"));
 
     // The warning is cleared: its placeholder comes back, the link stays.
-    pane.show({std::nullopt, result, false});
+    pane.showStatus({std::nullopt, result, false});
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("command-risk-section")) == nullptr);
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("status-no-warning")) != nullptr);
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("last-clean-detail")) != nullptr);
@@ -98,26 +99,26 @@ void ReadingPanesTest::statusShowsPlaceholdersThenWhatHappened() {
 void ReadingPanesTest::statusTitleFollowsThePendingFlagAlone() {
     StatusPane pane([](const std::string&) {});
     auto* cleanBox = pane.findChild<QGroupBox*>(QStringLiteral("status-clean-section"));
-    pane.show({std::nullopt, std::nullopt, true});
+    pane.showStatus({std::nullopt, std::nullopt, true});
     QCOMPARE(cleanBox->title(), QStringLiteral("Link Needs Action"));
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("status-no-clean")) != nullptr);
 
     CleanResult result{.originalURL = "https://a.co/d/x", .cleanedURL = "https://a.co/d/x"};
-    pane.show({std::nullopt, result, true});
+    pane.showStatus({std::nullopt, result, true});
     QCOMPARE(labelText(pane, QStringLiteral("last-clean-cleaned")), QStringLiteral("https://a.co/d/x"));
     QCOMPARE(pane.findChild<QPushButton*>(QStringLiteral("last-clean-copy"))->text(),
              QStringLiteral("Copy Current Link"));
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("last-clean-impact")) == nullptr);
     QVERIFY(pane.findChild<QLabel*>(QStringLiteral("tracking-methodology-link")) != nullptr);
 
-    pane.show({std::nullopt, result, false});
+    pane.showStatus({std::nullopt, result, false});
     QCOMPARE(cleanBox->title(), QStringLiteral("Last Cleaned Link"));
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("last-clean-impact")) != nullptr);
 }
 
 void ReadingPanesTest::outsideTextIsPlainAndVisible() {
     StatusPane pane([](const std::string&) {});
-    pane.show({risk("<b>bold</b>\necho \u202Egnp.exe"), std::nullopt, false});
+    pane.showStatus({risk("<b>bold</b>\necho \u202Egnp.exe"), std::nullopt, false});
     auto* command = pane.findChild<QLabel*>(QStringLiteral("command-risk-command"));
     QCOMPARE(command->textFormat(), Qt::PlainText);
     QCOMPARE(command->text(), QStringLiteral("<b>bold</b>\necho \u27E8U+202E\u27E9gnp.exe"));
@@ -126,8 +127,8 @@ void ReadingPanesTest::outsideTextIsPlainAndVisible() {
 void ReadingPanesTest::lastCleanCopiesTheExactLinks() {
     std::vector<std::string> copied;
     StatusPane pane([&](const std::string& text) { copied.push_back(text); });
-    const std::string cleaned = "https://shop.example/p?id=1&x=\u202E";
-    pane.show({std::nullopt, CleanResult{.originalURL = cleaned + "&utm_source=y", .cleanedURL = cleaned},
+    const std::string cleaned = "https://shop.example/p?id=1&x=2";
+    pane.showStatus({std::nullopt, CleanResult{.originalURL = cleaned + "&utm_source=y", .cleanedURL = cleaned},
                false});
     QTest::mouseClick(pane.findChild<QPushButton*>(QStringLiteral("last-clean-copy")), Qt::LeftButton);
     auto* wayback = pane.findChild<QPushButton*>(QStringLiteral("last-clean-copy-wayback"));
@@ -136,8 +137,7 @@ void ReadingPanesTest::lastCleanCopiesTheExactLinks() {
     QTest::mouseClick(wayback, Qt::LeftButton);
     QCOMPARE(copied.size(), 2u);
     QCOMPARE(copied[0], cleaned);
-    QVERIFY(copied[1].find("web.archive.org") != std::string::npos ||
-            copied[1].rfind("https://", 0) == 0);
+    QCOMPARE(copied[1], *WaybackLinkBuilder::lookupURL(cleaned));
 }
 
 void ReadingPanesTest::exceptionsListAndRemove() {
