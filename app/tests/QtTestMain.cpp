@@ -33,25 +33,13 @@ bool registerQtTest(std::string name, QtTestFactory factory) {
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
-    std::string pattern = (fs::temp_directory_path() / "scourlet-test-home-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
+    const fs::path home = scourlet::testing::enterFreshTestHome();
+    if (home.empty()) {
         return 2;
     }
-    const fs::path home(pattern);
-    for (const char* sub : {"config", "data", "cache", "state", "runtime"}) {
-        fs::create_directories(home / sub);
-    }
-    fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
-    setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
     // Never talk to the developer's own session bus or notification service.
     setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    scourlet::testing::setTestHome(home);
 
     // "--class Name" picks one class; the remaining arguments go to Qt Test.
     std::string only;

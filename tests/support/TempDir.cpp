@@ -19,6 +19,28 @@ std::filesystem::path& homeStorage() {
 const std::filesystem::path& testHome() { return homeStorage(); }
 void setTestHome(std::filesystem::path home) { homeStorage() = std::move(home); }
 
+std::filesystem::path enterFreshTestHome() {
+    namespace fs = std::filesystem;
+    std::string pattern = (fs::temp_directory_path() / "scourlet-test-home-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        return {};
+    }
+    const fs::path home(pattern);
+    for (const char* sub : {"config", "data", "cache", "state", "runtime"}) {
+        fs::create_directories(home / sub);
+    }
+    // The runtime folder is private, as the desktop's own is.
+    fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+    setenv("XDG_STATE_HOME", (home / "state").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+    setTestHome(home);
+    return home;
+}
+
 TempDir::TempDir() {
     const std::filesystem::path base =
         testHome().empty() ? std::filesystem::temp_directory_path() : testHome();

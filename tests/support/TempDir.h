@@ -8,6 +8,10 @@ namespace scourlet::testing {
 // The temporary home folder of this test program (HOME points at it).
 const std::filesystem::path& testHome();
 void setTestHome(std::filesystem::path home);
+// Makes a fresh temporary home with config, data, cache, state and runtime
+// folders, points HOME and the XDG variables at it and records it as the test
+// home. Returns an empty path when the folder cannot be made.
+std::filesystem::path enterFreshTestHome();
 
 // A fresh folder under the test home, removed when the object goes away.
 class TempDir {
