@@ -8,6 +8,7 @@ target_sources(scourlet_app_model PRIVATE
     settings/CSVDocument.cpp settings/CSVDocument.h
     settings/DisplayedText.cpp settings/DisplayedText.h
     settings/LastCleanDetail.cpp settings/LastCleanDetail.h
+    settings/PrivacyRedirectsModel.cpp settings/PrivacyRedirectsModel.h
     settings/RulesDocument.cpp settings/RulesDocument.h
     settings/SettingsPane.cpp settings/SettingsPane.h
     settings/StatsPresentation.cpp settings/StatsPresentation.h)
@@ -18,6 +19,8 @@ target_sources(scourlet_app_ui PRIVATE
     settings/FileSaver.cpp settings/FileSaver.h
     settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
     settings/PlainLabel.cpp settings/PlainLabel.h
+    settings/PrivacyRedirectsPane.cpp settings/PrivacyRedirectsPane.h
+    settings/XRedirectSettingsWidget.cpp settings/XRedirectSettingsWidget.h
     settings/SettingsPage.h
     settings/SettingsWindow.cpp settings/SettingsWindow.h
     settings/SettingsWindowFactory.cpp settings/SettingsWindowFactory.h

@@ -34,6 +34,15 @@ inline constexpr std::string_view kGoogleComDomain = "google.com";
 // The Reddit front-end used when the user has entered none (or an unusable
 // one): a public Redlib instance.
 inline constexpr std::string_view kDefaultRedditFrontendBaseURL = "https://safereddit.com";
+// The Reddit front-ends the settings offer, the default first: public Redlib
+// instances.
+inline constexpr std::array<std::string_view, 5> kRedditFrontendChoices = {
+    kDefaultRedditFrontendBaseURL,  "https://redlib.catsarch.com",
+    "https://redlib.perennialte.ch", "https://l.opnxng.com",
+    "https://redlib.privacyredirect.com",
+};
+// The Redlib project's public page, for readers who want to know what it is.
+inline constexpr std::string_view kRedlibProjectURL = "https://github.com/redlib-org/redlib";
 // The TwitterViewer front-end, a fixed choice beside the catalog's instances.
 inline constexpr std::string_view kTwitterViewerBaseURL = "https://twitterviewer.net";
 // The one destination a first-format privacy-services catalog may name: the
