@@ -38,3 +38,19 @@ target_sources(scourlet_app_ui PRIVATE
     report/MissedTrackerReportSheet.cpp report/MissedTrackerReportSheet.h
     shell/WelcomeWindow.cpp shell/WelcomeWindow.h
     shell/WindowFactories.cpp shell/WindowFactories.h)
+
+# The rules manager and its add-rule dialog.
+target_sources(scourlet_app_model PRIVATE
+    settings/AddRuleForm.cpp settings/AddRuleForm.h
+    settings/RuleSearch.cpp settings/RuleSearch.h
+    settings/RuleSwitches.cpp settings/RuleSwitches.h
+    settings/RulesFileTransfer.cpp settings/RulesFileTransfer.h
+    settings/RulesPresentation.cpp settings/RulesPresentation.h
+    settings/RulesTreeModel.cpp settings/RulesTreeModel.h)
+
+target_sources(scourlet_app_ui PRIVATE
+    settings/AddCustomRuleDialog.cpp settings/AddCustomRuleDialog.h
+    settings/RulesItemDelegate.cpp settings/RulesItemDelegate.h
+    settings/RulesManagerPane.cpp settings/RulesManagerPane.h
+    settings/RulesManagerPrompts.cpp settings/RulesManagerPrompts.h
+    settings/RulesPage.cpp settings/RulesPage.h)

@@ -25,6 +25,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -33,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ScourletCore/platform/Json.h"
 #include "ScourletCore/platform/Observable.h"
 #include "ScourletCore/platform/Regex.h"
 #include "ScourletCore/platform/ResourceBundle.h"
@@ -324,10 +326,21 @@ public:
     // is not UTF-8 is written with replacement characters.
     std::optional<std::string> exportRules() const;
 
+    // What an import took over: the categories of the file that the engine
+    // lists (their switches were applied) and the custom entries it added.
+    struct ImportSummary {
+        std::size_t categoriesApplied = 0;
+        std::size_t customRulesAdded = 0;
+        bool operator==(const ImportSummary&) const = default;
+    };
+
     // Takes over the category switches of an exported file and adds its custom
     // entries that are not listed yet, then stores switches and custom rules.
-    // Data that does not decode as an array of categories changes nothing.
-    void importRules(std::string_view data);
+    // Data that does not decode as an array of categories changes nothing and
+    // fails with the decoding error. A file that decodes but names no category
+    // the engine lists (an empty array, or any file before the first load)
+    // succeeds with categoriesApplied 0 and stores nothing.
+    [[nodiscard]] Result<ImportSummary, DecodingError> importRules(std::string_view data);
 
     // Every switch on, every custom rule gone, stored switches and custom rules
     // removed; match counts stay.

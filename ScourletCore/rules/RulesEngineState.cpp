@@ -481,7 +481,7 @@ std::optional<std::string> RulesEngine::exportRules() const {
     return dumpJson(exported);
 }
 
-void RulesEngine::importRules(std::string_view data) {
+Result<RulesEngine::ImportSummary, DecodingError> RulesEngine::importRules(std::string_view data) {
     auto decoded = decodeJson(data, [](const Json& json) {
         if (!json.is_array()) {
             throwDecoding({}, "expected an array of categories");
@@ -494,13 +494,15 @@ void RulesEngine::importRules(std::string_view data) {
         return imported;
     });
     if (!decoded) {
-        return;
+        return decoded.error();
     }
+    ImportSummary summary;
     for (const auto& imported : *decoded) {
         RuleCategory* existing = categoryOf(imported->type());
         if (existing == nullptr) {
             continue;
         }
+        ++summary.categoriesApplied;
         existing->setIsEnabled(imported->isEnabled());
         RuleCategory::Rules added;
         std::unordered_set<std::string_view> addedIDs;
@@ -517,12 +519,19 @@ void RulesEngine::importRules(std::string_view data) {
             }
         }
         if (!added.empty()) {
+            summary.customRulesAdded += added.size();
             appendRules(*existing, added);
         }
+    }
+    if (summary.categoriesApplied == 0) {
+        // Nothing was taken over; storing now would only overwrite what is stored
+        // (before the first load, with nothing at all).
+        return summary;
     }
     fallbackRulesChanged();
     saveEnabledStates();
     saveCustomRules();
+    return summary;
 }
 
 void RulesEngine::removeAllCustomRules() {

@@ -1,6 +1,7 @@
 #include "app/settings/SettingsWindowFactory.h"
 
 #include "app/settings/DomainExceptionsPane.h"
+#include "app/settings/RulesPage.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/StatsPane.h"
 #include "app/settings/StatusPane.h"
@@ -66,6 +67,7 @@ private:
 QWidget* makeSettingsWindow(AppState& state, std::shared_ptr<FileSaver> saver) {
     std::vector<std::unique_ptr<SettingsPage>> pages;
     pages.push_back(std::make_unique<StatusPage>(state));
+    pages.push_back(std::make_unique<RulesPage>(state.rulesEngine(), saver));
     pages.push_back(std::make_unique<ExceptionsPage>(state));
     pages.push_back(std::make_unique<StatsPage>(state, std::move(saver)));
     return new SettingsWindow(state.standardDefaults(), std::move(pages));

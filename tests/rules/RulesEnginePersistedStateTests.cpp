@@ -238,8 +238,8 @@ TEST_F(RulesEngineStateTest, ResetMatchCountsZeroesEverythingAndForgetsTheStored
 }
 
 TEST_F(RulesEngineStateTest, ImportedCustomCountStaysResetAfterARestart) {
-    engine().importRules(R"([{"id": "Custom", "type": "Custom", "isEnabled": true,
-        "matchCount": 0, "rules": [)" + customRecord("imported", true, 9) + "]}]");
+    ASSERT_TRUE(engine().importRules(R"([{"id": "Custom", "type": "Custom", "isEnabled": true,
+        "matchCount": 0, "rules": [)" + customRecord("imported", true, 9) + "]}]"));
     ASSERT_EQ(entry(RuleCategoryType::custom, "Custom:imported")->matchCount(), 9);
     engine().resetMatchCounts();
     auto restarted = f_.restarted();
@@ -396,7 +396,9 @@ TEST_F(RulesEngineStateTest, ExportThenImportChangesNothingButSavesBothStores) {
     const auto exported = engine().exportRules();
     ASSERT_TRUE(exported);
 
-    engine().importRules(*exported);
+    const auto imported = engine().importRules(*exported);
+    ASSERT_TRUE(imported);
+    EXPECT_EQ(*imported, (RulesEngine::ImportSummary{8, 0}));  // the rule is listed already
     EXPECT_EQ(engine().exportRules(), exported);
     EXPECT_EQ(customRecordCount(engine()), 1u);
     EXPECT_EQ(stored(defaults(), RulesEngine::enabledStateKey)["cat:Advertising"], false);
@@ -404,6 +406,11 @@ TEST_F(RulesEngineStateTest, ExportThenImportChangesNothingButSavesBothStores) {
 
     testing::EngineFixture empty;
     EXPECT_EQ(empty.engine->exportRules(), "[]");
+    // Before a load no category takes anything over: the import decodes but applies nothing.
+    const auto intoEmpty = empty.engine->importRules(*exported);
+    ASSERT_TRUE(intoEmpty);
+    EXPECT_EQ(*intoEmpty, (RulesEngine::ImportSummary{0, 0}));
+    EXPECT_FALSE(empty.defaults->contains(RulesEngine::customRulesKey));
 }
 
 TEST_F(RulesEngineStateTest, ImportTakesCategorySwitchesAndAddsOnlyNewCustomEntries) {
@@ -419,7 +426,9 @@ TEST_F(RulesEngineStateTest, ImportTakesCategorySwitchesAndAddsOnlyNewCustomEntr
             {"id": "Social Media:already", "pattern": "other", "displayName": "Other",
              "category": "Social Media", "source": "Custom", "isEnabled": false, "matchCount": 1}]}
     ])";
-    engine().importRules(file);
+    const auto imported = engine().importRules(file);
+    ASSERT_TRUE(imported);
+    EXPECT_EQ(*imported, (RulesEngine::ImportSummary{1, 1}));
 
     RuleCategory& social = category(RuleCategoryType::socialMedia);
     EXPECT_FALSE(social.isEnabled());
@@ -448,7 +457,7 @@ TEST_F(RulesEngineStateTest, ImportOfUndecodableDataChangesNothing) {
         R"([{"type": "Unknown", "isEnabled": false, "matchCount": 0, "rules": []}])",
     };
     for (const std::string& data : bad) {
-        engine().importRules(data);
+        EXPECT_FALSE(engine().importRules(data)) << data;
         EXPECT_TRUE(engine().isCategoryEnabled(RuleCategoryType::analytics)) << data;
         EXPECT_FALSE(defaults().contains(RulesEngine::enabledStateKey)) << data;
         EXPECT_FALSE(defaults().contains(RulesEngine::customRulesKey)) << data;
