@@ -61,22 +61,22 @@ struct RuleUpdateManifest {
         };
 
         Kind kind = Kind::clearurls;
-        std::string path;                  // file name the file is stored under
-        std::string url;                   // the URL text as written (a valid URL reference)
-        std::string sha256;                // hexadecimal SHA-256 of the file
-        std::optional<std::int64_t> bytes; // size of the file in bytes
+        std::string path;                   // file name the file is stored under
+        std::string url;                    // the URL text as written (a valid URL reference)
+        std::string sha256;                 // hexadecimal SHA-256 of the file
+        std::optional<std::int64_t> bytes;  // size of the file in bytes
         bool operator==(const File&) const = default;
     };
 
-    std::string product;                         // must be "Scourlet"
-    std::string kind;                            // must be "rules"
+    std::string product;  // must be "Scourlet"
+    std::string kind;     // must be "rules"
     std::int64_t schemaVersion = 0;
-    std::string currentVersion;                  // the rules version
+    std::string currentVersion;  // the rules version
     Date publishedAt{};
-    std::optional<std::string> minAppVersion;    // the oldest application that may use it
+    std::optional<std::string> minAppVersion;  // the oldest application that may use it
     std::optional<SourceSummary> sourceSummary;
-    std::vector<File> files;                     // in the order given
-    std::vector<std::string> notes;              // may be empty, never absent
+    std::vector<File> files;         // in the order given
+    std::vector<std::string> notes;  // may be empty, never absent
 
     bool operator==(const RuleUpdateManifest&) const = default;
 

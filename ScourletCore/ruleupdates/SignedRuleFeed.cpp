@@ -26,8 +26,8 @@ std::vector<std::string_view> split(std::string_view text, char separator, bool 
     std::size_t start = 0;
     while (true) {
         const std::size_t end = text.find(separator, start);
-        const std::string_view piece =
-            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        const std::string_view piece = text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (keepEmpty || !piece.empty()) {
             pieces.push_back(piece);
         }

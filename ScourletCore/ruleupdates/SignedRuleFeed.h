@@ -148,8 +148,8 @@ struct SignedRuleFeed {
 
     // The key set shipped in `bundle` ("rule-feed-keys.json"), or "{}" (no
     // key: every verification fails) when it is missing or unreadable.
-    static std::string bundledTrust(const ResourceBundle* bundle =
-                                        ResourceBundle::cleanLinkResources());
+    static std::string bundledTrust(
+        const ResourceBundle* bundle = ResourceBundle::cleanLinkResources());
 
     // The rules manifest shipped in `bundle` ("manifest.json"), decoded but not
     // signature-checked (it is part of the program); nothing when it is missing

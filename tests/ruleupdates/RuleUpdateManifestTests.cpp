@@ -102,8 +102,7 @@ TEST(RuleUpdateManifestTest, DecodingRules) {
         {"bytes as text", [](Json& j) { j["files"][0]["bytes"] = "10"; }, false},
         {"empty url", [](Json& j) { j["files"][0]["url"] = ""; }, false},
         {"url with a space", [](Json& j) { j["files"][0]["url"] = "https://a b/x"; }, false},
-        {"fractional seconds", [](Json& j) { j["publishedAt"] = "2026-03-01T08:00:00.5Z"; },
-         false},
+        {"fractional seconds", [](Json& j) { j["publishedAt"] = "2026-03-01T08:00:00.5Z"; }, false},
         {"no zone", [](Json& j) { j["publishedAt"] = "2026-03-01T08:00:00"; }, false},
         {"no seconds", [](Json& j) { j["publishedAt"] = "2026-03-01T08:00Z"; }, false},
         {"30 February", [](Json& j) { j["publishedAt"] = "2026-02-30T08:00:00Z"; }, false},
@@ -139,8 +138,7 @@ TEST(RuleUpdateManifestTest, ValidationStopsAtTheFirstFailedCheck) {
         {"schema 0", [](Json& j) { j["schemaVersion"] = 0; }, nullptr},
         {"negative schema", [](Json& j) { j["schemaVersion"] = -3; }, nullptr},
         {"schema 2", [](Json& j) { j["schemaVersion"] = 2; }, "Unsupported rules schema"},
-        {"blank version", [](Json& j) { j["currentVersion"] = " \n\t "; },
-         "Missing rules version"},
+        {"blank version", [](Json& j) { j["currentVersion"] = " \n\t "; }, "Missing rules version"},
         {"only a Command Guard file",
          [](Json& j) {
              j["files"] = Json::array({fileEntry("command-guard", "command-guard-rules.json")});
@@ -149,7 +147,9 @@ TEST(RuleUpdateManifestTest, ValidationStopsAtTheFirstFailedCheck) {
         {"no supplementary file", [](Json& j) { j["files"].erase(1); },
          "Missing Scourlet supplementary rule file"},
         {"http beats a bad digest",
-         [](Json& j) { j["files"][1] = fileEntry("scourlet-supplementary", "s.json", "http://x/s", "zz"); },
+         [](Json& j) {
+             j["files"][1] = fileEntry("scourlet-supplementary", "s.json", "http://x/s", "zz");
+         },
          "Rule file URLs must use HTTPS"},
         {"capital scheme",
          [](Json& j) { j["files"][0]["url"] = "HTTPS://updates.example/data.min.json"; },
@@ -166,9 +166,7 @@ TEST(RuleUpdateManifestTest, ValidationStopsAtTheFirstFailedCheck) {
          "Invalid rule file path"},
         {"empty path", [](Json& j) { j["files"][0]["path"] = ""; }, nullptr},
         {"a bad Command Guard entry",
-         [](Json& j) {
-             j["files"].push_back(fileEntry("command-guard", "../cg.json"));
-         },
+         [](Json& j) { j["files"].push_back(fileEntry("command-guard", "../cg.json")); },
          "Invalid rule file path"},
         {"a second ClearURLs entry is validated too",
          [](Json& j) {

@@ -88,8 +88,8 @@ TEST_F(SignedRuleFeedTest, AppVersionComparison) {
     const Case cases[] = {
         {"1.2", "1.2.0", 0},
         {"1.9", "1.10", -1},
-        {"1..2", "1.2", 0},                       // empty pieces dropped
-        {"1.2-beta", "1.0", 0},                   // "2-beta" is no number: 0
+        {"1..2", "1.2", 0},      // empty pieces dropped
+        {"1.2-beta", "1.0", 0},  // "2-beta" is no number: 0
         {"0.0.0", "0.0.1", -1},
         // A piece beyond 64 bits is the largest value, not 0.
         {"1.0", "1.99999999999999999999999", -1},
@@ -175,21 +175,21 @@ TEST_F(SignedRuleFeedTest, RefusesEveryBadProofWithTheOneRejection) {
         {"one byte of the manifest changed", changed, signature, trust_},
         {"signed by a key not in the set", manifest, testing::signRuleManifest(manifest, other_),
          trust_},
-        {"key id of another key", manifest,
-         envelope("Ed25519", "rules-other", signatureB64), testing::keysetText({&key_, &other_})},
+        {"key id of another key", manifest, envelope("Ed25519", "rules-other", signatureB64),
+         testing::keysetText({&key_, &other_})},
         {"signed without the header", manifest, signedWithoutHeader, trust_},
         {"no key in the set", manifest, signature, "{}"},
         {"key set that does not parse", manifest, signature, "{\"rules-test\":\"short\"}"},
         {"key set with a newline", manifest, signature, trust_ + "\n"},
         {"envelope not JSON", manifest, "not json", trust_},
-        {"envelope missing a member", manifest,
-         R"({"algorithm":"Ed25519","keyID":"rules-test"})", trust_},
+        {"envelope missing a member", manifest, R"({"algorithm":"Ed25519","keyID":"rules-test"})",
+         trust_},
         {"pretty-printed envelope", manifest, Json::parse(signature).dump(1), trust_},
         {"members reordered", manifest,
          R"({"keyID":"rules-test","algorithm":"Ed25519","signature":")" + signatureB64 + "\"}",
          trust_},
-        {"extra member", manifest,
-         signature.substr(0, signature.size() - 1) + R"(,"x":"y"})", trust_},
+        {"extra member", manifest, signature.substr(0, signature.size() - 1) + R"(,"x":"y"})",
+         trust_},
         {"trailing newline", manifest, signature + "\n", trust_},
         {"other algorithm", manifest, envelope("ed25519", "rules-test", signatureB64), trust_},
         {"unpadded signature", manifest,
@@ -257,18 +257,18 @@ TEST_F(SignedRuleFeedTest, ChecksTheSignedManifest) {
          Feed::rejection()},
         {"a Command Guard file",
          [&](Json& j) {
-             j["files"][1] = testing::ruleFileEntry(
-                 "command-guard", "scourlet-supplementary.json",
-                 base + "2026.03.01.1/scourlet-supplementary.json", "{}");
-             j["files"].push_back(testing::ruleFileEntry(
-                 "scourlet-supplementary", "x.json", base + "2026.03.01.1/x.json", "{}"));
+             j["files"][1] =
+                 testing::ruleFileEntry("command-guard", "scourlet-supplementary.json",
+                                        base + "2026.03.01.1/scourlet-supplementary.json", "{}");
+             j["files"].push_back(testing::ruleFileEntry("scourlet-supplementary", "x.json",
+                                                         base + "2026.03.01.1/x.json", "{}"));
          },
          Feed::rejection()},
         {"a third file",
          [&](Json& j) {
-             j["files"].push_back(testing::ruleFileEntry(
-                 "command-guard", "command-guard-rules.json",
-                 base + "2026.03.01.1/command-guard-rules.json", "{}"));
+             j["files"].push_back(
+                 testing::ruleFileEntry("command-guard", "command-guard-rules.json",
+                                        base + "2026.03.01.1/command-guard-rules.json", "{}"));
          },
          Feed::rejection()},
         {"another version folder",
@@ -276,7 +276,8 @@ TEST_F(SignedRuleFeedTest, ChecksTheSignedManifest) {
          Feed::rejection()},
         {"another host",
          [](Json& j) {
-             j["files"][0]["url"] = "https://evil.example/scourlet/rules/2026.03.01.1/data.min.json";
+             j["files"][0]["url"] =
+                 "https://evil.example/scourlet/rules/2026.03.01.1/data.min.json";
          },
          Feed::rejection()},
         {"kinds swapped",
@@ -452,9 +453,9 @@ TEST_F(SignedRuleFeedTest, BundledTrustFallsBackToNoKeys) {
     EXPECT_EQ(Feed::bundledTrust(&bundle), trust_);
     // With no key every verification is the rejection.
     const auto proof = release_.proof(key_);
-    EXPECT_EQ(errorOf(Feed::verify(proof.manifest, proof.signature, Feed::bundledTrust(nullptr),
-                                   kHost)),
-              Feed::rejection());
+    EXPECT_EQ(
+        errorOf(Feed::verify(proof.manifest, proof.signature, Feed::bundledTrust(nullptr), kHost)),
+        Feed::rejection());
 }
 
 }  // namespace

@@ -7,8 +7,9 @@ std::string fixtureProvidersFile(std::string_view parameter) {
     return R"({"providers":{"Fixture )" + p +
            R"(":{"urlPattern":"^https?://(?:www\\.)?example\\.com","completeProvider":false,)"
            R"("rules":[")" +
-           p + R"("],"rawRules":[],"referralMarketing":[],"exceptions":[],"redirections":[],)"
-               R"("forceRedirection":false}}})";
+           p +
+           R"("],"rawRules":[],"referralMarketing":[],"exceptions":[],"redirections":[],)"
+           R"("forceRedirection":false}}})";
 }
 
 std::string signRuleManifest(std::string_view manifest, const FixtureKey& key) {
