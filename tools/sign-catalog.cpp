@@ -1,9 +1,16 @@
-// scourlet-sign-catalog: makes Ed25519 signing keys and signs privacy-services
-// catalogs (and writes their update manifest) for publishing.
+// scourlet-sign-catalog: makes Ed25519 signing keys, signs privacy-services
+// catalogs (and writes their update manifest) and signs rules releases for the
+// rule feed, for publishing.
 //
 //   scourlet-sign-catalog generate-key <secret-key-file> <key-id>
 //   scourlet-sign-catalog sign --key <secret-key-file> --key-id <id> --keyset <keyset.json>
 //                              --out <folder> [--manifest] [--maker-host <host>] <catalog.json>
+//   scourlet-sign-catalog sign-rules --key <secret-key-file> --key-id <id>
+//                              --keyset <rule-feed-keys.json> --version <yyyy.mm.dd.n>
+//                              --out <folder> [--channel stable|beta] [--maker-host <host>]
+//                              [--min-app-version <version>] [--note <text>]...
+//                              [--published-at <yyyy-mm-ddThh:mm:ssZ>]
+//                              <data.min.json> <scourlet-supplementary.json>
 //
 // Secret keys are files holding the base64 text of a 32-byte Ed25519 seed,
 // created with mode 0600. They must live outside the source tree: the tool
@@ -31,6 +38,10 @@
 #include "ScourletCore/linkrewriting/PrivacyCatalogManifest.h"
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
 #include "ScourletCore/linkrewriting/SigningChecks.h"
+#include "ScourletCore/platform/Crypto.h"
+#include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
+#include "ScourletCore/ruleupdates/RuleUpdateManifest.h"
+#include "ScourletCore/ruleupdates/SignedRuleFeed.h"
 
 namespace {
 
@@ -43,7 +54,12 @@ int usage() {
                  "  scourlet-sign-catalog generate-key <secret-key-file> <key-id>\n"
                  "  scourlet-sign-catalog sign --key <secret-key-file> --key-id <id>\n"
                  "      --keyset <keyset.json> --out <folder> [--manifest] [--maker-host <host>]\n"
-                 "      <catalog.json>\n";
+                 "      <catalog.json>\n"
+                 "  scourlet-sign-catalog sign-rules --key <secret-key-file> --key-id <id>\n"
+                 "      --keyset <rule-feed-keys.json> --version <yyyy.mm.dd.n> --out <folder>\n"
+                 "      [--channel stable|beta] [--maker-host <host>] [--min-app-version <v>]\n"
+                 "      [--note <text>]... [--published-at <yyyy-mm-ddThh:mm:ssZ>]\n"
+                 "      <data.min.json> <scourlet-supplementary.json>\n";
     return 2;
 }
 
@@ -242,6 +258,164 @@ int sign(const SignOptions& options) {
     return 0;
 }
 
+struct SignRulesOptions {
+    fs::path keyFile;
+    std::string keyID;
+    fs::path keysetFile;
+    fs::path outFolder;
+    std::string version;
+    scourlet::RuleUpdateChannel channel = scourlet::RuleUpdateChannel::stable;
+    std::string makerHost{scourlet::config::kMakerHost};
+    std::optional<std::string> minAppVersion;
+    std::vector<std::string> notes;
+    std::optional<std::string> publishedAt;
+    fs::path clearFile;
+    fs::path supplementaryFile;
+};
+
+// Signs a rules release: builds its manifest for the maker's host, signs the
+// header "Scourlet rule-manifest v1\n" followed by the manifest bytes, checks
+// the whole release as the programs will, and writes the tree to publish at
+// https://<host>/scourlet/rules/: the channel's manifest.json and manifest.sig
+// ("beta/" for the beta channel) and <version>/ with both rule files.
+int signRules(const SignRulesOptions& options) {
+    using scourlet::RuleUpdateManifest;
+    using scourlet::SignedRuleFeed;
+    if (!SignedRuleFeed::versionComponents(options.version)) {
+        return fail("the version must look like 2026.03.01.1 (date and a serial from 1)");
+    }
+    KeyPair pair;
+    if (auto error = loadSecretKey(options.keyFile, pair)) {
+        return fail(*error);
+    }
+    const auto keyset = readFile(options.keysetFile);
+    const auto clear = readFile(options.clearFile);
+    const auto supplementary = readFile(options.supplementaryFile);
+    if (!keyset || !clear || !supplementary) {
+        return fail("could not read the keyset or a rule file");
+    }
+
+    RuleUpdateManifest manifest;
+    manifest.product = "Scourlet";
+    manifest.kind = "rules";
+    manifest.schemaVersion = SignedRuleFeed::kSupportedSchemaVersion;
+    manifest.currentVersion = options.version;
+    if (options.publishedAt) {
+        // Parsed through a whole manifest, the one reader of these dates.
+        nlohmann::ordered_json probe = nlohmann::ordered_json::parse(manifest.encoded());
+        probe["publishedAt"] = *options.publishedAt;
+        probe["files"] = nlohmann::ordered_json::array();
+        const auto parsed = RuleUpdateManifest::decode(probe.dump());
+        if (!parsed) {
+            return fail("--published-at must look like 2026-03-01T08:00:00Z");
+        }
+        manifest.publishedAt = parsed->publishedAt;
+    } else {
+        manifest.publishedAt =
+            std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    }
+    manifest.minAppVersion = options.minAppVersion;
+    manifest.notes = options.notes;
+    auto file = [&](RuleUpdateManifest::File::Kind kind, std::string_view name,
+                    const std::string& bytes) {
+        return RuleUpdateManifest::File{
+            kind, std::string(name),
+            SignedRuleFeed::ruleFileURL(options.version, name, options.makerHost),
+            scourlet::sha256Hex(bytes), static_cast<std::int64_t>(bytes.size())};
+    };
+    manifest.files = {
+        file(RuleUpdateManifest::File::Kind::clearurls, SignedRuleFeed::kClearURLsFileName, *clear),
+        file(RuleUpdateManifest::File::Kind::scourletSupplementary,
+             SignedRuleFeed::kSupplementaryFileName, *supplementary)};
+    const std::string manifestText = manifest.encoded();
+
+    std::string message(SignedRuleFeed::kMessageHeader);
+    message += manifestText;
+    unsigned char signature[crypto_sign_BYTES];
+    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                         message.size(), pair.secretKey);
+    const std::string envelopeText =
+        PrivacyServicesCatalog::canonical(PrivacyServicesCatalog::Envelope{
+            "Ed25519", options.keyID, base64(signature, sizeof signature)});
+
+    // Publish nothing that the programs would refuse. An application at
+    // exactly the minimum version must accept it.
+    const SignedRuleFeed::Record record{{manifestText, envelopeText}, *clear, *supplementary};
+    const std::string appVersion =
+        options.minAppVersion.value_or(std::string(scourlet::config::kAppVersion));
+    const auto verified = SignedRuleFeed::verify(record, *keyset, options.makerHost, appVersion);
+    if (!verified) {
+        return fail("the signed release would be refused: " + verified.error().errorDescription() +
+                    " (check the key id, the keyset, the sizes and the rule files)");
+    }
+
+    // The channel's manifest path below the rules base: "manifest.json" or
+    // "beta/manifest.json"; the signature goes beside it.
+    const std::string manifestURL = scourlet::manifestURL(options.channel, options.makerHost);
+    const fs::path manifestFile =
+        options.outFolder / manifestURL.substr(SignedRuleFeed::rulesBase(options.makerHost).size());
+    const fs::path filesFolder = options.outFolder / options.version;
+    std::error_code ec;
+    fs::create_directories(manifestFile.parent_path(), ec);
+    fs::create_directories(filesFolder, ec);
+    if (!writeFile(manifestFile, manifestText) ||
+        !writeFile(manifestFile.parent_path() / "manifest.sig", envelopeText) ||
+        !writeFile(filesFolder / SignedRuleFeed::kClearURLsFileName, *clear) ||
+        !writeFile(filesFolder / SignedRuleFeed::kSupplementaryFileName, *supplementary)) {
+        return fail("could not write into " + options.outFolder.string());
+    }
+    std::cout << "signed rules " << options.version << " for the " << scourlet::id(options.channel)
+              << " channel with key \"" << options.keyID << "\"; publish "
+              << options.outFolder.string() << " at "
+              << SignedRuleFeed::rulesBase(options.makerHost) << "\n";
+    return 0;
+}
+
+int signRulesCommand(const std::vector<std::string>& args) {
+    SignRulesOptions options;
+    std::vector<std::string> files;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--key" && hasValue) {
+            options.keyFile = args[++i];
+        } else if (arg == "--key-id" && hasValue) {
+            options.keyID = args[++i];
+        } else if (arg == "--keyset" && hasValue) {
+            options.keysetFile = args[++i];
+        } else if (arg == "--out" && hasValue) {
+            options.outFolder = args[++i];
+        } else if (arg == "--version" && hasValue) {
+            options.version = args[++i];
+        } else if (arg == "--channel" && hasValue) {
+            const auto channel = scourlet::enumFromRawValue<scourlet::RuleUpdateChannel>(args[++i]);
+            if (!channel) {
+                return usage();
+            }
+            options.channel = *channel;
+        } else if (arg == "--maker-host" && hasValue) {
+            options.makerHost = args[++i];
+        } else if (arg == "--min-app-version" && hasValue) {
+            options.minAppVersion = args[++i];
+        } else if (arg == "--note" && hasValue) {
+            options.notes.push_back(args[++i]);
+        } else if (arg == "--published-at" && hasValue) {
+            options.publishedAt = args[++i];
+        } else if (!arg.starts_with("--")) {
+            files.push_back(arg);
+        } else {
+            return usage();
+        }
+    }
+    if (files.size() != 2 || options.keyFile.empty() || options.keysetFile.empty() ||
+        options.outFolder.empty() || options.version.empty() || !validKeyID(options.keyID)) {
+        return usage();
+    }
+    options.clearFile = files[0];
+    options.supplementaryFile = files[1];
+    return signRules(options);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -251,6 +425,9 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 3 && args[0] == "generate-key") {
         return generateKey(args[1], args[2]);
+    }
+    if (!args.empty() && args[0] == "sign-rules") {
+        return signRulesCommand(args);
     }
     if (args.empty() || args[0] != "sign") {
         return usage();
