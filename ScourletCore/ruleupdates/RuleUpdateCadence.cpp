@@ -1,0 +1,47 @@
+#include "ScourletCore/ruleupdates/RuleUpdateCadence.h"
+
+namespace scourlet {
+
+std::string_view displayName(RuleUpdateCadence cadence) {
+    switch (cadence) {
+        case RuleUpdateCadence::never:
+            return "Never";
+        case RuleUpdateCadence::daily:
+            return "Daily";
+        case RuleUpdateCadence::weekly:
+            return "Weekly";
+        case RuleUpdateCadence::monthly:
+            return "Monthly";
+    }
+    return {};
+}
+
+std::optional<std::chrono::seconds> interval(RuleUpdateCadence cadence) {
+    constexpr std::chrono::seconds day{86400};
+    switch (cadence) {
+        case RuleUpdateCadence::never:
+            return std::nullopt;
+        case RuleUpdateCadence::daily:
+            return day;
+        case RuleUpdateCadence::weekly:
+            return 7 * day;
+        case RuleUpdateCadence::monthly:
+            return 30 * day;
+    }
+    return std::nullopt;
+}
+
+bool isDue(RuleUpdateCadence cadence,
+           std::optional<std::chrono::system_clock::time_point> lastCheck,
+           std::chrono::system_clock::time_point now) {
+    const auto length = interval(cadence);
+    if (!length) {
+        return false;
+    }
+    if (!lastCheck) {
+        return true;
+    }
+    return now - *lastCheck >= *length;
+}
+
+}  // namespace scourlet
