@@ -1,0 +1,546 @@
+#include "ScourletCore/ruleupdates/RulesUpdater.h"
+
+#include <cassert>
+#include <system_error>
+#include <utility>
+
+#include "ScourletCore/clipboard/CommandGuard.h"
+#include "ScourletCore/platform/AppDirectories.h"
+#include "ScourletCore/platform/AtomicFileWrite.h"
+#include "ScourletCore/platform/BoundedFileRead.h"
+#include "ScourletCore/platform/Crypto.h"
+#include "ScourletCore/platform/CurlHttpTransport.h"
+#include "ScourletCore/platform/Diagnostics.h"
+#include "ScourletCore/ruleupdates/SignedRuleStore.h"
+#include "ScourletCore/ruleupdates/VerifiedRuleBundleLoader.h"
+#include "ScourletCore/ruleupdates/internal/RuleVersionOrder.h"
+
+namespace scourlet {
+
+namespace {
+
+constexpr std::string_view kProductFolder = "com.morrowgate.scourlet";
+constexpr std::string_view kLegacyProductFolder = "com.quenby.scourlet";
+constexpr std::string_view kRulesFileName = "data.min.json";
+constexpr std::string_view kSupplementaryFileName = "scourlet-supplementary.json";
+
+std::string lowercased(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return result;
+}
+
+std::shared_ptr<HttpTransport> transportOrShared(std::shared_ptr<HttpTransport> transport) {
+    if (transport) {
+        return transport;
+    }
+    // The process-wide transport lives for the whole process; share it
+    // without ownership.
+    return std::shared_ptr<HttpTransport>(std::shared_ptr<HttpTransport>{},
+                                          &CurlHttpTransport::shared());
+}
+
+// The verified manifest of the record in use under `root`: the store's best
+// record, its proof checked again (its files are not hashed here).
+std::optional<RuleUpdateManifest> verifiedActiveManifest(const std::filesystem::path& root,
+                                                         const ResourceBundle* bundle,
+                                                         std::string_view host,
+                                                         std::string_view appVersion) {
+    const std::string trust = SignedRuleFeed::bundledTrust(bundle);
+    const SignedRuleFeed::Store store{root, trust, std::string(host), std::string(appVersion)};
+    const auto record = store.bestRecord(SignedRuleFeed::minimumVersion(bundle));
+    if (!record) {
+        return std::nullopt;
+    }
+    auto manifest = SignedRuleFeed::verify(record->proof.manifest, record->proof.signature, trust,
+                                           host, appVersion);
+    if (!manifest) {
+        return std::nullopt;
+    }
+    return std::move(*manifest);
+}
+
+std::optional<std::string> shippedVersion(const ResourceBundle* bundle) {
+    if (auto manifest = SignedRuleFeed::shippedManifest(bundle)) {
+        return manifest->currentVersion;
+    }
+    return std::nullopt;
+}
+
+// The version of the Command Guard rules in use: the one recorded by an
+// install, else the installed rules file's, else what a plain guard loads.
+std::string commandGuardVersion(const UserDefaults& defaults) {
+    if (auto stored = defaults.stringForKey(RulesUpdater::kInstalledCommandGuardVersionKey)) {
+        return *stored;
+    }
+    if (auto file = CommandGuard::defaultInstalledRulesURL()) {
+        if (auto data = readFileAtMost(*file, CommandGuard::maximumRulesFileBytes)) {
+            if (auto version = CommandGuard::ruleBundleVersion(*data)) {
+                return *version;
+            }
+        }
+    }
+    return CommandGuard().rulesVersion();
+}
+
+}  // namespace
+
+// What a background check hands to the main queue.
+struct RulesUpdater::CheckOutcome {
+    // The fetch failed: nothing else is set.
+    std::optional<RuleUpdateError> fetchError;
+    std::optional<SignedRuleFeed::Proof> proof;
+    // The proof verified again (and the application is new enough), or why not.
+    std::optional<RuleUpdateManifest> manifest;
+    std::optional<RuleUpdateError> error;
+    // The installed version read from disk, for when none is known yet.
+    std::string installedFallback = "0";
+};
+
+struct RulesUpdater::InstallOutcome {
+    std::optional<RuleUpdateError> error;
+    std::string clearURLsData;
+    std::string supplementaryData;
+    std::string version;
+};
+
+RulesUpdater::RulesUpdater(std::shared_ptr<RulesEngine> rulesEngine,
+                           std::shared_ptr<UserDefaults> defaults,
+                           std::optional<std::string> manifestURL,
+                           std::optional<std::filesystem::path> installedRulesRoot,
+                           Environment environment)
+    : rulesEngine_(std::move(rulesEngine)),
+      defaults_(std::move(defaults)),
+      manifestURLOverride_(std::move(manifestURL)),
+      installedRulesRoot_(installedRulesRoot ? std::move(installedRulesRoot) : rulesRootURL()),
+      environment_(std::move(environment)) {
+    assert(rulesEngine_ && defaults_ && environment_.executor && environment_.mainQueue &&
+           environment_.clock && environment_.awareness);
+    environment_.transport = transportOrShared(std::move(environment_.transport));
+
+    // Restored straight into the fields: the setters would write them back.
+    if (auto stored = defaults_->stringForKey(kAutomaticUpdateCadenceKey)) {
+        if (auto cadence = enumFromRawValue<RuleUpdateCadence>(*stored)) {
+            automaticUpdateCadence_.set(*cadence);
+        }
+    }
+    lastAutomaticCheckDate_.set(defaults_->dateForKey(kLastAutomaticCheckKey));
+    if (defaults_->stringForKey(kSelectedChannelKey) == std::string("beta")) {
+        selectedChannel_.set(RuleUpdateChannel::beta);
+    }
+
+    lastUpdateDate_.set(defaults_->dateForKey(kLastUpdateKey));
+    // Never the stored copy: the version follows the verified files.
+    if (auto active = activeManifest()) {
+        installedVersion_.set(active->currentVersion);
+    } else {
+        installedVersion_.set(shippedVersion(environment_.bundle));
+    }
+    installedCommandGuardVersion_.set(commandGuardVersion(*defaults_));
+}
+
+RulesUpdater::~RulesUpdater() {
+    stop_.request_stop();
+}
+
+void RulesUpdater::loadPreferringAppSupport() {
+    // The installed record in use when one verifies (and is not below the
+    // shipped version), else the shipped rules.
+    installedVersion_.set(VerifiedRuleBundleLoader::load(*rulesEngine_, installedRulesRoot_,
+                                                         environment_.bundle, environment_.host,
+                                                         environment_.appVersion));
+}
+
+// ---- Setters with side effects ---------------------------------------------------
+
+void RulesUpdater::setAutomaticUpdateCadence(RuleUpdateCadence cadence) {
+    automaticUpdateCadence_.set(cadence);
+    defaults_->setString(kAutomaticUpdateCadenceKey, std::string(rawValue(cadence)));
+}
+
+void RulesUpdater::setSelectedChannel(RuleUpdateChannel channel) {
+    selectedChannel_.set(channel);
+    defaults_->setString(kSelectedChannelKey, std::string(rawValue(channel)));
+    environment_.awareness->clearRuleChannel();
+    availableManifest_.set(std::nullopt);
+    if (updateStatus_.get().kind() == RulesUpdateStatus::Kind::updateAvailable) {
+        updateStatus_.set(RulesUpdateStatus::idle());
+    }
+}
+
+// ---- Directories -------------------------------------------------------------------
+
+std::optional<std::filesystem::path> RulesUpdater::rulesRootURL() {
+    if (auto support = applicationSupportDirectory()) {
+        return *support / kProductFolder / "rules";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RulesUpdater::defaultActiveRulesDirectoryURL() {
+    if (auto root = rulesRootURL()) {
+        return *root / "active";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RulesUpdater::defaultPreviousRulesDirectoryURL() {
+    if (auto root = rulesRootURL()) {
+        return *root / "previous";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RulesUpdater::activeRulesDirectoryURL() const {
+    if (installedRulesRoot_) {
+        return *installedRulesRoot_ / "active";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RulesUpdater::previousRulesDirectoryURL() const {
+    if (installedRulesRoot_) {
+        return *installedRulesRoot_ / "previous";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> RulesUpdater::appSupportRulesURL() {
+    const auto support = applicationSupportDirectory();
+    if (!support) {
+        return std::nullopt;
+    }
+    const std::filesystem::path folder = *support / kProductFolder;
+    const std::filesystem::path current = folder / kRulesFileName;
+    const std::filesystem::path legacy = *support / kLegacyProductFolder / kRulesFileName;
+
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(current, error))) {
+        return current;
+    }
+    if (!std::filesystem::exists(std::filesystem::symlink_status(legacy, error))) {
+        return current;
+    }
+    auto skipped = [](const std::string& reason) {
+        printDiagnostic("RulesUpdater: legacy rules migration skipped \u2014 " + reason);
+    };
+    // Something else may have put the old file there: read only a regular file
+    // of bounded size, never through a link (a pipe would block the read, a
+    // link could point anywhere).
+    const auto bytes = readFileAtMost(legacy, kLegacyRulesFileCap, SymlinkPolicy::refuse);
+    if (!bytes) {
+        skipped(legacy.string() + " is not a regular file of at most 4 MiB");
+        return current;
+    }
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        skipped(folder.string() + ": " + error.message());
+        return current;
+    }
+    if (auto written = writeFileAtomically(current, *bytes); !written) {
+        skipped(written.error().message);
+    }
+    return current;
+}
+
+std::optional<RuleUpdateManifest> RulesUpdater::activeManifest() const {
+    if (!installedRulesRoot_) {
+        return std::nullopt;
+    }
+    return verifiedActiveManifest(*installedRulesRoot_, environment_.bundle, environment_.host,
+                                  environment_.appVersion);
+}
+
+std::optional<RuleUpdateManifest> RulesUpdater::defaultActiveManifest(const ResourceBundle* bundle,
+                                                                     std::string_view host) {
+    if (auto root = rulesRootURL()) {
+        return verifiedActiveManifest(*root, bundle, host, config::kAppVersion);
+    }
+    return std::nullopt;
+}
+
+// ---- Check ---------------------------------------------------------------------------
+
+void RulesUpdater::checkForUpdates() {
+    startCheck([](bool) {});
+}
+
+void RulesUpdater::startCheck(std::function<void(bool)> done) {
+    if (updateStatus_.get().isBusy()) {
+        done(false);
+        return;
+    }
+    updateStatus_.set(RulesUpdateStatus::checkingManifest());
+    availableManifest_.set(std::nullopt);
+    pendingProof_.reset();
+
+    const RuleUpdateChannel channel = selectedChannel_.get();
+    std::string url =
+        manifestURLOverride_ ? *manifestURLOverride_ : manifestURL(channel, environment_.host);
+    const bool installedKnown = installedVersion_.get().has_value();
+
+    environment_.executor->run([this, url = std::move(url), installedKnown, channel,
+                                done = std::move(done), transport = environment_.transport,
+                                root = installedRulesRoot_, bundle = environment_.bundle,
+                                host = environment_.host, appVersion = environment_.appVersion,
+                                stop = stop_.get_token(), post = mainPoster()]() mutable {
+        CheckOutcome outcome;
+        const std::string trust = SignedRuleFeed::bundledTrust(bundle);
+        auto proof = SignedRuleFeed::fetchProof(*transport, url, trust, stop, host, appVersion);
+        if (!proof) {
+            outcome.fetchError = proof.error();
+        } else {
+            outcome.proof = *proof;
+            if (!proof->manifest.empty()) {
+                auto manifest = SignedRuleFeed::verify(proof->manifest, proof->signature, trust,
+                                                       host, appVersion);
+                if (!manifest) {
+                    outcome.error = manifest.error();
+                } else if (manifest->minAppVersion &&
+                           SignedRuleFeed::compareAppVersions(appVersion.empty() ? "0.0.0" : appVersion,
+                                                        *manifest->minAppVersion) < 0) {
+                    outcome.error = RuleUpdateError::incompatibleAppVersion(*manifest->minAppVersion);
+                } else {
+                    outcome.manifest = std::move(*manifest);
+                }
+            }
+            if (!installedKnown) {
+                // Disk reads and verification stay off the main thread.
+                std::optional<RuleUpdateManifest> active;
+                if (root) {
+                    active = verifiedActiveManifest(*root, bundle, host, appVersion);
+                }
+                if (active) {
+                    outcome.installedFallback = active->currentVersion;
+                } else if (auto shipped = shippedVersion(bundle)) {
+                    outcome.installedFallback = *shipped;
+                }
+            }
+        }
+        post([this, outcome = std::move(outcome), channel, done = std::move(done)]() mutable {
+            applyCheck(std::move(outcome), channel, done);
+        });
+    });
+}
+
+void RulesUpdater::applyCheck(CheckOutcome outcome, RuleUpdateChannel channelAtStart,
+                              const std::function<void(bool)>& done) {
+    if (outcome.fetchError) {
+        updateStatus_.set(RulesUpdateStatus::failed("Could not check for rule updates: " +
+                                                    outcome.fetchError->errorDescription()));
+        done(false);
+        return;
+    }
+    if (selectedChannel_.get() != channelAtStart) {
+        // The user switched channels while the manifest was on its way.
+        updateStatus_.set(RulesUpdateStatus::idle());
+        done(false);
+        return;
+    }
+    pendingProof_ = std::move(outcome.proof);
+    if (!pendingProof_ || pendingProof_->manifest.empty()) {
+        updateStatus_.set(RulesUpdateStatus::failed("Could not check for rule updates: empty manifest"));
+        done(false);
+        return;
+    }
+    if (outcome.error || !outcome.manifest) {
+        const RuleUpdateError error =
+            outcome.error ? *outcome.error
+                          : RuleUpdateError::invalidManifest(std::string(SignedRuleFeed::kRejectionText));
+        updateStatus_.set(RulesUpdateStatus::failed(error.errorDescription()));
+        done(false);
+        return;
+    }
+    const std::string installed =
+        installedVersion_.get() ? *installedVersion_.get() : outcome.installedFallback;
+    environment_.awareness->installed(UpdateClass::rules, installed, std::nullopt);
+    environment_.awareness->success(UpdateClass::rules, outcome.manifest->currentVersion,
+                                    std::nullopt);
+
+    if (internal::compareNaturally(outcome.manifest->currentVersion, installed) > 0) {
+        availableManifest_.set(*outcome.manifest);
+        updateStatus_.set(RulesUpdateStatus::updateAvailable(std::move(*outcome.manifest)));
+        done(true);
+    } else {
+        updateStatus_.set(RulesUpdateStatus::upToDate(installed));
+        done(false);
+    }
+}
+
+// ---- Install -------------------------------------------------------------------------
+
+void RulesUpdater::installAvailableUpdate() {
+    startInstall([] {});
+}
+
+void RulesUpdater::startInstall(std::function<void()> done) {
+    if (!availableManifest_.get() || updateStatus_.get().isBusy()) {
+        done();
+        return;
+    }
+    updateStatus_.set(RulesUpdateStatus::downloading());
+
+    environment_.executor->run([this, manifest = *availableManifest_.get(), proof = pendingProof_,
+                                done = std::move(done), transport = environment_.transport,
+                                root = installedRulesRoot_, bundle = environment_.bundle,
+                                host = environment_.host, appVersion = environment_.appVersion,
+                                stop = stop_.get_token(), post = mainPoster()]() mutable {
+        const std::string trust = SignedRuleFeed::bundledTrust(bundle);
+        const auto rejection = [] {
+            return RuleUpdateError::invalidManifest(std::string(SignedRuleFeed::kRejectionText));
+        };
+        // One listed file, capped at its stated size, then checked by size and digest.
+        auto downloadVerifiedFile =
+            [&](const RuleUpdateManifest::File& file) -> Result<std::string, RuleUpdateError> {
+            if (!file.bytes) {
+                return rejection();
+            }
+            auto bytes = SignedRuleFeed::download(*transport, file.url, *file.bytes, stop, host);
+            if (!bytes) {
+                return bytes.error();
+            }
+            if (static_cast<std::int64_t>(bytes->size()) != *file.bytes) {
+                return RuleUpdateError::invalidRules("Unexpected byte count for " + file.path);
+            }
+            if (sha256Hex(*bytes) != lowercased(file.sha256)) {
+                return RuleUpdateError::hashMismatch(file.path);
+            }
+            return std::move(*bytes);
+        };
+
+        InstallOutcome outcome;
+        outcome.version = manifest.currentVersion;
+        outcome.error = [&]() -> std::optional<RuleUpdateError> {
+            if (!proof) {
+                return rejection();
+            }
+            auto verified =
+                SignedRuleFeed::verify(proof->manifest, proof->signature, trust, host, appVersion);
+            if (!verified) {
+                return verified.error();
+            }
+            if (*verified != manifest) {
+                return rejection();
+            }
+            const auto clearFile = manifest.clearURLsFile();
+            if (!clearFile) {
+                return RuleUpdateError::missingFile(std::string(kRulesFileName));
+            }
+            const auto supplementaryFile = manifest.supplementaryFile();
+            if (!supplementaryFile) {
+                return RuleUpdateError::missingFile(std::string(kSupplementaryFileName));
+            }
+            auto clear = downloadVerifiedFile(*clearFile);
+            if (!clear) {
+                return clear.error();
+            }
+            auto supplementary = downloadVerifiedFile(*supplementaryFile);
+            if (!supplementary) {
+                return supplementary.error();
+            }
+
+            post([this] { updateStatus_.set(RulesUpdateStatus::validating()); });
+            if (auto valid = RulesEngine::validateRuleBundle(*clear, *supplementary); !valid) {
+                return valid.error();
+            }
+
+            post([this] { updateStatus_.set(RulesUpdateStatus::installing()); });
+            SignedRuleFeed::Record record{*proof, *clear, *supplementary};
+            const SignedRuleFeed::Store store{root, trust, host, appVersion};
+            if (auto installed = store.install(record, SignedRuleFeed::minimumVersion(bundle));
+                !installed) {
+                return installed.error();
+            }
+            outcome.clearURLsData = std::move(*clear);
+            outcome.supplementaryData = std::move(*supplementary);
+            return std::nullopt;
+        }();
+        post([this, outcome = std::move(outcome), done = std::move(done)]() mutable {
+            applyInstall(std::move(outcome), done);
+        });
+    });
+}
+
+void RulesUpdater::applyInstall(InstallOutcome outcome, const std::function<void()>& done) {
+    if (outcome.error) {
+        // The available update and its proof stay, so the install can be retried.
+        updateStatus_.set(RulesUpdateStatus::failed(outcome.error->errorDescription()));
+        done();
+        return;
+    }
+    // The engine is used from the main thread only, so the new rules go in here.
+    rulesEngine_->loadRuleBundle(outcome.clearURLsData, outcome.supplementaryData);
+    const TimePoint now = environment_.clock->now();
+    lastUpdateDate_.set(now);
+    installedVersion_.set(outcome.version);
+    availableManifest_.set(std::nullopt);
+    defaults_->setDate(kLastUpdateKey, now);
+    defaults_->setString(kInstalledVersionKey, outcome.version);
+    environment_.awareness->installed(UpdateClass::rules, outcome.version, std::nullopt);
+    updateStatus_.set(RulesUpdateStatus::installed(outcome.version, now));
+    done();
+}
+
+// ---- Automatic runs --------------------------------------------------------------------
+
+void RulesUpdater::performAutomaticUpdateIfDue(TimePoint now) {
+    performAutomaticUpdateIfDueNow(now, [](AutomaticRuleUpdateResult) {});
+}
+
+void RulesUpdater::performAutomaticUpdateIfDueNow(
+    TimePoint now, std::function<void(AutomaticRuleUpdateResult)> done, std::stop_token cancel) {
+    if (!isDue(automaticUpdateCadence_.get(), lastAutomaticCheckDate_.get(), now)) {
+        done(AutomaticRuleUpdateResult::notDue);
+        return;
+    }
+    if (updateStatus_.get().isBusy()) {
+        done(AutomaticRuleUpdateResult::busy);
+        return;
+    }
+    lastAutomaticCheckDate_.set(now);
+    defaults_->setDate(kLastAutomaticCheckKey, now);
+
+    startCheck([this, done = std::move(done), cancel](bool updateAvailable) {
+        if (cancel.stop_requested()) {
+            done(AutomaticRuleUpdateResult::cancelled);
+            return;
+        }
+        if (updateStatus_.get().kind() == RulesUpdateStatus::Kind::failed) {
+            done(AutomaticRuleUpdateResult::failed);
+            return;
+        }
+        if (!updateAvailable) {
+            done(AutomaticRuleUpdateResult::succeeded);
+            return;
+        }
+        startInstall([this, done, cancel] {
+            if (cancel.stop_requested()) {
+                done(AutomaticRuleUpdateResult::cancelled);
+            } else if (updateStatus_.get().kind() == RulesUpdateStatus::Kind::failed) {
+                done(AutomaticRuleUpdateResult::failed);
+            } else {
+                done(AutomaticRuleUpdateResult::succeeded);
+            }
+        });
+    });
+}
+
+RulesUpdater::MainPoster RulesUpdater::mainPoster() const {
+    // Holds only the queue and a weak guard, never the updater itself: a
+    // background job may outlive the updater.
+    return [queue = environment_.mainQueue,
+            alive = std::weak_ptr<int>(lifetime_)](std::function<void()> work) {
+        queue->post([alive, work = std::move(work)] {
+            // Runs on the main thread, where the updater also ends.
+            if (!alive.expired()) {
+                work();
+            }
+        });
+    };
+}
+
+}  // namespace scourlet
