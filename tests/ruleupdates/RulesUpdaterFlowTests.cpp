@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ScourletCore/platform/CurlHttpTransport.h"
 #include "ruleupdates/RulesUpdaterFixture.h"
+#include "support/TestCertificateAuthority.h"
+#include "support/TestHttpsServer.h"
 
 namespace scourlet::testing {
 namespace {
@@ -48,6 +51,11 @@ TEST_F(RulesUpdaterTest, CheckThenInstallReplacesTheRules) {
 
     clock->advance(seconds(60));
     updater->installAvailableUpdate();
+    // Download, verification, trial compile and the store install run in the
+    // background; the engine only changes on the main queue.
+    executor->runAll();
+    EXPECT_TRUE(std::filesystem::exists(root() / SignedRuleFeed::Store::kStateFileName));
+    EXPECT_NE(providerNames(), namesOf(release));
     settle();
     EXPECT_EQ(log.kinds, (std::vector<Kind>{Kind::checkingManifest, Kind::updateAvailable,
                                             Kind::downloading, Kind::validating,
@@ -138,6 +146,16 @@ TEST_F(RulesUpdaterTest, CheckFailuresShowTheirTextsAndTellAwarenessNothing) {
              serve(release);
          },
          std::nullopt, std::string("Could not check for rule updates: ") + kRejected},
+        // A minimum too large for 64 bits stays out of reach.
+        {"minimum beyond 64 bits",
+         [&] {
+             RuleRelease release("2026.03.02.1");
+             release.manifest["minAppVersion"] = "1.99999999999999999999999";
+             serve(release);
+         },
+         "1.9.9",
+         "Could not check for rule updates: Rules require Scourlet 1.99999999999999999999999 or "
+         "newer."},
         {"application too old",
          [&] {
              RuleRelease release("2026.03.02.1");
@@ -375,6 +393,48 @@ TEST_F(RulesUpdaterTest, OutcomesAfterTheUpdaterEndedAreDropped) {
     updater.reset();
     settle();  // the fetch runs, its outcome finds no updater
     EXPECT_TRUE(awareness->state().entries.empty());
+}
+
+// The whole road over real TLS: the feed host pinned to a local server that
+// trusts only the test's own certificate authority.
+TEST_F(RulesUpdaterTest, ChecksAndInstallsOverHttps) {
+    const RuleRelease release("2026.03.02.1");
+    const auto proof = release.proof(key);
+    TestCertificateAuthority ca("Scourlet rules test CA");
+    ca.writePem(dir / "ca.pem");
+    TestHttpsServer server(ca.issue({std::string(kFixtureRulesHost)}));
+    auto serveBytes = [&](const std::string& path, std::string body) {
+        server.on(std::string(kFixtureRulesHost), path,
+                  [body](const httplib::Request&, httplib::Response& res) {
+                      res.set_content(body, "application/json");
+                  });
+    };
+    const std::string folder = "/scourlet/rules/" + release.version + "/";
+    serveBytes("/scourlet/rules/manifest.json", proof.manifest);
+    serveBytes("/scourlet/rules/manifest.sig", proof.signature);
+    serveBytes(folder + "data.min.json", release.clear);
+    serveBytes(folder + "scourlet-supplementary.json", release.supplementary);
+    server.start();
+
+    CurlHttpTransport::Settings settings;
+    settings.connectOverrides.push_back({"", 0, "127.0.0.1", server.port()});
+    settings.caFile = (dir / "ca.pem").string();
+    auto curl = CurlHttpTransport::withSettings(std::move(settings));
+    ASSERT_TRUE(curl.ok());
+    auto env = environment();
+    env.transport = std::make_shared<CurlHttpTransport>(std::move(*curl));
+    auto updater = std::make_shared<RulesUpdater>(engine, defaults, std::nullopt, root(), env);
+
+    updater->checkForUpdates();
+    settle();
+    ASSERT_EQ(updater->updateStatus().kind(), Kind::updateAvailable)
+        << updater->updateStatus().displayText().value_or("");
+    updater->installAvailableUpdate();
+    settle();
+    EXPECT_EQ(updater->updateStatus().kind(), Kind::installed)
+        << updater->updateStatus().displayText().value_or("");
+    EXPECT_EQ(providerNames(), namesOf(release));
+    EXPECT_EQ(server.requests().size(), 4u);
 }
 
 }  // namespace
