@@ -17,6 +17,8 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/ProvidersFile.h"
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/ruleupdates/RulesUpdater.h"
+#include "ScourletCore/ruleupdates/VerifiedRuleBundleLoader.h"
 #include "ScourletCore/rules/TextURLBlock.h"
 #include "ScourletCore/rules/URLCleaner.h"
 
@@ -263,6 +265,7 @@ CleanCommand::Environment CleanCommand::Environment::standard() {
         environment.savedSettings = FileUserDefaults::readOnlySnapshot(*file);
     }
     environment.bundle = ResourceBundle::cleanLinkResources();
+    environment.installedRulesRoot = RulesUpdater::rulesRootURL();
     return environment;
 }
 
@@ -381,7 +384,10 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
                 "the shipped rules were not found; Scourlet_ScourletCore.bundle must lie beside "
                 "the program (or use --rules FILE)");
         }
-        engine->loadBundledRules();
+        // The same verified installed rules as the application, else the
+        // shipped ones, so the two never clean differently.
+        VerifiedRuleBundleLoader::load(*engine, environment_.installedRulesRoot,
+                                       environment_.bundle);
     }
     if (options.supplementaryFile) {
         auto data = readRulesFile(*options.supplementaryFile);

@@ -4,7 +4,9 @@
 // none it reads text on standard input and writes it back with every link
 // cleaned and everything else byte for byte. Settings (rule switches, custom
 // rules, domain exceptions) come from a snapshot of the application's saved
-// settings; nothing is ever written back.
+// settings; nothing is ever written back. The rules are the ones the
+// application cleans with: its verified installed rule update, else the
+// shipped rules.
 //
 //   CleanCommand command(CleanCommand::Environment::standard());
 //   int rc = command.execute({"--quiet", "https://a.example/?utm_source=x"}, std::cin,
@@ -44,10 +46,14 @@ public:
     struct Environment {
         // The application's saved settings, copied: the tool never writes them.
         std::map<std::string, DefaultsValue> savedSettings;
-        // Where the shipped rules come from; null when no bundle was found.
+        // Where the shipped rules and the keys that installed rules are
+        // verified with come from; null when no bundle was found.
         const ResourceBundle* bundle = nullptr;
+        // The application's installed rule updates; nothing: none.
+        std::optional<std::filesystem::path> installedRulesRoot;
 
-        // The application's settings suite and the bundle beside the program.
+        // The application's settings suite, its installed rule updates and
+        // the bundle beside the program.
         static Environment standard();
     };
 

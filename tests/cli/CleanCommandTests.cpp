@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include "ScourletCore/config/BuildSettings.h"
 #include "ScourletCore/platform/Json.h"
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/ruleupdates/SignedRuleStore.h"
+#include "support/FixtureSigner.h"
+#include "support/RuleFeedFixture.h"
 #include "support/TempDir.h"
 
 namespace scourlet::cli {
@@ -24,6 +28,7 @@ protected:
         CleanCommand::Environment environment;
         environment.savedSettings = saved;
         environment.bundle = bundle;
+        environment.installedRulesRoot = installedRulesRoot;
         std::istringstream in(input);
         std::ostringstream out;
         std::ostringstream err;
@@ -34,6 +39,7 @@ protected:
     std::map<std::string, DefaultsValue> saved;
     ResourceBundle shipped{SCOURLET_BUNDLE_DIR};
     const ResourceBundle* bundle = &shipped;
+    std::optional<std::filesystem::path> installedRulesRoot;
 };
 
 TEST_F(CleanCommandTest, CleansEachArgumentOnItsOwnLine) {
@@ -165,6 +171,36 @@ TEST_F(CleanCommandTest, RulesFilesReplaceOrExtendTheShippedRules) {
     const CommandRun missing = run({"--rules", (dir / "missing.json").string()}, "keep https://a.example/?utm_source=x");
     EXPECT_EQ(missing.status, CleanCommand::kUsageError);
     EXPECT_EQ(missing.out, "keep https://a.example/?utm_source=x");
+}
+
+TEST_F(CleanCommandTest, CleansWithTheVerifiedInstalledRulesElseTheShippedOnes) {
+    using scourlet::testing::RuleRelease;
+    const testing::TempDir dir;
+    const auto key = testing::FixtureKey::generate("rules-test");
+    const RuleRelease shippedRelease("2026.03.01.5", config::kMakerHost);
+    const RuleRelease installed("2026.03.02.1", config::kMakerHost);
+    testing::writeFile(dir / "bundle" / "rule-feed-keys.json", testing::keysetText({&key}));
+    testing::writeFile(dir / "bundle" / "manifest.json", shippedRelease.manifestText());
+    testing::writeFile(dir / "bundle" / "data.min.json", shippedRelease.clear);
+    testing::writeFile(dir / "bundle" / "scourlet-supplementary.json",
+                       shippedRelease.supplementary);
+    const ResourceBundle fixtureBundle(dir / "bundle");
+    bundle = &fixtureBundle;
+    installedRulesRoot = dir / "installed";
+    const SignedRuleFeed::Store store{installedRulesRoot, testing::keysetText({&key})};
+    ASSERT_TRUE(store.install(installed.signedRecord(key), shippedRelease.version).ok());
+
+    const std::string link =
+        "https://example.com/?clear_2026_03_02_1=a&clear_2026_03_01_5=b&id=1";
+    EXPECT_EQ(run({"-q", link}).out, "https://example.com/?clear_2026_03_01_5=b&id=1\n");
+
+    // A stored file that no longer verifies is not used.
+    const auto stateFile = *installedRulesRoot / SignedRuleFeed::Store::kStateFileName;
+    auto state = SignedRuleFeed::State::decode(testing::readFile(stateFile));
+    ASSERT_TRUE(state.ok());
+    state->active.supplementary += " ";
+    testing::writeFile(stateFile, state->encoded());
+    EXPECT_EQ(run({"-q", link}).out, "https://example.com/?clear_2026_03_02_1=a&id=1\n");
 }
 
 TEST_F(CleanCommandTest, MissingBundleIsAClearError) {
