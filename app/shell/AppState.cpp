@@ -16,10 +16,24 @@ AppState::AppState(Services services, QObject* parent)
     const ResourceBundle* bundle =
         services.bundle != nullptr ? services.bundle : ResourceBundle::cleanLinkResources();
 
+    // One store per process, handed to whoever reports or shows update state.
+    updateAwareness_ = std::make_shared<UpdateAwareness>(standardDefaults_, services.clock);
+
     rulesEngine_ = std::make_shared<RulesEngine>(standardDefaults_, bundle);
-    // The shipped rules, before anything reads the engine. Installed rule
-    // updates take precedence once the rule updater exists.
-    rulesEngine_->loadBundledRules();
+    RulesUpdater::Environment rulesEnvironment;
+    rulesEnvironment.transport = services.transport;
+    rulesEnvironment.executor = services.executor;
+    rulesEnvironment.mainQueue = services.mainQueue;
+    rulesEnvironment.clock = services.clock;
+    rulesEnvironment.awareness = updateAwareness_;
+    rulesEnvironment.bundle = bundle;
+    rulesEnvironment.host = services.makerHost;
+    rulesUpdater_ = std::make_shared<RulesUpdater>(rulesEngine_, standardDefaults_, std::nullopt,
+                                                   services.installedRulesRoot,
+                                                   std::move(rulesEnvironment));
+    // The rules, before anything reads the engine: the verified installed
+    // rule update, else the shipped rules.
+    rulesUpdater_->loadPreferringAppSupport();
     statsTracker_ = std::make_shared<StatsTracker>(standardDefaults_, services.clock);
     notificationManager_ = std::make_shared<NotificationManager>(
         standardDefaults_, services.poster, services.mainQueue);
@@ -43,9 +57,6 @@ AppState::AppState(Services services, QObject* parent)
                                                   std::move(services.pasteboard),
                                                   std::move(environment));
 
-    // One store per process, handed to whoever reports or shows update state.
-    updateAwareness_ = std::make_shared<UpdateAwareness>(standardDefaults_, services.clock);
-
     notificationManager_->requestPermission();
     monitor_->start();
 
@@ -58,6 +69,17 @@ AppState::AppState(Services services, QObject* parent)
         exceptionStore_->objectWillChange().connect([this] { announceChange(); }));
     subscriptions_.push_back(
         lastCleanRecorder_->objectWillChange().connect([this] { announceChange(); }));
+    subscriptions_.push_back(
+        rulesUpdater_->objectWillChange().connect([this] { announceChange(); }));
+    // New Command Guard rules were installed: the monitor loads them once the
+    // new version is in place, on a later turn.
+    subscriptions_.push_back(rulesUpdater_->installedCommandGuardVersionPublisher().connect(
+        [this](const std::optional<std::string>& next) {
+            if (next != rulesUpdater_->installedCommandGuardVersion()) {
+                QMetaObject::invokeMethod(
+                    this, [this] { monitor_->reloadCommandGuard(); }, Qt::QueuedConnection);
+            }
+        }));
 
     // The first activation, once the event loop turns.
     QTimer::singleShot(0, this, [this] { applicationBecameActive(); });

@@ -9,10 +9,10 @@
 // Core objects announce a change before they make it, and some announce while
 // holding a lock; a view that read or called back at once would see the old
 // value or deadlock. So AppState turns every announcement of the monitor, the
-// exception store, the last-clean recorder and the update-awareness store
-// into one changed() signal,
-// emitted on a later turn of the event loop, coalesced: many announcements
-// between two turns give one changed().
+// exception store, the last-clean recorder, the update-awareness store and the
+// rules updater into one changed() signal, emitted on a later turn of the
+// event loop, coalesced: many announcements between two turns give one
+// changed().
 //
 //   AppState state(std::move(services));              // monitor running from here on
 //   connect(&state, &AppState::changed, menu, &TrayMenu::rebuild);
@@ -22,8 +22,11 @@
 #pragma once
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <QObject>
@@ -33,8 +36,10 @@
 #include "ScourletCore/clipboard/NotificationPoster.h"
 #include "ScourletCore/clipboard/Pasteboard.h"
 #include "ScourletCore/clipboard/StatsTracker.h"
+#include "ScourletCore/config/BuildSettings.h"
 #include "ScourletCore/platform/BackgroundExecutor.h"
 #include "ScourletCore/platform/Clock.h"
+#include "ScourletCore/platform/HttpTransport.h"
 #include "ScourletCore/platform/MainQueue.h"
 #include "ScourletCore/platform/MonotonicClock.h"
 #include "ScourletCore/platform/Observable.h"
@@ -44,6 +49,7 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/LastCleanRecorder.h"
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/ruleupdates/RulesUpdater.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
 
 namespace scourlet::app {
@@ -67,6 +73,12 @@ public:
         // Empty: the monitor's defaults (network resolver, installed Command Guard rules).
         ClipboardMonitor::ResolveShareLink resolveShareLink{};
         ClipboardMonitor::CommandGuardLoader loadCommandGuard{};
+        // Rule updates: the transport (null: the network), the host of the
+        // feed, and the folder of installed rules (nothing: the default one
+        // in Application Support).
+        std::shared_ptr<HttpTransport> transport;
+        std::string makerHost = std::string(config::kMakerHost);
+        std::optional<std::filesystem::path> installedRulesRoot;
     };
 
     // The surface under which clipboard cleans are recorded.
@@ -76,6 +88,9 @@ public:
     ~AppState() override;
 
     const std::shared_ptr<RulesEngine>& rulesEngine() const { return rulesEngine_; }
+    // The rules updater: it loaded the engine's rules at start (the verified
+    // installed ones, else the shipped ones) and checks for rule updates.
+    const std::shared_ptr<RulesUpdater>& rulesUpdater() const { return rulesUpdater_; }
     const std::shared_ptr<StatsTracker>& statsTracker() const { return statsTracker_; }
     const std::shared_ptr<NotificationManager>& notificationManager() const {
         return notificationManager_;
@@ -112,6 +127,7 @@ private:
     std::shared_ptr<UserDefaults> standardDefaults_;
     std::shared_ptr<UserDefaults> appGroupDefaults_;
     std::shared_ptr<RulesEngine> rulesEngine_;
+    std::shared_ptr<RulesUpdater> rulesUpdater_;
     std::shared_ptr<StatsTracker> statsTracker_;
     std::shared_ptr<NotificationManager> notificationManager_;
     std::shared_ptr<DomainExceptionStore> exceptionStore_;

@@ -7,13 +7,18 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "ScourletCore/config/BuildSettings.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/ruleupdates/SignedRuleStore.h"
+#include "support/FixtureSigner.h"
 #include "support/InMemoryPasteboard.h"
 #include "support/ManualClock.h"
 #include "support/ManualExecutor.h"
 #include "support/ManualMainQueue.h"
 #include "support/ManualMonotonicClock.h"
 #include "support/ManualTimerScheduler.h"
+#include "support/RuleFeedFixture.h"
+#include "support/TempDir.h"
 
 namespace scourlet::app {
 namespace {
@@ -108,6 +113,48 @@ TEST_F(AppStateTest, StopMonitoringEndsPolling) {
     pasteboard->copy("https://example.com/?utm_source=x");
     timers->advance(1s);
     EXPECT_EQ(pasteboard->text().value_or(""), "https://example.com/?utm_source=x");
+}
+
+TEST_F(AppStateTest, LoadsTheVerifiedInstalledRulesAndReloadsCommandGuardOnANewVersion) {
+    using scourlet::testing::RuleRelease;
+    // A bundle whose trusted key the test holds, and an installed release
+    // newer than the one it ships.
+    const scourlet::testing::TempDir dir;
+    const auto key = scourlet::testing::FixtureKey::generate("rules-test");
+    std::filesystem::copy(SCOURLET_BUNDLE_DIR, dir / "bundle",
+                          std::filesystem::copy_options::recursive);
+    const RuleRelease shipped("2026.03.01.5", config::kMakerHost);
+    const RuleRelease installed("2026.03.02.1", config::kMakerHost);
+    scourlet::testing::writeFile(dir / "bundle" / "rule-feed-keys.json",
+                                 scourlet::testing::keysetText({&key}));
+    scourlet::testing::writeFile(dir / "bundle" / "manifest.json", shipped.manifestText());
+    const SignedRuleFeed::Store store{dir / "installed", scourlet::testing::keysetText({&key})};
+    ASSERT_TRUE(store.install(installed.signedRecord(key), shipped.version).ok());
+
+    const ResourceBundle fixtureBundle(dir / "bundle");
+    auto s = services();
+    s.bundle = &fixtureBundle;
+    s.installedRulesRoot = dir / "installed";
+    int commandGuardLoads = 0;
+    s.loadCommandGuard = [&] {
+        ++commandGuardLoads;
+        return std::make_shared<CommandGuard>();
+    };
+    AppState state(std::move(s));
+    EXPECT_EQ(state.rulesUpdater()->installedVersion(), installed.version);
+    ASSERT_EQ(state.rulesEngine()->compiledProviders().size(), 2u);
+    EXPECT_EQ(state.rulesEngine()->compiledProviders()[0]->name, "Fixture clear_2026_03_02_1");
+
+    QCoreApplication::processEvents();
+    const int loadsAtStart = commandGuardLoads;
+    const auto version = state.rulesUpdater()->installedCommandGuardVersion();
+    state.rulesUpdater()->setInstalledCommandGuardVersion(version);  // the same: nothing
+    QCoreApplication::processEvents();
+    EXPECT_EQ(commandGuardLoads, loadsAtStart);
+    state.rulesUpdater()->setInstalledCommandGuardVersion("2026.04.01.1");
+    EXPECT_EQ(commandGuardLoads, loadsAtStart);  // on a later turn
+    QCoreApplication::processEvents();
+    EXPECT_EQ(commandGuardLoads, loadsAtStart + 1);
 }
 
 }  // namespace
