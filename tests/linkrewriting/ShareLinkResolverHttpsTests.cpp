@@ -24,8 +24,10 @@ using testing::TestHttpsServer;
 using Error = ShareLinkResolutionError;
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr auto kScaledRequestTimeout = 300ms;
-constexpr auto kScaledResourceTimeout = 600ms;
+// Short enough that the stall test is quick, long enough that a TLS hop of a
+// sanitized build on a busy machine never runs into them.
+constexpr auto kScaledRequestTimeout = 2s;
+constexpr auto kScaledResourceTimeout = 4s;
 
 const std::vector<std::string> kHosts = {
     "a.co",
@@ -219,7 +221,7 @@ TEST_F(ShareLinkResolverHttpsTest, ABodyOverAnyCapIsNotRead) {
 TEST_F(ShareLinkResolverHttpsTest, AStalledServerFailsTheRequest) {
     redirect("a.co", "/d/stall", "https://www.amazon.com/dp/B0ABCDEFGH");
     server_.on("www.amazon.com", "/dp/B0ABCDEFGH", [this](const auto&, httplib::Response& res) {
-        server_.stall(5s);
+        server_.stall(8s);
         res.set_content("late", "text/html");
     });
 
