@@ -61,15 +61,20 @@ std::string joined(const std::vector<std::string>& names) {
     return text;
 }
 
-// One line saying what a clean did, for people reading the terminal.
-std::string summary(const CleanOutcome& outcome) {
+// Why the cleaner refused an input.
+std::string_view invalidReason(std::string_view input) {
+    return isValidUTF8(input) ? "not an http or https link" : "not UTF-8 text";
+}
+
+// One line saying what a clean of `input` did, for people reading the terminal.
+std::string summary(std::string_view input, const CleanOutcome& outcome) {
     switch (outcome.kind()) {
         case CleanOutcome::Kind::unchanged:
             return "nothing to remove";
         case CleanOutcome::Kind::skippedDisabled:
             return "cleaning is off for " + *outcome.skippedHost();
         case CleanOutcome::Kind::invalid:
-            return "not an http or https link";
+            return std::string(invalidReason(input));
         case CleanOutcome::Kind::cleaned:
             break;
     }
@@ -403,7 +408,7 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
         if (options.json) {
             out << dumpJson(outcomeJson(input, outcome)) << "\n";
         } else if (!options.quiet) {
-            err << "scourlet: " << summary(outcome) << "\n";
+            err << "scourlet: " << summary(input, outcome) << "\n";
         }
     };
 
@@ -421,7 +426,7 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
     for (const auto& url : options.urls) {
         const CleanOutcome outcome = cleaner.cleanWithOutcome(url);
         if (outcome.kind() == CleanOutcome::Kind::invalid) {
-            err << "scourlet: not an http or https link: " << url << "\n";
+            err << "scourlet: " << invalidReason(url) << ": " << url << "\n";
             status = kSomeInputInvalid;
             // The argument itself takes its line, so outputs keep lining up
             // with the arguments.

@@ -83,6 +83,11 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     if (!trimmed.starts_with("http://") && !trimmed.starts_with("https://")) {
         return CleanOutcome::invalid();
     }
+    // A result keeps the link as given, and stored results are JSON, which
+    // holds only UTF-8: bytes that are no text are no link to clean.
+    if (!isValidUTF8(trimmed)) {
+        return CleanOutcome::invalid();
+    }
     if (exceptionStore_) {
         if (auto host = DomainExceptionStore::normalizedHost(trimmed);
             host && exceptionStore_->isDisabled(*host)) {

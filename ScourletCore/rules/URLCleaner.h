@@ -57,8 +57,8 @@ public:
     // cleans on a slow, busy machine wants none to be cut short).
     void setTimeBudget(std::chrono::steady_clock::duration budget) { timeBudget_ = budget; }
 
-    // invalid: not an "http://" or "https://" link (prefix case-sensitive) or not
-    // a URL; skippedDisabled: the host is excepted; unchanged: nothing to do
+    // invalid: not an "http://" or "https://" link (prefix case-sensitive), not
+    // a URL, or not UTF-8; skippedDisabled: the host is excepted; unchanged: nothing to do
     // (no parameter, path piece, wrapper or front-end rewrite applies; the link
     // stays as written), or the clean ran out of its time budget. A cleaned
     // outcome saves the engine's match counts and is recorded.

@@ -55,13 +55,16 @@ TEST_F(CleanCommandTest, InvalidArgumentsAreReportedAndTheRestStillCleaned) {
     // One output line per argument, so outputs still line up with inputs: an
     // argument that is no link comes back unchanged.
     const CommandRun r = run({"-q", "https://example.com/?gclid=1", "ftp://example.com/",
-                              "https://example.com/?fbclid=2", "not a link"});
+                              "https://example.com/?fbclid=2", "not a link",
+                              "https://example.com/?gclid=3&q=\xFF"});
     EXPECT_EQ(r.status, CleanCommand::kSomeInputInvalid);
     EXPECT_EQ(r.out,
-              "https://example.com/\nftp://example.com/\nhttps://example.com/\nnot a link\n");
+              "https://example.com/\nftp://example.com/\nhttps://example.com/\nnot a link\n"
+              "https://example.com/?gclid=3&q=\xFF\n");
     EXPECT_EQ(r.err,
               "scourlet: not an http or https link: ftp://example.com/\n"
-              "scourlet: not an http or https link: not a link\n");
+              "scourlet: not an http or https link: not a link\n"
+              "scourlet: not UTF-8 text: https://example.com/?gclid=3&q=\xFF\n");
 }
 
 TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {

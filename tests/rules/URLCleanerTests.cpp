@@ -6,6 +6,7 @@
 
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/PercentEncoding.h"
+#include "ScourletCore/platform/Text.h"
 #include "ScourletCore/platform/URLComponents.h"
 #include "support/ManualClock.h"
 
@@ -76,7 +77,9 @@ std::string wrap(std::string_view target) {
 TEST_F(URLCleanerTest, RefusesWhatIsNoWebLink) {
     for (std::string_view input :
          {"", "   ", "HTTPS://news.example/?utm_source=x", "ftp://news.example/a",
-          "news.example/?utm_source=x", "https ://x", "mailto:a@news.example"}) {
+          "news.example/?utm_source=x", "https ://x", "mailto:a@news.example",
+          // Not UTF-8: the result could not be stored as it was given.
+          "https://news.example/?utm_source=x&q=\xD6\xD6", "https://news.example/\xC3"}) {
         EXPECT_EQ(cleaner->cleanWithOutcome(input), CleanOutcome::invalid()) << input;
     }
     EXPECT_EQ(recorder->current(), std::nullopt);
@@ -241,6 +244,16 @@ TEST_F(URLCleanerTest, UnwrappedTargetIsAlwaysAStrictlyValidURL) {
     // no target: the wrapper stays as it is.
     EXPECT_EQ(cleaner->cleanWithOutcome(wrap("https://a.example:bad/x")),
               CleanOutcome::unchanged());
+}
+
+TEST_F(URLCleanerTest, UnwrappedTargetSchemeIgnoresLetterCase) {
+    for (std::string_view scheme : {"https", "HTTPS", "htTps", "hTTp"}) {
+        const CleanResult r = cleaned(wrap(std::string(scheme) + "://news.example/a?id=1&ref_src=tw"));
+        const std::string expected = asciiLowercased(scheme) + "://news.example/a?id=1";
+        EXPECT_EQ(r.cleanedURL, expected) << scheme;
+        EXPECT_EQ(r.paramsRemoved, 2) << scheme;  // the wrapper and ref_src
+        EXPECT_EQ(r.removedQueryParameters, std::vector<std::string>{"ref_src"}) << scheme;
+    }
 }
 
 TEST_F(URLCleanerTest, EncodingChangeAloneIsNoClean) {
