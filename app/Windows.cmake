@@ -30,8 +30,7 @@ target_sources(scourlet_app_ui PRIVATE
 # The welcome and report windows.
 target_sources(scourlet_app_model PRIVATE
     report/MissedTrackerReportDraft.cpp report/MissedTrackerReportDraft.h
-    report/ReportHostState.h
-    report/SystemVersion.cpp report/SystemVersion.h)
+    report/ReportHostState.h)
 
 target_sources(scourlet_app_ui PRIVATE
     report/MissedTrackerReportHost.cpp report/MissedTrackerReportHost.h

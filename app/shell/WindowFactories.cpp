@@ -4,9 +4,9 @@
 
 #include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/platform/Clock.h"
+#include "ScourletCore/platform/OperatingSystemVersion.h"
 #include "app/report/MissedTrackerReportHost.h"
 #include "app/report/ReportHostState.h"
-#include "app/report/SystemVersion.h"
 #include "app/shell/AppState.h"
 #include "app/shell/WelcomeWindow.h"
 #include "app/shell/WindowIds.h"
@@ -16,7 +16,7 @@ namespace scourlet::app {
 
 MissedTrackerReportDraft::Environment reportEnvironment(const AppState& state) {
     MissedTrackerReportDraft::Environment environment;
-    environment.osVersion = systemVersion();
+    environment.osVersion = OperatingSystemVersion::current();
     environment.appVersion = std::string(config::kAppVersion);
     // Providers, not categories: the number of categories is fixed and says nothing.
     environment.rulesProviderCount =

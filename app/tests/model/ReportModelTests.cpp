@@ -7,7 +7,6 @@
 #include "ScourletCore/platform/Text.h"
 #include "app/report/MissedTrackerReportDraft.h"
 #include "app/report/ReportHostState.h"
-#include "app/report/SystemVersion.h"
 #include "support/ManualClock.h"
 
 namespace scourlet::app {
@@ -128,28 +127,6 @@ TEST(MissedTrackerReportDraftTest, EmailOnlyUpTo8192Characters) {
         EXPECT_EQ(draft->report().mailtoURL()->size(), length);
         EXPECT_EQ(draft->emailAvailable(), length <= 8192) << length;
     }
-}
-
-TEST(SystemVersionTest, NameFromOsRelease) {
-    struct Case {
-        std::optional<std::string> osRelease;
-        std::string kernel;
-        std::string line;
-    };
-    const Case cases[] = {
-        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n", "6.1.0",
-         "Debian GNU/Linux 12 (bookworm); kernel 6.1.0"},
-        {"NAME=Fedora\nVERSION=\"40 (Workstation)\"\n", "6.8", "Fedora 40 (Workstation); kernel 6.8"},
-        {"# comment\nPRETTY_NAME='Arch Linux'\n", "", "Arch Linux"},
-        {std::nullopt, "6.1.0", "kernel 6.1.0"},
-        {"PRETTY_NAME=\"Evil\\nName\x01\"", "", "EvilnName "},
-        {"PRETTY_NAME=\"\xFF\"", "", "unknown"},
-        {std::nullopt, "", "unknown"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(describeSystem(c.osRelease, c.kernel), c.line) << c.osRelease.value_or("<none>");
-    }
-    EXPECT_FALSE(systemVersion().empty());
 }
 
 }  // namespace

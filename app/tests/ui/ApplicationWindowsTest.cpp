@@ -1,0 +1,230 @@
+// The application's own windows as the running program registers them: over a
+// real AppState on an in-memory clipboard, opened through the window registry
+// and the tray menu, with the core's facts in the report.
+#include <memory>
+#include <string>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "QtTestMain.h"
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/platform/OperatingSystemVersion.h"
+#include "app/menu/TrayMenu.h"
+#include "app/report/MissedTrackerReportHost.h"
+#include "app/settings/FileSaver.h"
+#include "app/shell/AppState.h"
+#include "app/shell/ApplicationWindows.h"
+#include "app/shell/WindowIds.h"
+#include "app/shell/WindowManager.h"
+#include "support/InMemoryPasteboard.h"
+#include "support/ManualClock.h"
+#include "support/ManualExecutor.h"
+#include "support/ManualMainQueue.h"
+#include "support/ManualMonotonicClock.h"
+#include "support/ManualTimerScheduler.h"
+#include "support/TempDir.h"
+
+using namespace std::chrono_literals;
+
+namespace scourlet::app {
+
+namespace {
+
+// The program's set-up, minus the desktop: the windows registered as main() does.
+struct Fixture {
+    Fixture() {
+        AppState::Services s;
+        s.standardDefaults = defaults;
+        s.pasteboard = pasteboard;
+        s.timers = timers;
+        s.mainQueue = std::make_shared<testing::ManualMainQueue>();
+        s.executor = std::make_shared<testing::ManualExecutor>();
+        s.clock = std::make_shared<testing::ManualClock>();
+        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
+        s.bundle = &bundle;
+        state = std::make_unique<AppState>(std::move(s));
+        windows = std::make_unique<WindowManager>(defaults);
+        registerApplicationWindows(*windows, *state);
+        menu = std::make_unique<TrayMenu>(*state, *windows);
+        QCoreApplication::processEvents();
+    }
+    ~Fixture() {
+        // The windows go before the state they read.
+        windows.reset();
+        menu.reset();
+    }
+
+    // Copies `text` as another program would and lets one poll run.
+    void copyAndPoll(const std::string& text) {
+        pasteboard->copy(text);
+        poll();
+    }
+    void poll() {
+        timers->advance(500ms);
+        QCoreApplication::processEvents();  // the coalesced change reaches menu and windows
+    }
+    QWidget* window(std::string_view id) const { return windows->existingWindow(id); }
+
+    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
+    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
+    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
+        std::make_shared<testing::InMemoryPasteboard>();
+    std::shared_ptr<testing::ManualTimerScheduler> timers =
+        std::make_shared<testing::ManualTimerScheduler>();
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<WindowManager> windows;
+    std::unique_ptr<TrayMenu> menu;
+};
+
+const std::string kTracked = "https://shop.example/item?id=7&color=red&utm_source=news";
+const std::string kClean = "https://shop.example/item?id=7&color=red";
+
+template <class T>
+T* child(QWidget* root, const char* name) {
+    return root->findChild<T*>(QString::fromLatin1(name));
+}
+
+QString previewOf(QWidget* report) {
+    return child<QPlainTextEdit>(report, "report-preview")->toPlainText();
+}
+
+}  // namespace
+
+class ApplicationWindowsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void menuRowsOpenTheRegisteredWindows();
+    void welcomeOpensTheReportOnceALinkWasCleaned();
+    void reportNamesTheLoadedProvidersAndTheSystem();
+    void copiedReportSurvivesTheNextPoll();
+    void statusPaneShowsTheLastCleanAndCopiesItAsItsOwn();
+    void saveDialogAddsTheDefaultSuffix();
+};
+
+void ApplicationWindowsTest::menuRowsOpenTheRegisteredWindows() {
+    Fixture f;
+    for (std::string_view id : {kSettingsWindowId, kWelcomeWindowId, kReportWindowId}) {
+        QVERIFY(f.windows->hasWindow(id));
+    }
+    f.copyAndPoll(kTracked);
+    const struct {
+        const char* row;
+        std::string_view id;
+        const char* objectName;
+    } rows[] = {
+        {"menu-preferences", kSettingsWindowId, "settings-window"},
+        {"menu-welcome", kWelcomeWindowId, "welcome-window"},
+        {"menu-report-missed-tracker", kReportWindowId, "report-window"},
+    };
+    for (const auto& row : rows) {
+        QAction* action = f.menu->actionFor(row.row);
+        QVERIFY2(action != nullptr, row.row);
+        action->trigger();
+        QWidget* shown = f.window(row.id);
+        QVERIFY2(shown != nullptr && shown->isVisible(), row.row);
+        QCOMPARE(shown->objectName(), QString::fromLatin1(row.objectName));
+    }
+}
+
+void ApplicationWindowsTest::welcomeOpensTheReportOnceALinkWasCleaned() {
+    Fixture f;
+    QVERIFY(f.windows->showWindow(kWelcomeWindowId));
+    auto* report = child<QPushButton>(f.window(kWelcomeWindowId), "welcome-report");
+    QVERIFY(!report->isEnabled());  // nothing cleaned yet
+    f.copyAndPoll(kTracked);
+    QVERIFY(report->isEnabled());
+    report->click();
+    QWidget* host = f.window(kReportWindowId);
+    QVERIFY(host != nullptr && host->isVisible());
+    QCOMPARE(child<QLabel>(host, "report-original-url")->text(), QString::fromStdString(kTracked));
+}
+
+void ApplicationWindowsTest::reportNamesTheLoadedProvidersAndTheSystem() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    QVERIFY(f.windows->showWindow(kReportWindowId));
+    const QString preview = previewOf(f.window(kReportWindowId));
+
+    // The count of rule providers loaded, which is not the fixed number of categories.
+    const std::size_t providers = f.state->rulesEngine()->compiledProviders().size();
+    QVERIFY(providers > f.state->rulesEngine()->categories.get().size());
+    QVERIFY2(preview.contains(QStringLiteral("provider_count=%1").arg(providers)),
+             qPrintable(preview));
+    QVERIFY(preview.contains(QStringLiteral("\"rulesProviderCount\": %1").arg(providers)));
+    // The platform, then the system's own line.
+    const QString system = QString::fromStdString(OperatingSystemVersion::current());
+    QVERIFY(!system.isEmpty());
+    QVERIFY2(preview.contains(QStringLiteral("Platform:\nLinux ") + system), qPrintable(preview));
+    QVERIFY(preview.contains(QStringLiteral("\"platform\": \"Linux\"")));
+    QVERIFY(preview.contains(QString::fromStdString(kClean)));
+}
+
+void ApplicationWindowsTest::copiedReportSurvivesTheNextPoll() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    QVERIFY(f.windows->showWindow(kReportWindowId));
+    QWidget* host = f.window(kReportWindowId);
+    child<QPushButton>(host, "report-copy")->click();
+    const std::string copied = f.pasteboard->text().value_or("");
+    QCOMPARE(QString::fromStdString(copied), previewOf(host));
+    QVERIFY(copied.find(kTracked) != std::string::npos);
+    // Written as the monitor's own copy: the trackers the report is about stay.
+    f.poll();
+    f.poll();
+    QCOMPARE(f.pasteboard->text().value_or(""), copied);
+    QCOMPARE(f.state->monitor()->cleanedCountToday(), 1);
+}
+
+void ApplicationWindowsTest::statusPaneShowsTheLastCleanAndCopiesItAsItsOwn() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    QVERIFY(f.windows->showSettingsPane("Status"));
+    QWidget* settings = f.window(kSettingsWindowId);
+    QVERIFY(settings->isVisible());
+    auto* copy = child<QPushButton>(settings, "last-clean-copy");
+    QVERIFY(copy != nullptr);
+    f.pasteboard->copy("something else");
+    copy->click();
+    QCOMPARE(f.pasteboard->text().value_or(""), kClean);
+    f.poll();
+    QCOMPARE(f.pasteboard->text().value_or(""), kClean);
+    QCOMPARE(f.state->monitor()->lastCleanedResult()->originalURL, kTracked);
+    QCOMPARE(f.state->monitor()->cleanedCountToday(), 1);
+}
+
+void ApplicationWindowsTest::saveDialogAddsTheDefaultSuffix() {
+    testing::TempDir dir;
+    const QString typed = QString::fromStdString((dir / "report").string());
+    // The real dialog (Qt's own on the offscreen platform), answered once it is up.
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr);
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        dialog->selectFile(typed);
+        static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+    });
+    FileSaver saver;
+    QString written;
+    const bool saved = saver.save(nullptr,
+                                  {QStringLiteral("Save Report"), QStringLiteral("Report.txt"),
+                                   QStringLiteral("Text (*.txt)"), QStringLiteral("txt")},
+                                  [&](const QString& path) {
+                                      written = path;
+                                      return std::optional<std::string>();
+                                  });
+    QVERIFY(saved);
+    QCOMPARE(written, typed + QStringLiteral(".txt"));
+}
+
+SCOURLET_QT_TEST(ApplicationWindowsTest);
+
+}  // namespace scourlet::app
+
+#include "ApplicationWindowsTest.moc"
