@@ -185,6 +185,12 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, 
             }
             std::optional<std::string> target =
                 internal::redirectTargetFromCapture(*match->group(1, input));
+            // Letter case in a scheme means nothing ("htTps:" is "https:"), but
+            // a cleaned link, like a link given to clean, is spelled in lower case.
+            if (target) {
+                const std::size_t schemeEnd = target->find(':');
+                target->replace(0, schemeEnd, asciiLowercased(target->substr(0, schemeEnd)));
+            }
             // An "unwrap" that changes nothing is no unwrap; try the next rule.
             if (!target || *target == input) {
                 continue;

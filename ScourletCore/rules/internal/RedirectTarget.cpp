@@ -1,7 +1,6 @@
 #include "ScourletCore/rules/internal/RedirectTarget.h"
 
 #include "ScourletCore/platform/PercentEncoding.h"
-#include "ScourletCore/platform/Text.h"
 #include "ScourletCore/platform/URLComponents.h"
 
 namespace scourlet::internal {
@@ -35,11 +34,6 @@ std::optional<std::string> redirectTargetFromCapture(std::string_view captured) 
     }
     std::optional<URLComponents> target = URLComponents::parseLenient(text);
     if (!target) {
-        return std::nullopt;
-    }
-    // Letter case in a scheme means nothing ("htTps:" is "https:"), but the
-    // cleaner and everything after it expect the usual lower-case spelling.
-    if (!target->setScheme(asciiLowercased(*target->scheme()))) {
         return std::nullopt;
     }
     return target->string();

@@ -15,8 +15,7 @@ namespace scourlet::internal {
 // target is therefore always a URL that parses strictly: a crafted wrapper can
 // smuggle neither a second line nor markup nor text that displays differently
 // into the clipboard. Nothing unless the result begins with "http://" or
-// "https://" (letter case ignored) and parses (a bad port or host is no target);
-// the scheme comes back in lower case.
+// "https://" (letter case ignored) and parses (a bad port or host is no target).
 std::optional<std::string> redirectTargetFromCapture(std::string_view captured);
 
 }  // namespace scourlet::internal
