@@ -1,6 +1,11 @@
 #include "app/settings/SettingsWindowFactory.h"
 
+#include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
+#include "ScourletCore/linkrewriting/PrivacyCatalogUpdater.h"
+#include "ScourletCore/platform/ThreadExecutor.h"
+#include "app/platform/QtMainQueue.h"
 #include "app/settings/DomainExceptionsPane.h"
+#include "app/settings/PrivacyRedirectsPane.h"
 #include "app/settings/RulesPage.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/StatsPane.h"
@@ -31,6 +36,37 @@ public:
     }
 
 private:
+    AppState& state_;
+};
+
+class PrivacyRedirectsPage final : public SettingsPage {
+public:
+    explicit PrivacyRedirectsPage(AppState& state) : state_(state) {}
+    SettingsPane pane() const override { return SettingsPane::privacyRedirects; }
+    QWidget* createWidget(QWidget* parent) override {
+        std::shared_ptr<URLCleaner> cleaner = state_.monitor()->urlCleaner();
+        return new PrivacyRedirectsPane(
+            {state_.standardDefaults(), state_.appGroupDefaults(), catalogUpdater(),
+             [cleaner](PrivacyRedirectSettings settings) {
+                 cleaner->setPrivacyRedirectSettings(std::move(settings));
+             }},
+            parent);
+    }
+
+private:
+    // The pane only reads which verified catalog is in force (and follows
+    // it); it never checks or installs. The application state has no update
+    // controller to lend its catalog updater yet, so the pane reads the shared
+    // catalog store through an updater of its own.
+    std::shared_ptr<const PrivacyCatalogUpdater> catalogUpdater() const {
+        return std::make_shared<PrivacyCatalogUpdater>(
+            PrivacyCatalogStore(PrivacyCatalogStore::sharedRoot()),
+            PrivacyCatalogUpdater::Environment{nullptr, std::make_shared<ThreadExecutor>(),
+                                               std::make_shared<QtMainQueue>(),
+                                               std::make_shared<SystemClock>(),
+                                               state_.updateAwareness()});
+    }
+
     AppState& state_;
 };
 
@@ -67,6 +103,7 @@ private:
 QWidget* makeSettingsWindow(AppState& state, std::shared_ptr<FileSaver> saver) {
     std::vector<std::unique_ptr<SettingsPage>> pages;
     pages.push_back(std::make_unique<StatusPage>(state));
+    pages.push_back(std::make_unique<PrivacyRedirectsPage>(state));
     pages.push_back(std::make_unique<RulesPage>(state.rulesEngine(), saver));
     pages.push_back(std::make_unique<ExceptionsPage>(state));
     pages.push_back(std::make_unique<StatsPage>(state, std::move(saver)));

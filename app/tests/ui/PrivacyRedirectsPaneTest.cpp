@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QTest>
 
 #include "QtTestMain.h"
@@ -17,7 +18,10 @@
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
 #include "app/settings/PrivacyRedirectsPane.h"
+#include "app/settings/SettingsWindow.h"
+#include "app/settings/SettingsWindowFactory.h"
 #include "app/shell/AppState.h"
+#include "app/shell/WindowIds.h"
 #include "support/FakeHttpTransport.h"
 #include "support/FixtureSigner.h"
 #include "support/InMemoryPasteboard.h"
@@ -153,6 +157,7 @@ private Q_SLOTS:
     void unusableAddressNamesTheDefaultInUse();
     void xChoiceAndInstanceKeepTheRedditSettings();
     void withoutTheSharedSuiteTheStandardStoreKeepsTheInstance();
+    void settingsWindowOpensThePaneByItsStoredKey();
 };
 
 void PrivacyRedirectsPaneTest::redditSwitchAndAddressReachTheNextCopiedLink() {
@@ -300,6 +305,29 @@ void PrivacyRedirectsPaneTest::withoutTheSharedSuiteTheStandardStoreKeepsTheInst
     QVERIFY(!f.appGroup->contains(Settings::nitterServiceIDKey));
     QCOMPARE(f.installed().nitterServiceID, "alpha");
     QCOMPARE(f.installed().xRedirectChoice, XRedirectChoice::nitter);
+}
+
+void PrivacyRedirectsPaneTest::settingsWindowOpensThePaneByItsStoredKey() {
+    Fixture f;
+    // Changed behind the cleaner's back: showing the pane installs it.
+    f.standard->setBool(Settings::redditRedirectEnabledKey, true);
+    QVERIFY(!f.installed().redditRedirectEnabled);
+    // What the tray's catalog update row stores before it opens the window.
+    f.standard->setString(kSelectedSettingsPaneKey, "Privacy Redirects");
+
+    std::unique_ptr<QWidget> widget(makeSettingsWindow(*f.state));
+    auto* window = qobject_cast<SettingsWindow*>(widget.get());
+    QVERIFY(window != nullptr);
+    window->show();
+    QCoreApplication::processEvents();
+
+    QCOMPARE(window->currentPane(), SettingsPane::privacyRedirects);
+    QVERIFY(window->findChild<QWidget*>(QStringLiteral("settings-tab-Privacy Redirects")) != nullptr);
+    auto* scroll = qobject_cast<QScrollArea*>(window->paneWidget(SettingsPane::privacyRedirects));
+    QVERIFY(scroll != nullptr);
+    QCOMPARE(scroll->widget()->objectName(), QStringLiteral("privacy-redirects-pane"));
+    QVERIFY(f.installed().redditRedirectEnabled);
+    QCOMPARE(f.copyAndPoll(kRedditLink), "https://safereddit.com/r/pics/comments/abc/title/");
 }
 
 SCOURLET_QT_TEST(PrivacyRedirectsPaneTest);
