@@ -30,7 +30,7 @@ UpdateAwarenessController::UpdateAwarenessController(std::shared_ptr<RulesUpdate
       clock_(environment.clock),
       version_(environment.version.empty() ? "0" : environment.version),
       build_(parseBuild(environment.buildText)) {
-    assert(awareness_ && rules_ && clock_);
+    assert(awareness_ && clock_);
     PrivacyCatalogStore store = environment.catalogStore
                                     ? std::move(*environment.catalogStore)
                                     : PrivacyCatalogStore(PrivacyCatalogStore::sharedRoot());
@@ -46,7 +46,7 @@ UpdateAwarenessController::UpdateAwarenessController(std::shared_ptr<RulesUpdate
 
 void UpdateAwarenessController::reconcile() {
     awareness_->installed(UpdateClass::app, version_, build_);
-    if (const auto rulesVersion = rules_->installedVersion()) {
+    if (const auto rulesVersion = rules_ ? rules_->installedVersion() : std::nullopt) {
         awareness_->installed(UpdateClass::rules, *rulesVersion, std::nullopt);
     }
     const auto catalog = catalog_->store().current();
@@ -59,7 +59,9 @@ void UpdateAwarenessController::foreground() {
     if (awareness_->reserve(UpdateClass::app)) {
         desktop_->check(version_, build_);
     }
-    rules_->performAutomaticUpdateIfDue(clock_->now());
+    if (rules_) {
+        rules_->performAutomaticUpdateIfDue(clock_->now());
+    }
     if (awareness_->reserve(UpdateClass::catalog)) {
         catalog_->check();
     }

@@ -59,7 +59,9 @@ public:
     };
 
     // Builds a new catalog updater and desktop checker (both reporting to
-    // `awareness`), keeps `rules`, and reconciles.
+    // `awareness`), keeps `rules`, and reconciles. `rules` may be null (a
+    // program without rule updates): the rules entry is then left as it is
+    // and nothing asks for a rules run.
     UpdateAwarenessController(std::shared_ptr<RulesUpdaterInterface> rules,
                               std::shared_ptr<UpdateAwareness> awareness, Environment environment);
 
@@ -71,14 +73,15 @@ public:
     std::int64_t build() const { return build_; }
 
     // Records what is installed: the app's version and build; the rules
-    // updater's installed version when it has one (else the rules entry stays
-    // as it is); the version of the verified catalog in force in decimal, "0"
-    // when there is none. Each is stored.
+    // updater's installed version when it has one (else, or without a rules
+    // updater, the rules entry stays as it is); the version of the verified
+    // catalog in force in decimal, "0" when there is none. Each is stored.
     void reconcile();
 
     // reconcile(); then the desktop check when the app's daily reservation is
-    // granted; then the rules updater's automatic run, always; then the
-    // catalog check when the catalog's daily reservation is granted.
+    // granted; then the rules updater's automatic run, always (when there is a
+    // rules updater); then the catalog check when the catalog's daily
+    // reservation is granted.
     void foreground();
 
     // Starts a desktop check now with this version and build: not throttled,

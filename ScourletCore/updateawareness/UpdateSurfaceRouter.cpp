@@ -17,11 +17,12 @@ UpdateSurfaceRouter::UpdateSurfaceRouter(Operation checkApp, Operation checkRule
 UpdateSurfaceRouter::UpdateSurfaceRouter(std::shared_ptr<UpdateAwarenessController> controller,
                                          std::shared_ptr<RulesUpdaterInterface> rules)
     : UpdateSurfaceRouter([controller] { controller->checkApp(); },
-                          [rules] { rules->checkForUpdates(); },
-                          [rules] { rules->installAvailableUpdate(); },
+                          rules ? Operation([rules] { rules->checkForUpdates(); }) : Operation(),
+                          rules ? Operation([rules] { rules->installAvailableUpdate(); })
+                                : Operation(),
                           [controller] { controller->catalog()->check(); },
                           [controller] { controller->catalog()->install(); }) {
-    assert(controller && rules);
+    assert(controller);
 }
 
 void UpdateSurfaceRouter::perform(UpdateSurfaceAction action) const {

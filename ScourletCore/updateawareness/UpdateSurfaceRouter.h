@@ -30,7 +30,8 @@ public:
 
     // The standard bindings: the controller's checkApp(), the rules updater's
     // checkForUpdates() and installAvailableUpdate(), and check() and
-    // install() of the controller's catalog updater.
+    // install() of the controller's catalog updater. Without a rules updater
+    // (null `rules`) the two rule actions do nothing.
     UpdateSurfaceRouter(std::shared_ptr<UpdateAwarenessController> controller,
                         std::shared_ptr<RulesUpdaterInterface> rules);
 

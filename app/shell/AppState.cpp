@@ -57,6 +57,19 @@ AppState::AppState(Services services, QObject* parent)
                                                   std::move(services.pasteboard),
                                                   std::move(environment));
 
+    // The update controller owns the desktop checker and the catalog updater
+    // over the shared catalog store, all reporting to the one update-awareness
+    // store, and drives the rules updater.
+    updates_ = std::make_shared<UpdateAwarenessController>(
+        rulesUpdater_, updateAwareness_,
+        UpdateAwarenessController::Environment{
+            .transport = std::move(services.transport),
+            .executor = services.executor,
+            .mainQueue = services.mainQueue,
+            .clock = services.clock,
+            .catalogStore = std::move(services.catalogStore),
+            .host = std::move(services.makerHost)});
+
     notificationManager_->requestPermission();
     monitor_->start();
 
@@ -81,6 +94,7 @@ AppState::AppState(Services services, QObject* parent)
             }
         }));
 
+    addForegroundHook([this] { updates_->foreground(); });
     // The first activation, once the event loop turns.
     QTimer::singleShot(0, this, [this] { applicationBecameActive(); });
 }

@@ -18,6 +18,10 @@
 //   connect(&state, &AppState::changed, menu, &TrayMenu::rebuild);
 //   state.applicationBecameActive();                  // tray menu opened, window shown
 //
+// The update controller is driven from here too: its foreground() runs on the
+// first turn of the event loop and on every activation (each time the tray
+// menu opens or a window comes forward); its own daily limits keep that cheap.
+//
 // Main thread only, apart from the announcements, which may come from any thread.
 #pragma once
 
@@ -37,6 +41,7 @@
 #include "ScourletCore/clipboard/Pasteboard.h"
 #include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/config/BuildSettings.h"
+#include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
 #include "ScourletCore/platform/BackgroundExecutor.h"
 #include "ScourletCore/platform/Clock.h"
 #include "ScourletCore/platform/HttpTransport.h"
@@ -51,6 +56,7 @@
 #include "ScourletCore/rules/RulesEngine.h"
 #include "ScourletCore/ruleupdates/RulesUpdater.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
+#include "ScourletCore/updateawareness/UpdateAwarenessController.h"
 
 namespace scourlet::app {
 
@@ -73,12 +79,15 @@ public:
         // Empty: the monitor's defaults (network resolver, installed Command Guard rules).
         ClipboardMonitor::ResolveShareLink resolveShareLink{};
         ClipboardMonitor::CommandGuardLoader loadCommandGuard{};
-        // Rule updates: the transport (null: the network), the host of the
-        // feed, and the folder of installed rules (nothing: the default one
-        // in Application Support).
+        // Rule, catalog and app updates: the transport (null: the network),
+        // the host of the feed, the catalog and the release file, the folder
+        // of installed rules (nothing: the default one in Application Support)
+        // and the catalog store (nothing: the one in the shared app-group
+        // folder).
         std::shared_ptr<HttpTransport> transport;
         std::string makerHost = std::string(config::kMakerHost);
         std::optional<std::filesystem::path> installedRulesRoot;
+        std::optional<PrivacyCatalogStore> catalogStore;
     };
 
     // The surface under which clipboard cleans are recorded.
@@ -102,6 +111,9 @@ public:
     }
     // The update-awareness store the tray label and the update rows read.
     const std::shared_ptr<UpdateAwareness>& updateAwareness() const { return updateAwareness_; }
+    // The update controller: the desktop checker and the catalog updater it
+    // owns report to updateAwareness().
+    const std::shared_ptr<UpdateAwarenessController>& updates() const { return updates_; }
     const std::shared_ptr<UserDefaults>& standardDefaults() const { return standardDefaults_; }
     const std::shared_ptr<UserDefaults>& appGroupDefaults() const { return appGroupDefaults_; }
 
@@ -134,6 +146,7 @@ private:
     std::shared_ptr<LastCleanRecorder> lastCleanRecorder_;
     std::shared_ptr<ClipboardMonitor> monitor_;
     std::shared_ptr<UpdateAwareness> updateAwareness_;
+    std::shared_ptr<UpdateAwarenessController> updates_;
 
     std::vector<std::function<void()>> foregroundHooks_;
     std::vector<Connection> subscriptions_;

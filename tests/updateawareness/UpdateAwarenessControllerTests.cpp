@@ -76,6 +76,21 @@ TEST_F(UpdateAwarenessControllerTest, RulesWithoutAnInstalledVersionKeepTheirEnt
     EXPECT_EQ(entry(UpdateClass::rules).installedVersion, "2026.1");
 }
 
+TEST_F(UpdateAwarenessControllerTest, WithoutARulesUpdaterAppAndCatalogStillWork) {
+    awareness->installed(UpdateClass::rules, "2025.9", std::nullopt);
+    serveDesktop("1.5", 60);
+    serve(2);
+    rules.reset();  // a program that has no rules updater yet
+    const auto controller = makeController(verified(1));
+    controller->foreground();
+    settle();
+    EXPECT_EQ(desktopFetches(), 1u);
+    EXPECT_EQ(catalogChecks(), 1u);
+    EXPECT_EQ(entry(UpdateClass::rules).installedVersion, "2025.9") << "left as it was";
+    EXPECT_EQ(entry(UpdateClass::app).availableVersion, "1.5");
+    EXPECT_EQ(entry(UpdateClass::catalog).availableVersion, "2");
+}
+
 TEST_F(UpdateAwarenessControllerTest, ForegroundChecksAppAndCatalogAtMostDaily) {
     const auto controller = makeController(verified(1));
     struct Step {

@@ -90,6 +90,19 @@ TEST_F(StandardUpdateSurfaceRouterTest, RuleActionsReachTheRulesUpdaterOnly) {
     EXPECT_EQ(executor->submittedCount(), 0u);
 }
 
+TEST_F(StandardUpdateSurfaceRouterTest, WithoutARulesUpdaterRuleActionsDoNothing) {
+    serveDesktop("1.5", 60);
+    rules.reset();
+    const auto controller = makeController();
+    const UpdateSurfaceRouter router(controller, nullptr);
+    router.perform(Action::checkRules);
+    router.perform(Action::installRules);
+    EXPECT_EQ(executor->submittedCount(), 0u);
+    router.perform(Action::checkApp);
+    settle();
+    EXPECT_EQ(desktopFetches(), 1u) << "the other actions are still bound";
+}
+
 TEST_F(StandardUpdateSurfaceRouterTest, CatalogActionsCheckThenInstallTheOffer) {
     serve(2);
     const auto controller = makeController(verified(1));

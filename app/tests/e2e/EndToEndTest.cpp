@@ -15,14 +15,17 @@
 #include <QTest>
 
 #include "QtTestMain.h"
+#include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/ThreadExecutor.h"
+#include "ScourletCore/updateawareness/UpdateAwareness.h"
 #include "app/menu/TrayMenu.h"
 #include "app/platform/QtMainQueue.h"
 #include "app/platform/QtPasteboard.h"
 #include "app/platform/QtTimerScheduler.h"
 #include "app/shell/AppState.h"
 #include "app/shell/WindowManager.h"
+#include "support/FakeHttpTransport.h"
 #include "support/TempDir.h"
 
 namespace scourlet::app {
@@ -102,6 +105,7 @@ void EndToEndTest::copiedLinkIsCleanedAndMenuCopySurvives() {
     services.executor = std::make_shared<ThreadExecutor>();
     services.clock = std::make_shared<SystemClock>();
     services.monotonicClock = std::make_shared<SteadyMonotonicClock>();
+    services.transport = std::make_shared<testing::FakeHttpTransport>();  // no update checks out
     AppState state(std::move(services));
     WindowManager windows(defaults);
     TrayMenu menu(state, windows);
@@ -131,6 +135,13 @@ void EndToEndTest::programRunsOnceAndWritesSettingsOnQuit() {
         fs::create_directories(home / sub);
     }
     fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    {
+        // The program must not reach out to the maker's host from a test.
+        auto settings = std::make_shared<FileUserDefaults>(
+            home / "config" / "scourlet" / "com.morrowgate.scourlet.json");
+        UpdateAwareness(settings, std::make_shared<SystemClock>()).setAutomaticChecks(false);
+        QVERIFY(settings->synchronize());
+    }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.path().string()));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((home / "config").string()));

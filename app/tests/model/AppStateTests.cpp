@@ -10,6 +10,7 @@
 #include "ScourletCore/config/BuildSettings.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/ruleupdates/SignedRuleStore.h"
+#include "support/FakeHttpTransport.h"
 #include "support/FixtureSigner.h"
 #include "support/InMemoryPasteboard.h"
 #include "support/ManualClock.h"
@@ -48,6 +49,7 @@ protected:
         s.clock = std::make_shared<scourlet::testing::ManualClock>();
         s.monotonicClock = std::make_shared<scourlet::testing::ManualMonotonicClock>();
         s.bundle = &bundle;
+        s.transport = std::make_shared<scourlet::testing::FakeHttpTransport>();
         return s;
     }
 
@@ -87,7 +89,8 @@ TEST_F(AppStateTest, ChangesArriveAsOneChangedOnALaterTurn) {
 
 TEST_F(AppStateTest, StatisticsAloneDoNotAnnounce) {
     AppState state(services());
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();  // the start-up turn: the update check records versions
+    QCoreApplication::processEvents();  // and the tray redraws for it
     int changes = 0;
     QObject::connect(&state, &AppState::changed, [&] { ++changes; });
     state.statsTracker()->setCollectionEnabled(false);

@@ -15,6 +15,7 @@
 #include "app/shell/TrayIcon.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
+#include "support/FakeHttpTransport.h"
 #include "support/InMemoryPasteboard.h"
 #include "support/ManualClock.h"
 #include "support/ManualExecutor.h"
@@ -34,11 +35,12 @@ struct Fixture {
         s.standardDefaults = defaults;
         s.pasteboard = pasteboard;
         s.timers = timers;
-        s.mainQueue = std::make_shared<testing::ManualMainQueue>();
-        s.executor = std::make_shared<testing::ManualExecutor>();
-        s.clock = std::make_shared<testing::ManualClock>();
+        s.mainQueue = queue;
+        s.executor = executor;
+        s.clock = clock;
         s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
         s.bundle = &bundle;
+        s.transport = http;  // answers nothing: every check fails
         state = std::make_unique<AppState>(std::move(s));
         windows = std::make_unique<WindowManager>(defaults);
         menu = std::make_unique<TrayMenu>(*state, *windows);
@@ -62,6 +64,11 @@ struct Fixture {
         std::make_shared<testing::InMemoryPasteboard>();
     std::shared_ptr<testing::ManualTimerScheduler> timers =
         std::make_shared<testing::ManualTimerScheduler>();
+    std::shared_ptr<testing::ManualExecutor> executor = std::make_shared<testing::ManualExecutor>();
+    std::shared_ptr<testing::ManualMainQueue> queue = std::make_shared<testing::ManualMainQueue>();
+    std::shared_ptr<testing::ManualClock> clock = std::make_shared<testing::ManualClock>();
+    std::shared_ptr<testing::FakeHttpTransport> http =
+        std::make_shared<testing::FakeHttpTransport>();
     std::unique_ptr<AppState> state;
     std::unique_ptr<WindowManager> windows;
     std::unique_ptr<TrayMenu> menu;
@@ -91,6 +98,7 @@ private Q_SLOTS:
     void windowRowsAppearOnceRegistered();
     void toolTipsStayPlainText();
     void updateRowsOpenTheirPane();
+    void openingTheMenuStartsTheChecksThatAreDue();
     void mapLinkIsRecordedOnceTheDesktopOpenedIt();
 };
 
@@ -177,16 +185,53 @@ void TrayMenuTest::updateRowsOpenTheirPane() {
     f.windows->registerWindow(kSettingsWindowId, [] { return new QLabel; });
     f.state->updateAwareness()->success(UpdateClass::app, "99.0", std::nullopt);
     f.state->updateAwareness()->success(UpdateClass::rules, "2099.1.1.1", std::nullopt);
+    f.state->updateAwareness()->success(UpdateClass::catalog, "9000000000", std::nullopt);
     QCoreApplication::processEvents();
     QList<QAction*> all = f.menu->actions();
     QCOMPARE(all.at(0)->objectName(), QStringLiteral("update-row-app"));
     QCOMPARE(all.at(0)->text(), QStringLiteral("Scourlet 99.0 available"));
     QCOMPARE(all.at(1)->objectName(), QStringLiteral("update-row-rules"));
-    QVERIFY(all.at(2)->isSeparator());
-    all.at(1)->trigger();
-    QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""),
-             std::string(kAdvancedPane));
-    QVERIFY(f.windows->existingWindow(kSettingsWindowId)->isVisible());
+    QCOMPARE(all.at(2)->objectName(), QStringLiteral("update-row-catalog"));
+    QVERIFY(all.at(3)->isSeparator());
+
+    const struct {
+        const char* row;
+        std::string_view pane;
+    } cases[] = {
+        {"update-row-catalog", kPrivacyRedirectsPane},
+        {"update-row-rules", kAdvancedPane},
+        {"update-row-app", kAdvancedPane},
+    };
+    for (const auto& c : cases) {
+        if (QWidget* window = f.windows->existingWindow(kSettingsWindowId)) {
+            window->hide();
+        }
+        f.action(c.row)->trigger();
+        QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""),
+                 std::string(c.pane));
+        QVERIFY2(f.windows->existingWindow(kSettingsWindowId)->isVisible(), c.row);
+    }
+}
+
+void TrayMenuTest::openingTheMenuStartsTheChecksThatAreDue() {
+    Fixture f;  // its launch turn started the desktop and catalog checks
+    const auto settle = [&f] {
+        while (f.executor->runAll() > 0 || f.queue->runAll() > 0) {
+        }
+    };
+    QCOMPARE(f.executor->submittedCount(), std::size_t{2});
+    settle();
+    QCOMPARE(f.http->sent().size(), std::size_t{2});  // the fake host, never the network
+
+    f.clock->advance(1h);
+    Q_EMIT f.menu->aboutToShow();
+    QCOMPARE(f.executor->submittedCount(), std::size_t{2});  // both ran less than a day ago
+
+    f.clock->advance(24h);
+    Q_EMIT f.menu->aboutToShow();
+    QCOMPARE(f.executor->submittedCount(), std::size_t{4});
+    settle();
+    QCOMPARE(f.http->sent().size(), std::size_t{4});
 }
 
 void TrayMenuTest::mapLinkIsRecordedOnceTheDesktopOpenedIt() {

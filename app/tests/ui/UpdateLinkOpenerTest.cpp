@@ -1,0 +1,140 @@
+// Release notes and download pages: from the release file the desktop check
+// fetched, through the update section's links, to the desktop's URL opener;
+// and the addresses that never reach it.
+#include <memory>
+#include <string>
+
+#include <QDesktopServices>
+#include <QTest>
+
+#include "QtTestMain.h"
+#include "ScourletCore/config/AppConfiguration.h"
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/updateawareness/UpdateAwarenessSection.h"
+#include "ScourletCore/updateawareness/UpdateMetadata.h"
+#include "ScourletCore/updateawareness/UpdateSurfaceRouter.h"
+#include "app/shell/AppState.h"
+#include "app/shell/UpdateLinkOpener.h"
+#include "support/FakeHttpTransport.h"
+#include "support/InMemoryPasteboard.h"
+#include "support/ManualClock.h"
+#include "support/ManualExecutor.h"
+#include "support/ManualMainQueue.h"
+#include "support/ManualMonotonicClock.h"
+#include "support/ManualTimerScheduler.h"
+
+namespace scourlet::app {
+
+namespace {
+
+constexpr std::string_view kHost = "releases.fixture.example";
+
+// Stands in for the desktop's browser and file opener.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher() {
+        for (const QString& scheme : schemes()) {
+            QDesktopServices::setUrlHandler(scheme, this, "open");
+        }
+    }
+    ~UrlCatcher() override {
+        for (const QString& scheme : schemes()) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+    }
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { opened.append(url); }
+
+private:
+    static QStringList schemes() {
+        return {QStringLiteral("https"), QStringLiteral("http"), QStringLiteral("file"),
+                QStringLiteral("javascript")};
+    }
+};
+
+}  // namespace
+
+class UpdateLinkOpenerTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void releaseLinksOfTheCheckOpenInTheBrowser();
+    void untrustedAddressesAreNeverOpened();
+};
+
+void UpdateLinkOpenerTest::releaseLinksOfTheCheckOpenInTheBrowser() {
+    auto http = std::make_shared<testing::FakeHttpTransport>();
+    auto executor = std::make_shared<testing::ManualExecutor>();
+    auto queue = std::make_shared<testing::ManualMainQueue>();
+    const std::string base = "https://" + std::string(kHost) + "/scourlet/";
+    http->on(UpdateMetadata::desktopURL(kHost),
+             testing::FakeHttpTransport::ok(
+                 R"({"product":"Scourlet","desktop":{"currentVersion":")" +
+                 std::string(config::kAppVersion) + R"(.1","notesUrl":")" + base +
+                 R"(notes","downloadUrl":")" + base + R"(download"}})"));
+    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
+    AppState::Services s;
+    s.standardDefaults = std::make_shared<InMemoryUserDefaults>();
+    s.pasteboard = std::make_shared<testing::InMemoryPasteboard>();
+    s.timers = std::make_shared<testing::ManualTimerScheduler>();
+    s.mainQueue = queue;
+    s.executor = executor;
+    s.clock = std::make_shared<testing::ManualClock>();
+    s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
+    s.bundle = &bundle;
+    s.transport = http;
+    s.makerHost = std::string(kHost);
+    AppState state(std::move(s));
+
+    UpdateSurfaceRouter(state.updates(), state.rulesUpdater())
+        .perform(UpdateSurfaceAction::checkApp);
+    while (executor->runAll() > 0 || queue->runAll() > 0) {
+    }
+    const auto section = UpdateAwarenessSection::make(*state.updates(), {});
+    QVERIFY(section.app.releaseNotesLink.has_value());
+    QVERIFY(section.app.downloadLink.has_value());
+
+    UrlCatcher browser;
+    QVERIFY(openUpdateLink(section.app.releaseNotesLink->url, kHost));
+    QVERIFY(openUpdateLink(section.app.downloadLink->url, kHost));
+    QCOMPARE(browser.opened.size(), 2);
+    QCOMPARE(browser.opened.at(0).toString(), QString::fromStdString(base + "notes"));
+    QCOMPARE(browser.opened.at(1).toString(), QString::fromStdString(base + "download"));
+}
+
+void UpdateLinkOpenerTest::untrustedAddressesAreNeverOpened() {
+    const std::string host(kHost);
+    const std::string refused[] = {
+        "",
+        "http://" + host + "/notes",
+        "HTTPS://" + host + "/notes",
+        "https://evil.example/notes",
+        "https://www." + host + "/notes",
+        "https://" + host + ".evil.example/notes",
+        "https://" + host + ":443/notes",
+        "https://user@" + host + "/notes",
+        "https://RELEASES.fixture.example/notes",
+        " https://" + host + "/notes",
+        "https://" + host + "\\@evil.example/",
+        "file:///etc/passwd",
+        "javascript:alert(1)",
+        "/scourlet/notes",
+    };
+    UrlCatcher browser;
+    for (const std::string& url : refused) {
+        QVERIFY2(!isOpenableUpdateLink(url, kHost), url.c_str());
+        QVERIFY2(!openUpdateLink(url, kHost), url.c_str());
+    }
+    QCOMPARE(browser.opened.size(), 0);
+
+    QVERIFY(openUpdateLink("https://" + host + "/scourlet/notes?v=2#top", kHost));
+    QCOMPARE(browser.opened.size(), 1);
+}
+
+SCOURLET_QT_TEST(UpdateLinkOpenerTest);
+
+}  // namespace scourlet::app
+
+#include "UpdateLinkOpenerTest.moc"
