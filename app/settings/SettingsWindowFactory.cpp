@@ -1,9 +1,6 @@
 #include "app/settings/SettingsWindowFactory.h"
 
-#include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogUpdater.h"
-#include "ScourletCore/platform/ThreadExecutor.h"
-#include "app/platform/QtMainQueue.h"
 #include "app/settings/DomainExceptionsPane.h"
 #include "app/settings/PrivacyRedirectsPane.h"
 #include "app/settings/RulesPage.h"
@@ -54,17 +51,10 @@ public:
     }
 
 private:
-    // The pane only reads which verified catalog is in force (and follows
-    // it); it never checks or installs. The application state has no update
-    // controller to lend its catalog updater yet, so the pane reads the shared
-    // catalog store through an updater of its own.
+    // The update controller's catalog updater: the pane follows the verified
+    // catalog in force, also right after the update section installed one.
     std::shared_ptr<const PrivacyCatalogUpdater> catalogUpdater() const {
-        return std::make_shared<PrivacyCatalogUpdater>(
-            PrivacyCatalogStore(PrivacyCatalogStore::sharedRoot()),
-            PrivacyCatalogUpdater::Environment{nullptr, std::make_shared<ThreadExecutor>(),
-                                               std::make_shared<QtMainQueue>(),
-                                               std::make_shared<SystemClock>(),
-                                               state_.updateAwareness()});
+        return state_.updates()->catalog();
     }
 
     AppState& state_;
