@@ -27,6 +27,14 @@ target_sources(scourlet_app_ui PRIVATE
     settings/StatsPane.cpp settings/StatsPane.h
     settings/StatusPane.cpp settings/StatusPane.h)
 
+# The general settings pane with launch at login.
+target_sources(scourlet_app_model PRIVATE
+    settings/GeneralSettingsContent.cpp settings/GeneralSettingsContent.h
+    settings/LaunchAtLogin.cpp settings/LaunchAtLogin.h)
+target_sources(scourlet_app_ui PRIVATE
+    settings/GeneralSettingsPage.cpp settings/GeneralSettingsPage.h
+    settings/GeneralSettingsPane.cpp settings/GeneralSettingsPane.h)
+
 # The welcome and report windows.
 target_sources(scourlet_app_model PRIVATE
     report/MissedTrackerReportDraft.cpp report/MissedTrackerReportDraft.h

@@ -2,12 +2,14 @@
 
 #include "ScourletCore/linkrewriting/PrivacyCatalogUpdater.h"
 #include "app/settings/DomainExceptionsPane.h"
+#include "app/settings/GeneralSettingsPage.h"
 #include "app/settings/PrivacyRedirectsPane.h"
 #include "app/settings/RulesPage.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/StatsPane.h"
 #include "app/settings/StatusPane.h"
 #include "app/shell/AppState.h"
+#include "app/shell/WindowManager.h"
 
 namespace scourlet::app {
 
@@ -90,9 +92,13 @@ private:
 
 }  // namespace
 
-QWidget* makeSettingsWindow(AppState& state, std::shared_ptr<FileSaver> saver) {
+QWidget* makeSettingsWindow(AppState& state, WindowManager& windows,
+                            std::shared_ptr<FileSaver> saver) {
     std::vector<std::unique_ptr<SettingsPage>> pages;
     pages.push_back(std::make_unique<StatusPage>(state));
+    pages.push_back(std::make_unique<GeneralSettingsPage>(
+        state, [&windows](std::string_view id) { windows.showWindow(id); },
+        GeneralSettingsPage::desktopLoginItem()));
     pages.push_back(std::make_unique<PrivacyRedirectsPage>(state));
     pages.push_back(std::make_unique<RulesPage>(state.rulesEngine(), saver));
     pages.push_back(std::make_unique<ExceptionsPage>(state));

@@ -12,7 +12,8 @@ namespace scourlet::app {
 AppState::AppState(Services services, QObject* parent)
     : QObject(parent),
       standardDefaults_(std::move(services.standardDefaults)),
-      appGroupDefaults_(std::move(services.appGroupDefaults)) {
+      appGroupDefaults_(std::move(services.appGroupDefaults)),
+      pasteboard_(services.pasteboard) {
     const ResourceBundle* bundle =
         services.bundle != nullptr ? services.bundle : ResourceBundle::cleanLinkResources();
 

@@ -116,6 +116,8 @@ public:
     const std::shared_ptr<UpdateAwarenessController>& updates() const { return updates_; }
     const std::shared_ptr<UserDefaults>& standardDefaults() const { return standardDefaults_; }
     const std::shared_ptr<UserDefaults>& appGroupDefaults() const { return appGroupDefaults_; }
+    // The clipboard the monitor watches.
+    const std::shared_ptr<Pasteboard>& pasteboard() const { return pasteboard_; }
 
     // The application came to the front: the tray menu opened or a window was
     // shown. Runs every foreground hook, in the order they were added.
@@ -138,6 +140,7 @@ private:
 
     std::shared_ptr<UserDefaults> standardDefaults_;
     std::shared_ptr<UserDefaults> appGroupDefaults_;
+    std::shared_ptr<Pasteboard> pasteboard_;
     std::shared_ptr<RulesEngine> rulesEngine_;
     std::shared_ptr<RulesUpdater> rulesUpdater_;
     std::shared_ptr<StatsTracker> statsTracker_;

@@ -9,7 +9,8 @@
 namespace scourlet::app {
 
 void registerApplicationWindows(WindowManager& windows, AppState& state) {
-    windows.registerWindow(kSettingsWindowId, [&state] { return makeSettingsWindow(state); });
+    windows.registerWindow(kSettingsWindowId,
+                           [&state, &windows] { return makeSettingsWindow(state, windows); });
     windows.registerWindow(kWelcomeWindowId,
                            [&state, &windows] { return makeWelcomeWindow(state, windows); });
     windows.registerWindow(kReportWindowId, [&state] { return makeReportWindow(state); });
