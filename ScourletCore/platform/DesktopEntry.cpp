@@ -29,25 +29,25 @@ std::string unescapedString(std::string_view value) {
             continue;
         }
         switch (value[i + 1]) {
-        case 's':
-            out += ' ';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case '\\':
-            out += '\\';
-            break;
-        default:
-            out += value[i];
-            out += value[i + 1];
-            break;
+            case 's':
+                out += ' ';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                out += value[i];
+                out += value[i + 1];
+                break;
         }
         ++i;
     }
@@ -122,24 +122,24 @@ std::string DesktopEntry::escapedString(std::string_view value) {
     out.reserve(value.size() + 2);
     for (std::size_t i = 0; i < value.size(); ++i) {
         switch (value[i]) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case ' ':
-            out += i == 0 ? "\\s" : " ";
-            break;
-        default:
-            out += value[i];
-            break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case ' ':
+                out += i == 0 ? "\\s" : " ";
+                break;
+            default:
+                out += value[i];
+                break;
         }
     }
     return out;
@@ -158,19 +158,19 @@ Result<std::string, Error> DesktopEntry::execValue(std::string_view programPath)
     std::string quoted = "\"";
     for (char c : programPath) {
         switch (c) {
-        case '"':
-        case '`':
-        case '$':
-        case '\\':
-            quoted += '\\';
-            quoted += c;
-            break;
-        case '%':
-            quoted += "%%";
-            break;
-        default:
-            quoted += c;
-            break;
+            case '"':
+            case '`':
+            case '$':
+            case '\\':
+                quoted += '\\';
+                quoted += c;
+                break;
+            case '%':
+                quoted += "%%";
+                break;
+            default:
+                quoted += c;
+                break;
         }
     }
     quoted += '"';

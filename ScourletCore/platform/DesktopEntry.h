@@ -3,9 +3,8 @@
 // entries need it: the keys of the "[Desktop Entry]" group, the escapes of
 // string values, and the quoting of the program in "Exec".
 //
-//   auto exec = DesktopEntry::execValue("/opt/My Apps/scourlet-app");   // "\"/opt/My Apps/scourlet-app\""
-//   file += "Exec=" + *exec + "\n";
-//   auto entry = DesktopEntry::parse(text);
+//   auto exec = DesktopEntry::execValue("/opt/My Apps/scourlet-app");   // "\"/opt/My
+//   Apps/scourlet-app\"" file += "Exec=" + *exec + "\n"; auto entry = DesktopEntry::parse(text);
 //   std::optional<std::string> program = DesktopEntry::execProgram(*entry->value("Exec"));
 //
 // A value is escaped twice over: "Exec" quoting first ("\"", "`", "$" and "\\"

@@ -62,7 +62,9 @@ XdgAutostartEntry::Locations XdgAutostartEntry::Locations::fromEnvironment() {
 }
 
 XdgAutostartEntry::XdgAutostartEntry(Identity identity, fs::path program, Locations locations)
-    : identity_(std::move(identity)), program_(std::move(program)), locations_(std::move(locations)) {}
+    : identity_(std::move(identity)),
+      program_(std::move(program)),
+      locations_(std::move(locations)) {}
 
 std::optional<fs::path> XdgAutostartEntry::userEntryFile() const {
     if (!locations_.userFolder) {
@@ -135,8 +137,9 @@ bool XdgAutostartEntry::isRegistered() const {
 
 Result<void, Error> XdgAutostartEntry::writeUserEntry(const std::string& contents) const {
     if (!locations_.userFolder) {
-        return Error{"There is no folder for autostart entries: neither XDG_CONFIG_HOME nor HOME "
-                     "names an absolute path."};
+        return Error{
+            "There is no folder for autostart entries: neither XDG_CONFIG_HOME nor HOME "
+            "names an absolute path."};
     }
     std::error_code error;
     fs::create_directories(*locations_.userFolder, error);

@@ -114,7 +114,8 @@ inline constexpr std::string_view kCommandGuardCaption =
     "will not run if pasted into a terminal.";
 // A download piped to a shell, commented out so pasting it runs nothing; the
 // host is reserved and never resolves.
-inline constexpr std::string_view kTestCommand = "# curl -fsSL https://scourlet-test.invalid/install.sh | sh";
+inline constexpr std::string_view kTestCommand =
+    "# curl -fsSL https://scourlet-test.invalid/install.sh | sh";
 
 inline constexpr std::string_view kNotificationsSection = "Notifications";
 inline constexpr std::string_view kCleanNotificationsId = "general-clean-notifications";

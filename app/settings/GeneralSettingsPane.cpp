@@ -83,7 +83,8 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     QPushButton* howItWorks = button(kHowItWorksTitle, kHowItWorksId, welcome);
     connect(howItWorks, &QPushButton::clicked, this,
             [this] { actions_.openWindow(kWelcomeWindowId); });
-    welcomeReport_ = button(MissedTrackerReport::SharedCopy::reportActionLabel, kWelcomeReportId, welcome);
+    welcomeReport_ =
+        button(MissedTrackerReport::SharedCopy::reportActionLabel, kWelcomeReportId, welcome);
     connect(welcomeReport_, &QPushButton::clicked, this,
             [this] { actions_.openWindow(kReportWindowId); });
     welcomeButtons->addWidget(howItWorks);
@@ -207,7 +208,8 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
 
     // Support
     QGroupBox* support = section(kSupportSection, form);
-    supportReport_ = button(MissedTrackerReport::SharedCopy::reportActionLabel, kSupportReportId, support);
+    supportReport_ =
+        button(MissedTrackerReport::SharedCopy::reportActionLabel, kSupportReportId, support);
     connect(supportReport_, &QPushButton::clicked, this,
             [this] { actions_.openWindow(kReportWindowId); });
     auto* supportRow = new QHBoxLayout;
@@ -223,8 +225,8 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     QGroupBox* about = section(kAboutSection, form);
     about->layout()->addWidget(plainLabel(qtext(kAboutText), about));
     about->layout()->addWidget(caption(kFounderLine, about));
-    QLabel* contact = plainLabel(QStringLiteral("Contact: ") + qtext(kContactAddress), about,
-                                 Selectable::yes);
+    QLabel* contact =
+        plainLabel(QStringLiteral("Contact: ") + qtext(kContactAddress), about, Selectable::yes);
     makeCaption(contact);
     about->layout()->addWidget(contact);
     auto* profile = new QLabel(about);
@@ -276,8 +278,8 @@ void GeneralSettingsPane::refresh() {
     inputs.threshold = monitor_->commandGuardThreshold();
     inputs.neutralizeRiskyCommands = monitor_->shouldNeutralizeRiskyCommands();
     const std::shared_ptr<const CommandGuard>& guard = monitor_->commandGuard();
-    inputs.rulesVersion = guard ? guard->rulesVersion()
-                                : std::string(CommandGuard::unavailableRulesVersion);
+    inputs.rulesVersion =
+        guard ? guard->rulesVersion() : std::string(CommandGuard::unavailableRulesVersion);
     inputs.hasLastCleanedResult = monitor_->lastCleanedResult().has_value();
     inputs.pendingShareLinkResolution = monitor_->hasPendingShareLinkResolution();
     inputs.cleanNotifications = notifications_->isEnabled();

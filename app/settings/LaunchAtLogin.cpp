@@ -30,7 +30,8 @@ bool LaunchAtLogin::refresh() {
 
 bool LaunchAtLogin::set(bool on) {
     store(on);
-    Result<void, Error> outcome = on ? loginItem_->registerLoginItem() : loginItem_->unregisterLoginItem();
+    Result<void, Error> outcome =
+        on ? loginItem_->registerLoginItem() : loginItem_->unregisterLoginItem();
     if (outcome) {
         on_ = on;
         failure_.reset();

@@ -33,8 +33,10 @@ TEST(DesktopEntry, ExecQuotesEveryPathIntoOneArgument) {
         {"double quote", "/opt/a\" --evil \"/x", R"("/opt/a\\" --evil \\"/x")"},
         {"shell expansions", "/opt/$HOME/`id`/x", R"("/opt/\\$HOME/\\`id\\`/x")"},
         {"backslash", "/opt/back\\slash/x", R"("/opt/back\\\\slash/x")"},
-        {"reserved characters", "/opt/a;b|c&d<e>f'g~h*i?j#k(l)/x", R"("/opt/a;b|c&d<e>f'g~h*i?j#k(l)/x")"},
-        {"non-ASCII", "/home/z\u00fcrich/\u30a2\u30d7\u30ea", "\"/home/z\u00fcrich/\u30a2\u30d7\u30ea\""},
+        {"reserved characters", "/opt/a;b|c&d<e>f'g~h*i?j#k(l)/x",
+         R"("/opt/a;b|c&d<e>f'g~h*i?j#k(l)/x")"},
+        {"non-ASCII", "/home/z\u00fcrich/\u30a2\u30d7\u30ea",
+         "\"/home/z\u00fcrich/\u30a2\u30d7\u30ea\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -28,11 +28,10 @@ const XdgAutostartEntry::Identity kIdentity{"com.morrowgate.scourlet.desktop", "
 struct AutostartFixture {
     AutostartFixture() { writeFile(program, "#!/bin/sh\n"); }
 
-    XdgAutostartEntry entry() const {
-        return XdgAutostartEntry(kIdentity, program, locations());
-    }
+    XdgAutostartEntry entry() const { return XdgAutostartEntry(kIdentity, program, locations()); }
     XdgAutostartEntry::Locations locations() const {
-        return {dir / "config/autostart", {dir / "xdg1/autostart", dir / "xdg2/autostart"},
+        return {dir / "config/autostart",
+                {dir / "xdg1/autostart", dir / "xdg2/autostart"},
                 {dir / "bin"}};
     }
     fs::path userFile() const { return dir / "config/autostart" / kIdentity.fileName; }
@@ -55,10 +54,12 @@ TEST(XdgAutostartEntry, OnWritesOurEntryAndOffRemovesIt) {
               "[Desktop Entry]\n"
               "Type=Application\n"
               "Name=Scourlet\n"
-              "Exec=\"" + f.dir.path().string() + "/My Apps 100%%/bin/scourlet-app\"\n"
-              "Icon=com.morrowgate.scourlet\n"
-              "Terminal=false\n"
-              "X-GNOME-Autostart-enabled=true\n");
+              "Exec=\"" +
+                  f.dir.path().string() +
+                  "/My Apps 100%%/bin/scourlet-app\"\n"
+                  "Icon=com.morrowgate.scourlet\n"
+                  "Terminal=false\n"
+                  "X-GNOME-Autostart-enabled=true\n");
     EXPECT_EQ(fs::status(f.userFile()).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                   fs::perms::others_read);
@@ -75,7 +76,8 @@ TEST(XdgAutostartEntry, ASystemWideEntryIsHiddenRatherThanLeftToStart) {
     AutostartFixture f;
     fs::create_directories(f.dir / "bin");
     fs::create_symlink(f.program, f.dir / "bin/scourlet-app");
-    writeFile(f.systemFile(2), "[Desktop Entry]\nType=Application\nName=Scourlet\nExec=scourlet-app\n");
+    writeFile(f.systemFile(2),
+              "[Desktop Entry]\nType=Application\nName=Scourlet\nExec=scourlet-app\n");
     XdgAutostartEntry entry = f.entry();
     // The packaged entry names the program on the search path: it starts this program.
     EXPECT_EQ(entry.effectiveEntryFile(), f.systemFile(2));
@@ -157,7 +159,8 @@ TEST(XdgAutostartEntry, FailuresChangeNothingAndSayWhy) {
         AutostartFixture f;
         c.arrange(f);
         XdgAutostartEntry entry = f.entry();
-        Result<void, Error> outcome = c.turningOn ? entry.registerLoginItem() : entry.unregisterLoginItem();
+        Result<void, Error> outcome =
+            c.turningOn ? entry.registerLoginItem() : entry.unregisterLoginItem();
         ASSERT_FALSE(outcome.ok());
         EXPECT_NE(outcome.error().message.find(c.messagePart), std::string::npos)
             << outcome.error().message;

@@ -24,7 +24,8 @@ TEST(GeneralSettingsContentTest, ReportButtonsAndCaptionFollowTheLastClean) {
         std::string_view caption;
     };
     const Case cases[] = {
-        {"no clean yet", false, false, false, "Clean a link first, then report anything we missed."},
+        {"no clean yet", false, false, false,
+         "Clean a link first, then report anything we missed."},
         {"share link waiting", true, true, false, kPendingShareLinkCaption},
         {"waiting without a result", false, true, false, kPendingShareLinkCaption},
         {"ready", true, false, true, kReadyToReportCaption},
@@ -108,7 +109,8 @@ TEST(GeneralSettingsContentTest, SwitchesCaptionsAndRulesVersion) {
 }
 
 struct LaunchFixture {
-    std::shared_ptr<testing::ScriptedLoginItem> item = std::make_shared<testing::ScriptedLoginItem>();
+    std::shared_ptr<testing::ScriptedLoginItem> item =
+        std::make_shared<testing::ScriptedLoginItem>();
     std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
     std::ostringstream log;
     LaunchAtLogin launch{item, defaults, log};
@@ -124,7 +126,8 @@ TEST(LaunchAtLoginTest, OpeningShowsTheRealStateAndCorrectsTheFlag) {
         {false, true},         {true, true},         {false, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.stored) + " registered " + std::to_string(c.registered));
+        SCOPED_TRACE(::testing::PrintToString(c.stored) + " registered " +
+                     std::to_string(c.registered));
         auto item = std::make_shared<testing::ScriptedLoginItem>();
         item->registered = c.registered;
         auto defaults = std::make_shared<InMemoryUserDefaults>();
@@ -147,10 +150,10 @@ TEST(LaunchAtLoginTest, OpeningShowsTheRealStateAndCorrectsTheFlag) {
 TEST(LaunchAtLoginTest, AFailedChangeGoesBackAndSaysWhy) {
     struct Case {
         const char* name;
-        bool registered;     // before
+        bool registered;  // before
         bool turnOn;
         bool fails;
-        bool shown;          // the switch afterwards, and the stored flag
+        bool shown;  // the switch afterwards, and the stored flag
         std::optional<std::string> caption;
     };
     const Case cases[] = {

@@ -100,7 +100,8 @@ struct Fixture {
         std::make_shared<testing::InMemoryPasteboard>();
     std::shared_ptr<testing::ManualTimerScheduler> timers =
         std::make_shared<testing::ManualTimerScheduler>();
-    std::shared_ptr<testing::ManualMainQueue> mainQueue = std::make_shared<testing::ManualMainQueue>();
+    std::shared_ptr<testing::ManualMainQueue> mainQueue =
+        std::make_shared<testing::ManualMainQueue>();
     std::shared_ptr<testing::RecordingNotificationPoster> poster =
         std::make_shared<testing::RecordingNotificationPoster>();
     std::unique_ptr<AppState> state;
