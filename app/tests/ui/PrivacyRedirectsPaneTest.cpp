@@ -22,6 +22,7 @@
 #include "app/settings/SettingsWindowFactory.h"
 #include "app/shell/AppState.h"
 #include "app/shell/WindowIds.h"
+#include "app/shell/WindowManager.h"
 #include "support/FakeHttpTransport.h"
 #include "support/FixtureSigner.h"
 #include "support/InMemoryPasteboard.h"
@@ -315,7 +316,8 @@ void PrivacyRedirectsPaneTest::settingsWindowOpensThePaneByItsStoredKey() {
     // What the tray's catalog update row stores before it opens the window.
     f.standard->setString(kSelectedSettingsPaneKey, "Privacy Redirects");
 
-    std::unique_ptr<QWidget> widget(makeSettingsWindow(*f.state));
+    WindowManager windows(f.standard);
+    std::unique_ptr<QWidget> widget(makeSettingsWindow(*f.state, windows));
     auto* window = qobject_cast<SettingsWindow*>(widget.get());
     QVERIFY(window != nullptr);
     window->show();
