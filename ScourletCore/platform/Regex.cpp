@@ -233,6 +233,10 @@ struct Regex::Compiled {
     std::uint32_t captureCount = 0;
     // Only one start position is ever tried, so the attempt limits suffice.
     bool anchored = false;
+    // ".*" matches (the empty text at least) at the start of every subject,
+    // even one that is not UTF-8, so a test needs no search. Rule sets use it
+    // for providers that apply to every link.
+    bool matchesEverySubject = pattern == ".*" || pattern == ".*?";
     mutable std::once_flag jitOnce;
     mutable std::atomic<bool> jitReady{false};
 };
@@ -479,11 +483,17 @@ std::string Regex::escapedPattern(std::string_view text) {
 }
 
 bool Regex::matches(std::string_view subject) const {
+    if (compiled_->matchesEverySubject && !threadBudget().exhausted) {
+        return true;
+    }
     Searcher searcher(*compiled_, subject);
     return searcher.find(0) == SearchOutcome::match;
 }
 
 RegexAnswer Regex::test(std::string_view subject) const {
+    if (compiled_->matchesEverySubject && !threadBudget().exhausted) {
+        return RegexAnswer::match;
+    }
     Searcher searcher(*compiled_, subject);
     switch (searcher.find(0)) {
         case SearchOutcome::match:

@@ -275,6 +275,19 @@ TEST(RegexTest, MalformedUtf8SubjectsAreSearchedSafely) {
     EXPECT_EQ(compiled("x*").allMatches("\xff").size(), 2U);
 }
 
+TEST(RegexTest, MatchEverythingPatternsAnswerAsTheirSearchWould) {
+    // ".*" is answered without a search; "(?:.*)" means the same and is searched.
+    for (const std::string subject : {"", "abc", "\n", "a\nb", "\xff\xfe", "\u2028x"}) {
+        const bool searched = compiled("(?:.*)").matches(subject);
+        EXPECT_TRUE(searched);
+        for (const char* pattern : {".*", ".*?"}) {
+            const Regex regex = compiled(pattern, RegexOptions::caseInsensitive);
+            EXPECT_EQ(regex.matches(subject), searched) << pattern;
+            EXPECT_EQ(regex.test(subject), RegexAnswer::match) << pattern;
+        }
+    }
+}
+
 using Clock = std::chrono::steady_clock;
 
 TEST(RegexTest, CatastrophicBacktrackingGivesUpQuickly) {
