@@ -232,6 +232,21 @@ TEST(RulesEngineDifferentialTest, RulesSpellOutOnlyWhenTheyNameWholeNames) {
         EXPECT_EQ(spelled->names, expected) << c.pattern;
         EXPECT_EQ(spelled->prefixes, c.prefixes) << c.pattern;
     }
+    // The leading texts that let a searched rule be skipped.
+    const std::pair<std::string, std::vector<std::string>> leads[] = {
+        {"^ajs_(?:prop|trait)_[a-z0-9_]+$", {"ajs_prop_", "ajs_trait_"}},
+        {"^(?:%3F)?utm(?:_[a-z_]*)?$", {"%3futm", "utm"}},
+        {"^Ath[a-z]*$", {"ath"}},
+        {"^ab+c\\d$", {"ab"}},
+        {"^abc*$", {"ab"}},
+        {"^[^a]b$", {}},
+        {"^a?b*$", {}},   // may begin with anything
+        {"^a|b$", {}},    // "^" anchors only the first alternative
+        {"ab$", {}},
+    };
+    for (const auto& [pattern, expected] : leads) {
+        EXPECT_EQ(internal::leadingNameTexts(pattern), expected) << pattern;
+    }
     for (const char* joinable : {"^a$", "a|b", "(?:x)(y)", "(?=a)b", "[#]"}) {
         EXPECT_EQ(internal::joinsCombinedExpression(joinable), std::string(joinable) != "[#]")
             << joinable;

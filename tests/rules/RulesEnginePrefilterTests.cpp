@@ -77,6 +77,43 @@ TEST(RulesEnginePrefilterTest, FindsTheLiteralASitePatternRequires) {
                   R"(^https?://(?:[a-z0-9-]+\.)*(?:youtube\.com|youtu\.be)(?::\d+)?)"),
               (std::vector<std::string>{"youtube.com", "youtu.be"}));
     EXPECT_EQ(ProviderPrefilter::requiredHostLiterals(R"(^https?://(?:a|[b])x)"), std::nullopt);
+    // Capturing groups and alternatives with groups of their own; a group
+    // that may be left out or a look-ahead requires nothing.
+    const std::vector<std::pair<std::string, std::optional<std::vector<std::string>>>> groups = {
+        {site + R"((youtube\.com|youtu\.be))", std::vector<std::string>{"youtube.com", "youtu.be"}},
+        {site + R"((?:yandex(?:\.[a-z]{2,}){1,}|ya\.ru))",
+         std::vector<std::string>{"yandex", "ya.ru"}},
+        {site + R"((?:foo)?bar)", std::nullopt},
+        {site + R"((?:foo|bar)*baz)", std::nullopt},
+        {site + R"((?=foo)bar)", std::nullopt},
+        {site + R"((?:foo|(?:x)bar))", std::nullopt},
+    };
+    for (const auto& [pattern, literals] : groups) {
+        EXPECT_EQ(ProviderPrefilter::requiredHostLiterals(pattern), literals) << pattern;
+    }
+}
+
+TEST(RulesEnginePrefilterTest, FindsTheTextAPatternOfAnotherShapeRequires) {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {R"(https?:\/\/outgoing\.prod\.mozaws\.net\/)", "://outgoing.prod.mozaws.net/"},
+        {R"(https?:\/\/([a-z0-9-.]*\.)shutterstock\.com)", "shutterstock.com"},
+        {R"(^HTTPS?://(?:www\.)?Example\.ORG/x)", "example.org/x"},
+        // A quantifier that may drop a character ends the run before it.
+        {R"(abcdefg?h)", "abcdef"},
+        {R"(abcd+efg)", "abcd"},  // "d" may repeat: the run ends after it
+        {R"(abcd{0,2}efghi)", "efghi"},
+        // Sets, classes and groups are no text.
+        {R"([abcdef]ghi\djklmn)", "jklmn"},
+        {R"((?:abcdef)xyz)", std::nullopt},
+        {R"(abc)", std::nullopt},  // too short to pay
+        {R"(abcdef|ghijkl)", std::nullopt},
+        {R"((?i)abcdef)", std::nullopt},
+        {R"(\Qabcdef\E)", std::nullopt},
+        {".*", std::nullopt},
+    };
+    for (const auto& [pattern, text] : cases) {
+        EXPECT_EQ(ProviderPrefilter::requiredText(pattern), text) << pattern;
+    }
 }
 
 // Every provider the engine returns must be exactly those whose pattern matches.
@@ -150,6 +187,22 @@ void expectAgreementWithEveryPattern(const testing::EngineFixture& f) {
                  "https://example.org/?u=https://" + l + ".com/",
                  "httpx://" + l + ".com/",
                  "https://" + l + ".com/\xE2\x80\xA8",
+             }) {
+            urls.push_back(url);
+        }
+    }
+    for (const auto& provider : f.engine->compiledProviders()) {
+        const auto text = ProviderPrefilter::requiredText(provider->provider.urlPattern());
+        if (!text) {
+            continue;
+        }
+        for (const std::string& url : {
+                 "https://" + *text,
+                 "https://" + *text + "/x",
+                 "HTTPS://" + upper(*text),
+                 "https://example.org/?u=https" + *text,
+                 "https://" + text->substr(1),
+                 "https://" + text->substr(0, text->size() - 1),
              }) {
             urls.push_back(url);
         }

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 
+#include "ScourletCore/rules/internal/PatternText.h"
+
 namespace scourlet::internal {
 
 namespace {
 
 // More spelled-out names than this and a rule is searched instead.
 constexpr std::size_t kMaxNamesPerRule = 256;
+// Leading texts stop before an item with more choices than this.
+constexpr std::size_t kMaxLeadingChoices = 8;
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -57,6 +61,41 @@ public:
             }
             return all;
         }
+    }
+
+    // The texts a name matched by the pattern must start with: the items
+    // read one after the other up to the first the language does not cover
+    // (an item repeated with "*" or "{...}" is left out, one repeated with
+    // "+" counts once). Stops early rather than spell out many texts.
+    std::vector<std::string> leadingTexts() {
+        std::vector<std::string> texts{std::string()};
+        while (!atEnd()) {
+            auto item = atom();
+            // A wide set ("[a-z0-9_]") would multiply the texts for little gain.
+            if (!item || at('*') || at('{') || item->size() > kMaxLeadingChoices) {
+                break;
+            }
+            const bool last = at('+');
+            if (at('?')) {
+                ++pos_;
+                item->push_back(std::string());
+            }
+            std::vector<std::string> longer;
+            longer.reserve(texts.size() * item->size());
+            for (const auto& head : texts) {
+                for (const auto& tail : *item) {
+                    longer.push_back(head + tail);
+                }
+            }
+            if (longer.size() > kMaxNamesPerRule) {
+                break;
+            }
+            texts = std::move(longer);
+            if (last) {
+                break;
+            }
+        }
+        return texts;
     }
 
     // The names of the whole text read as one sequence (alternatives only
@@ -271,6 +310,20 @@ std::optional<LiteralRuleNames> literalRuleNames(std::string_view pattern) {
     return result;
 }
 
+std::vector<std::string> leadingNameTexts(std::string_view pattern) {
+    // Without a top-level "|" the "^" anchors the whole pattern.
+    if (!pattern.starts_with('^') || mayHaveTopLevelAlternation(pattern.substr(1))) {
+        return {};
+    }
+    std::vector<std::string> texts = Speller(pattern.substr(1)).leadingTexts();
+    std::sort(texts.begin(), texts.end());
+    texts.erase(std::unique(texts.begin(), texts.end()), texts.end());
+    if (texts.empty() || texts.front().empty()) {
+        return {};  // every name may match
+    }
+    return texts;
+}
+
 bool joinsCombinedExpression(std::string_view pattern) {
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         const char c = pattern[i];
@@ -328,6 +381,7 @@ NameRuleIndex NameRuleIndex::build(const std::vector<std::string_view>& patterns
         if (!names) {
             index.kinds_.push_back(Kind::searched);
             index.searched_.push_back(rule);
+            index.searchedLeads_.push_back(leadingNameTexts(patterns[i]));
             searchedPatterns.push_back(patterns[i]);
         } else if (names->prefixes) {
             index.kinds_.push_back(Kind::prefix);

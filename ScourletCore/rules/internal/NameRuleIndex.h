@@ -21,7 +21,9 @@
 //     it finds a match exactly when one of them does; only rules whose text
 //     cannot change meaning inside a group join it (no back references, no
 //     quoting, no comments, no flags). When it finds a match, or a limit cuts
-//     it short, each remaining rule is searched on its own, in order.
+//     it short, each remaining rule is searched on its own, in order. Before
+//     that, a rule whose pattern begins with literal text ("^ajs_...") is
+//     left out for a name that does not begin so: it cannot match.
 //
 //   internal::ParameterName key("UTM_Source");
 //   auto index = internal::NameRuleIndex::build(patterns);
@@ -71,6 +73,12 @@ struct LiteralRuleNames {
 };
 std::optional<LiteralRuleNames> literalRuleNames(std::string_view pattern);
 
+// The lower-cased texts with one of which every printable-ASCII name that
+// the whole pattern `pattern` (anchors included) matches begins ("^ajs_(?:a|b)_x+$"
+// gives "ajs_a_" and "ajs_b_"); empty when the pattern does not tell (no "^",
+// an alternation outside groups, or nothing literal at the start).
+std::vector<std::string> leadingNameTexts(std::string_view pattern);
+
 // True when `pattern` means the same as one alternative "(?:" + pattern + ")"
 // of a larger expression.
 bool joinsCombinedExpression(std::string_view pattern);
@@ -106,11 +114,16 @@ public:
             return std::nullopt;
         }
         const std::vector<std::uint32_t>* exact = exactRules(name);
-        // The searched rules need searching only when the combined expression
-        // finds something (or gives no clear answer).
+        // The searched rules need searching only when the name begins as one
+        // of them must, and then, for several, only when the combined
+        // expression finds something (or gives no clear answer).
+        std::size_t candidates = 0;
+        for (std::size_t i = 0; i < searched_.size(); ++i) {
+            candidates += mayMatchSearched(i, name) ? 1 : 0;
+        }
         const bool searchOthers =
-            !searched_.empty() &&
-            (!combined_ || combined_->test(name.text()) != RegexAnswer::noMatch);
+            candidates == 1 || (candidates > 1 && (!combined_ || combined_->test(name.text()) !=
+                                                                     RegexAnswer::noMatch));
 
         std::size_t e = 0;  // next in *exact
         std::size_t p = 0;  // next in prefixes_
@@ -119,6 +132,9 @@ public:
         while (true) {
             while (p < prefixes_.size() && !name.lowered().starts_with(prefixes_[p].first)) {
                 ++p;
+            }
+            while (searchOthers && s < searched_.size() && !mayMatchSearched(s, name)) {
+                ++s;
             }
             const std::uint32_t nextExact = e < exact->size() ? (*exact)[e] : kEnd;
             const std::uint32_t nextPrefix = p < prefixes_.size() ? prefixes_[p].second : kEnd;
@@ -172,6 +188,16 @@ private:
     }
     void addExact(const std::string& name, std::uint32_t rule);
 
+    // Whether the searched rule searched_[i] may match the (indexable) name:
+    // it begins with one of the rule's leading texts, or the rule has none.
+    bool mayMatchSearched(std::size_t i, const ParameterName& name) const {
+        const std::vector<std::string>& leads = searchedLeads_[i];
+        return leads.empty() ||
+               std::any_of(leads.begin(), leads.end(), [&](const std::string& lead) {
+                   return name.lowered().starts_with(lead);
+               });
+    }
+
     std::vector<Kind> kinds_;
     // Open addressing over a power-of-two table, at most half full.
     std::vector<Slot> slots_;
@@ -180,6 +206,9 @@ private:
     std::vector<std::pair<std::string, std::uint32_t>> prefixes_;
     // The rules that must be searched, in rule order.
     std::vector<std::uint32_t> searched_;
+    // Per searched rule, the texts a name it matches begins with
+    // (leadingNameTexts; empty: any name).
+    std::vector<std::vector<std::string>> searchedLeads_;
     std::optional<Regex> combined_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "ScourletCore/rules/internal/PatternText.h"
+
 namespace scourlet::internal {
 
 namespace {
@@ -20,6 +22,9 @@ constexpr std::array<std::string_view, 6> kSitePrefixes = {
     R"(^https?://)",
 };
 
+// A required text shorter than this rules out too few links to pay.
+constexpr std::size_t kMinRequiredTextLength = 4;
+
 bool isLabelChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
@@ -28,78 +33,18 @@ char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// True unless `rest` provably has no alternation outside groups. Anything the
-// scan cannot follow for certain (quoting, comments, nested sets) counts as
-// alternation, which only costs the pattern its place in the filter.
-// True when `pattern` holds a "(?" other than a plain group or a look-around:
-// inline flags (extended mode among them), a comment group or a name.
-bool mayHaveFlagsOrComments(std::string_view pattern) {
-    for (std::size_t at = pattern.find("(?"); at != std::string_view::npos;
-         at = pattern.find("(?", at + 2)) {
-        const std::string_view rest = pattern.substr(at + 2);
-        if (!(rest.starts_with(':') || rest.starts_with('=') || rest.starts_with('!') ||
-              rest.starts_with("<=") || rest.starts_with("<!"))) {
-            return true;
-        }
-    }
-    return false;
+// Characters that stand for themselves in a pattern, written plain.
+bool isRequiredTextChar(char c) {
+    return isLabelChar(c) || c == '_' || c == ':' || c == '/' || c == '=' || c == '&' ||
+           c == '%' || c == '~' || c == '@' || c == '!' || c == ',' || c == ';';
 }
 
-bool mayHaveTopLevelAlternation(std::string_view rest) {
-    int depth = 0;
-    bool inSet = false;
-    // Without inline flags "#" is an ordinary character (as in "[/?#]").
-    const bool commentsPossible = mayHaveFlagsOrComments(rest);
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        const char c = rest[i];
-        if (c == '#' && commentsPossible) {
-            return true;  // a comment in extended mode may hide anything
-        }
-        if (c == '\\') {
-            if (i + 1 < rest.size() && (rest[i + 1] == 'Q' || rest[i + 1] == 'E')) {
-                return true;
-            }
-            ++i;
-            continue;
-        }
-        if (inSet) {
-            if (c == '[') {
-                return true;
-            }
-            if (c == ']') {
-                inSet = false;
-            }
-            continue;
-        }
-        switch (c) {
-            case '[':
-                inSet = true;
-                // A "]" right after "[" or "[^" is a member, not the end.
-                if (i + 1 < rest.size() && rest[i + 1] == '^') {
-                    ++i;
-                }
-                if (i + 1 < rest.size() && rest[i + 1] == ']') {
-                    ++i;
-                }
-                break;
-            case '(':
-                ++depth;
-                break;
-            case ')':
-                if (--depth < 0) {
-                    return true;
-                }
-                break;
-            case '|':
-                if (depth == 0) {
-                    return true;
-                }
-                break;
-            default:
-                break;
-        }
-    }
-    return inSet || depth != 0;
+// Characters that stand for themselves after a backslash: punctuation (after
+// a backslash letters and digits are classes, anchors or references).
+bool isRequiredTextEscape(char c) {
+    const bool alphanumeric =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return c > 0x20 && c < 0x7F && !alphanumeric;
 }
 
 bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view lowerPrefix) {
@@ -194,28 +139,26 @@ std::optional<std::vector<std::string>> ProviderPrefilter::requiredHostLiterals(
         rest.remove_prefix(end + 1);
     }
     std::vector<std::string> literals;
-    if (rest.starts_with("(?:")) {
-        // One literal per alternative of a group such as "(?:youtube\.com|youtu\.be)".
-        const std::size_t end = endOfLabelGroup(rest);
-        if (end == std::string_view::npos) {
+    if (rest.starts_with('(')) {
+        // One literal per alternative of a group such as "(?:youtube\.com|youtu\.be)"
+        // or "(yandex(?:\.[a-z]{2,})+|ya\.ru)": each starts with its own.
+        const std::size_t inner = rest.starts_with("(?:") ? 3 : 1;
+        const std::size_t end = endOfGroup(rest);
+        if ((inner == 1 && rest.starts_with("(?")) || end == std::string_view::npos ||
+            (end < rest.size() && std::string_view("?*{").find(rest[end]) != std::string_view::npos)) {
+            return std::nullopt;  // a look-around, or a group that may be left out
+        }
+        const auto alternatives = topLevelAlternatives(rest.substr(inner, end - 1 - inner));
+        if (!alternatives) {
             return std::nullopt;
         }
-        const std::string_view inside = rest.substr(3, end - 4);
-        std::size_t from = 0;
-        while (from <= inside.size()) {
-            std::size_t bar = inside.find('|', from);
-            bar = bar == std::string_view::npos ? inside.size() : bar;
-            const std::string_view alternative = inside.substr(from, bar - from);
-            if (alternative.find('(') != std::string_view::npos) {
-                return std::nullopt;
-            }
+        for (const std::string_view alternative : *alternatives) {
             std::size_t stopped = 0;
             std::string literal = literalAtStart(alternative, stopped);
             if (literal.empty()) {
                 return std::nullopt;
             }
             literals.push_back(std::move(literal));
-            from = bar + 1;
         }
     } else {
         std::size_t stopped = 0;
@@ -226,6 +169,67 @@ std::optional<std::vector<std::string>> ProviderPrefilter::requiredHostLiterals(
         literals.push_back(std::move(literal));
     }
     return literals;
+}
+
+std::optional<std::string> ProviderPrefilter::requiredText(std::string_view urlPattern) {
+    if (mayHaveTopLevelAlternation(urlPattern) || mayHaveFlagsOrComments(urlPattern)) {
+        return std::nullopt;
+    }
+    // Every character outside groups and sets, unless a quantifier may drop
+    // it, stands in every match; the longest run of literal ones is taken.
+    std::string longest;
+    std::string run;
+    auto endRun = [&]() {
+        if (run.size() > longest.size()) {
+            longest = run;
+        }
+        run.clear();
+    };
+    int depth = 0;
+    for (std::size_t i = 0; i < urlPattern.size(); ++i) {
+        const char c = urlPattern[i];
+        char literal = '\0';
+        std::size_t next = i + 1;
+        if (c == '\\') {
+            if (i + 1 < urlPattern.size() && isRequiredTextEscape(urlPattern[i + 1])) {
+                literal = urlPattern[i + 1];
+            }
+            next = i + 2;
+        } else if (c == '[') {
+            // Skip the set ("]" right after "[" or "[^" is a member).
+            std::size_t j = i + 1;
+            if (j < urlPattern.size() && urlPattern[j] == '^') {
+                ++j;
+            }
+            if (j < urlPattern.size() && urlPattern[j] == ']') {
+                ++j;
+            }
+            while (j < urlPattern.size() && urlPattern[j] != ']') {
+                j += urlPattern[j] == '\\' ? 2 : 1;
+            }
+            next = j + 1;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            --depth;
+        } else if (depth == 0 && isRequiredTextChar(c)) {
+            literal = c;
+        }
+        if (literal == '\0' || depth != 0) {
+            endRun();
+        } else if (next < urlPattern.size() &&
+                   std::string_view("?*{").find(urlPattern[next]) != std::string_view::npos) {
+            endRun();  // this character may be left out
+        } else {
+            run.push_back(asciiLower(literal));
+        }
+        i = next - 1;
+    }
+    endRun();
+    if (longest.size() < kMinRequiredTextLength) {
+        return std::nullopt;
+    }
+    return longest;
 }
 
 std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_view urlPattern) {
@@ -242,6 +246,10 @@ ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPat
     for (std::size_t index = 0; index < urlPatterns.size(); ++index) {
         const auto literals = requiredHostLiterals(urlPatterns[index]);
         if (!literals) {
+            if (auto text = requiredText(urlPatterns[index])) {
+                textFilters_.emplace_back(std::move(*text), static_cast<std::uint32_t>(index));
+                unfiltered_[index] = false;
+            }
             continue;
         }
         for (const std::string& literal : *literals) {
@@ -298,6 +306,18 @@ void ProviderPrefilter::markCandidates(std::string_view subject,
         if (static_cast<unsigned char>(c) >= 0x80) {
             mayMatch.assign(unfiltered_.size(), true);
             return;
+        }
+    }
+    if (!textFilters_.empty()) {
+        thread_local std::string lowered;
+        lowered.assign(subject);
+        for (char& c : lowered) {
+            c = asciiLower(c);
+        }
+        for (const auto& [text, provider] : textFilters_) {
+            if (lowered.find(text) != std::string::npos) {
+                mayMatch[provider] = true;
+            }
         }
     }
     if (nodes_.empty() || !startsWithIgnoringAsciiCase(subject, "http")) {
