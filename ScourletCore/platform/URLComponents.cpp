@@ -297,6 +297,11 @@ std::optional<URLComponents> URLComponents::parseLenient(std::string_view text) 
     return URLComponents(escaped, offsets);
 }
 
+bool URLComponents::parsesLenient(std::string_view text) {
+    Offsets offsets{};
+    return !text.empty() && (scan(text, offsets) || scan(escapeInvalidCharacters(text), offsets));
+}
+
 // --- Reading ---------------------------------------------------------------
 
 std::optional<std::string_view> URLComponents::scheme() const {

@@ -62,6 +62,8 @@ public:
     // strictly. Returns nothing when the escaped text still is no URI
     // reference (for example a bad port).
     static std::optional<URLComponents> parseLenient(std::string_view text);
+    // Whether parseLenient(text) gives components, without building them.
+    static bool parsesLenient(std::string_view text);
 
     // The URL text. For an unmodified parse, byte for byte the parsed input.
     const std::string& string() const { return buffer_; }

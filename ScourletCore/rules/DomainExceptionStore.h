@@ -44,6 +44,8 @@ public:
     // nothing for other schemes, unparsable links and links without a host.
     static std::optional<std::string> normalizedHost(std::string_view urlString);
 
+    // True when no host is excepted.
+    bool isEmpty() const { return snapshot()->empty(); }
     bool isDisabled(std::string_view host) const;
     bool isDisabledURL(std::string_view urlString) const;
 

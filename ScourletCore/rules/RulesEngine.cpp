@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/config/ServiceConfiguration.h"
 #include "ScourletCore/platform/AppDirectories.h"
 #include "ScourletCore/platform/Diagnostics.h"
@@ -179,6 +180,9 @@ fs::file_time_type modificationDate(const fs::path& path) {
 RulesEngine::RulesEngine(std::shared_ptr<UserDefaults> defaults, const ResourceBundle* bundle)
     : categories(*this, {}), defaults_(std::move(defaults)), bundle_(bundle) {
     fallbackRulesChanged();
+    collectionSwitchObserver_ = defaults_->observe(
+        std::string(StatsTracker::kCollectionEnabledKey),
+        [collectionSwitch = collectionSwitch_] { collectionSwitch->stale = true; });
 }
 
 RulesEngine::~RulesEngine() {

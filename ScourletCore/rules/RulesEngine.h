@@ -24,6 +24,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -288,7 +289,10 @@ public:
 
     // Adds one to the category's count and to that of its first entry with id
     // `ruleID`, unless statistics collection is switched off or there is no such
-    // category. Writes nothing to the store (see saveMatchCounts()).
+    // category. Writes nothing to the store (see saveMatchCounts()). The switch
+    // is read from the store at most about once a second: a change made through
+    // the engine's own store applies at once, one another process makes to a
+    // shared settings file within a second.
     void recordMatch(std::string_view ruleID, RuleCategoryType category);
     // recordMatch for each id in turn, reading the statistics switch once.
     void recordMatches(const std::vector<std::string>& ruleIDs,
@@ -377,6 +381,17 @@ private:
     std::vector<FallbackRule> fallbackRules_;
     std::shared_ptr<const internal::NameRuleIndex> fallbackIndex_;
     MatchingPath matchingPath_ = MatchingPath::indexed;
+    // Whether statistics collection is on, as last read (see recordMatch()).
+    bool isCollectingMatches();
+    // The collection switch as last read; `stale` is set by the store's
+    // observer, on whichever thread writes.
+    struct CollectionSwitch {
+        std::atomic<bool> stale{true};
+        bool enabled = true;
+        std::chrono::steady_clock::time_point readAt;
+    };
+    std::shared_ptr<CollectionSwitch> collectionSwitch_ = std::make_shared<CollectionSwitch>();
+    Connection collectionSwitchObserver_;
     // Counts raised since they were last saved, and when that was.
     bool matchCountsChanged_ = false;
     std::optional<std::chrono::steady_clock::time_point> matchCountsSavedAt_;

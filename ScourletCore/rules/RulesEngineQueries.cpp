@@ -149,9 +149,16 @@ void RulesEngine::matchingProviders(std::string_view urlString,
         return;
     }
     // Switched-off categories are looked up once per link, not once per provider.
-    std::array<bool, allCases<RuleCategoryType>().size()> allowed{};
-    for (RuleCategoryType type : allCases<RuleCategoryType>()) {
-        allowed[static_cast<std::size_t>(type)] = isCategoryEnabled(type);
+    // A type without a category is allowed; of several, the first decides.
+    std::array<bool, allCases<RuleCategoryType>().size()> allowed;
+    std::array<bool, allCases<RuleCategoryType>().size()> seen{};
+    allowed.fill(true);
+    for (const auto& category : categories.get()) {
+        const auto type = static_cast<std::size_t>(category->type());
+        if (!seen[type]) {
+            seen[type] = true;
+            allowed[type] = category->isEnabled();
+        }
     }
     std::string storage;
     const std::string_view normalized = normalizedView(urlString, storage);
@@ -325,8 +332,21 @@ std::string RulesEngine::applyRawRules(std::string_view urlString,
     return text;
 }
 
+bool RulesEngine::isCollectingMatches() {
+    // Reading a settings file costs a system call; a text of many links reads
+    // it once.
+    constexpr auto kRereadInterval = std::chrono::seconds(1);
+    CollectionSwitch& current = *collectionSwitch_;
+    const auto now = std::chrono::steady_clock::now();
+    if (current.stale.exchange(false) || now - current.readAt >= kRereadInterval) {
+        current.enabled = StatsTracker::isCollectionEnabled(*defaults_);
+        current.readAt = now;
+    }
+    return current.enabled;
+}
+
 void RulesEngine::recordMatch(std::string_view ruleID, RuleCategoryType category) {
-    if (!StatsTracker::isCollectionEnabled(*defaults_)) {
+    if (!isCollectingMatches()) {
         return;
     }
     RuleCategory* found = categoryOf(category);
@@ -342,7 +362,7 @@ void RulesEngine::recordMatch(std::string_view ruleID, RuleCategoryType category
 
 void RulesEngine::recordMatches(const std::vector<std::string>& ruleIDs,
                                 const std::vector<RuleCategoryType>& types) {
-    if (ruleIDs.empty() || !StatsTracker::isCollectionEnabled(*defaults_)) {
+    if (ruleIDs.empty() || !isCollectingMatches()) {
         return;
     }
     for (std::size_t i = 0; i < ruleIDs.size() && i < types.size(); ++i) {

@@ -47,7 +47,9 @@ bool containsEncodedPlus(std::string_view segment) {
 // turn into a literal plus, read as a space by many servers), goes back as it
 // was written.
 void appendKeptItem(std::string& query, const internal::RawQueryItem& item) {
-    if (containsEncodedPlus(item.segment) || !percentDecode(item.segment)) {
+    // Text without escapes always decodes (a parsed query is ASCII).
+    const bool escaped = item.segment.find('%') != std::string::npos;
+    if (escaped && (containsEncodedPlus(item.segment) || !percentDecode(item.segment))) {
         query.append(item.segment);
         return;
     }
@@ -77,7 +79,7 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     // Inside a caller's budget (a text block) the clean gets what is left of it.
     const RegexTimeBudget budget(timeBudget_);
     const std::string trimmed(trimmingWhitespaceAndNewlines(urlString));
-    if (!URLComponents::parseLenient(trimmed)) {
+    if (!URLComponents::parsesLenient(trimmed)) {
         return CleanOutcome::invalid();
     }
     if (!trimmed.starts_with("http://") && !trimmed.starts_with("https://")) {
@@ -88,7 +90,7 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     if (!isValidUTF8(trimmed)) {
         return CleanOutcome::invalid();
     }
-    if (exceptionStore_) {
+    if (exceptionStore_ && !exceptionStore_->isEmpty()) {
         if (auto host = DomainExceptionStore::normalizedHost(trimmed);
             host && exceptionStore_->isDisabled(*host)) {
             return CleanOutcome::skippedDisabled(std::move(*host));
