@@ -17,6 +17,7 @@
 #include "ScourletCore/platform/Text.h"
 #include "ScourletCore/rules/internal/LiteralNameRule.h"
 #include "ScourletCore/rules/internal/NameRuleIndex.h"
+#include "ScourletCore/rules/internal/PatternText.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 
 namespace scourlet {
@@ -76,7 +77,12 @@ std::vector<RulesEngine::CompiledPattern> compilePatterns(const std::vector<std:
             regex = compileCaseInsensitive(pattern);
         }
         if (regex) {
-            compiled.push_back({std::move(*regex), pattern, joined(idPrefix, ":", pattern)});
+            std::string required;
+            if (!anchored) {
+                required = internal::requiredLiteralText(pattern).value_or(std::string());
+            }
+            compiled.push_back({std::move(*regex), pattern, joined(idPrefix, ":", pattern),
+                                std::move(required)});
         }
     }
     return compiled;
@@ -123,10 +129,21 @@ std::shared_ptr<const RulesEngine::CompiledProvider> compileProvider(const std::
     for (const Regex& exception : compiled->exceptionRegexes) {
         exceptionPatterns.push_back(exception.pattern());
     }
+    // The exceptions can be ruled out by their texts only when each has one.
+    std::vector<std::string> exceptionTexts;
+    for (std::string_view pattern : exceptionPatterns) {
+        auto text = internal::requiredLiteralText(pattern);
+        if (!text) {
+            exceptionTexts.clear();
+            break;
+        }
+        exceptionTexts.push_back(std::move(*text));
+    }
     compiled->index = std::make_shared<const internal::ProviderRuleIndex>(internal::ProviderRuleIndex{
         internal::NameRuleIndex::build(patternsOf(compiled->paramRegexes)),
         internal::NameRuleIndex::build(patternsOf(compiled->referralParamRegexes)),
         internal::combinedExpression(exceptionPatterns),
+        std::move(exceptionTexts),
     });
     return compiled;
 }

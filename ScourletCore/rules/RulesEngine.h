@@ -66,6 +66,10 @@ public:
         Regex regex;
         std::string pattern;
         std::string ruleID;
+        // For raw and redirection rules: text every match holds, lower-cased
+        // (internal::requiredLiteralText), so that a link without it needs
+        // no search; empty when there is none.
+        std::string requiredText;
     };
 
     // One provider of a rule file, compiled. Every expression is case-insensitive.
@@ -282,6 +286,10 @@ public:
     // gives such a link.
     std::optional<std::string> extractRedirection(std::string_view urlString,
                                                   const CompiledProvider& provider) const;
+
+    // False when `rule` certainly finds nothing in `text`: the text lacks what
+    // every match holds. Always true on the rule-by-rule path.
+    bool mayMatch(const CompiledPattern& rule, std::string_view text) const;
 
     // `urlString` with every match of each of the provider's raw rules removed,
     // rule after rule. No switch is consulted.

@@ -2,6 +2,7 @@
 // every copied link, so they build no strings: rule ids were worked out at load
 // time, entries are found through each category's id index, and a link that
 // needs no normalizing is matched as it is.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "ScourletCore/rules/RulesEngine.h"
 
 #include "ScourletCore/rules/internal/NameRuleIndex.h"
+#include "ScourletCore/rules/internal/PatternText.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 #include "ScourletCore/rules/internal/RedirectTarget.h"
 
@@ -179,6 +181,15 @@ bool RulesEngine::isException(std::string_view urlString, const CompiledProvider
     }
     std::string storage;
     const std::string_view normalized = normalizedView(urlString, storage);
+    if (matchingPath_ == MatchingPath::indexed && provider.index) {
+        // No exception can match a link that lacks the text each requires.
+        const auto& texts = provider.index->exceptionTexts;
+        if (!texts.empty() && std::none_of(texts.begin(), texts.end(), [&](const std::string& text) {
+                return internal::mayHoldText(normalized, text);
+            })) {
+            return false;
+        }
+    }
     if (matchingPath_ == MatchingPath::indexed && provider.index && provider.index->exceptions) {
         // The combined expression matches exactly when one of the exceptions
         // does; only an unclear answer needs them one by one.
@@ -302,7 +313,7 @@ std::optional<std::string> RulesEngine::extractRedirection(std::string_view urlS
         return std::nullopt;
     }
     for (const CompiledPattern& rule : provider.redirectionRegexes) {
-        if (rule.regex.numberOfCaptureGroups() == 0) {
+        if (rule.regex.numberOfCaptureGroups() == 0 || !mayMatch(rule, urlString)) {
             continue;
         }
         const auto match = rule.regex.firstMatch(urlString);
@@ -320,12 +331,17 @@ std::optional<std::string> RulesEngine::extractRedirection(std::string_view urlS
     return std::nullopt;
 }
 
+bool RulesEngine::mayMatch(const CompiledPattern& rule, std::string_view text) const {
+    return matchingPath_ == MatchingPath::ruleByRule || rule.requiredText.empty() ||
+           internal::mayHoldText(text, rule.requiredText);
+}
+
 std::string RulesEngine::applyRawRules(std::string_view urlString,
                                        const CompiledProvider& provider) const {
     std::string text(urlString);
     for (const CompiledPattern& rule : provider.rawRuleRegexes) {
         // Most raw rules find nothing; one search then spares the copy.
-        if (rule.regex.test(text) != RegexAnswer::noMatch) {
+        if (mayMatch(rule, text) && rule.regex.test(text) != RegexAnswer::noMatch) {
             text = rule.regex.replaceAllLiteral(text, "");
         }
     }

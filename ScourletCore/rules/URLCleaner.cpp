@@ -178,7 +178,7 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, 
             continue;
         }
         for (const auto& rule : provider->redirectionRegexes) {
-            if (rule.regex.numberOfCaptureGroups() == 0) {
+            if (rule.regex.numberOfCaptureGroups() == 0 || !rulesEngine_->mayMatch(rule, input)) {
                 continue;
             }
             const auto match = rule.regex.firstMatch(input);

@@ -10,6 +10,7 @@
 #include "support/PublicRuleSet.h"
 
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/rules/internal/PatternText.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 #include "rules/RulesEngineTestSupport.h"
 #include "support/TempDir.h"
@@ -112,7 +113,7 @@ TEST(RulesEnginePrefilterTest, FindsTheTextAPatternOfAnotherShapeRequires) {
         {".*", std::nullopt},
     };
     for (const auto& [pattern, text] : cases) {
-        EXPECT_EQ(ProviderPrefilter::requiredText(pattern), text) << pattern;
+        EXPECT_EQ(internal::requiredLiteralText(pattern), text) << pattern;
     }
 }
 
@@ -192,7 +193,7 @@ void expectAgreementWithEveryPattern(const testing::EngineFixture& f) {
         }
     }
     for (const auto& provider : f.engine->compiledProviders()) {
-        const auto text = ProviderPrefilter::requiredText(provider->provider.urlPattern());
+        const auto text = internal::requiredLiteralText(provider->provider.urlPattern());
         if (!text) {
             continue;
         }

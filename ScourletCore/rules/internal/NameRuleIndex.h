@@ -212,13 +212,16 @@ private:
     std::optional<Regex> combined_;
 };
 
-// The index of one provider: its parameter rules, its referral rules, and its
+// The index of one provider: its parameter rules, its referral rules, its
 // exception patterns as one combined expression (nothing when it has fewer
-// than two or they cannot be combined).
+// than two or they cannot be combined) and the texts they require.
 struct ProviderRuleIndex {
     NameRuleIndex params;
     NameRuleIndex referrals;
     std::optional<Regex> exceptions;
+    // The text each exception's every match holds (requiredLiteralText), one
+    // per exception; empty when an exception has none.
+    std::vector<std::string> exceptionTexts;
 };
 
 }  // namespace scourlet::internal

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,5 +28,19 @@ bool mayHaveTopLevelAlternation(std::string_view text);
 // For `text` starting with "(", the offset just past the ")" that closes that
 // group; npos when there is none or the text cannot be followed.
 std::size_t endOfGroup(std::string_view text);
+
+// The longest run of literal text (lower-cased, at least four characters)
+// that every match of `pattern`, compiled case-insensitively, holds: as it
+// stands outside groups and sets, where no quantifier may drop it
+// ("://outgoing.mozaws.net/" in "https?:\/\/outgoing\.mozaws\.net\/").
+// Nothing when there is none, or the pattern has an alternation outside
+// groups or inline flags.
+std::optional<std::string> requiredLiteralText(std::string_view pattern);
+
+// False only when `subject` certainly cannot hold `lowerText` (a text of
+// requiredLiteralText) under case-insensitive matching: it is ASCII and
+// does not contain the text in any letter case. Beyond ASCII, case folding
+// reaches further ("K" for "k"), so such a subject may always hold it.
+bool mayHoldText(std::string_view subject, std::string_view lowerText);
 
 }  // namespace scourlet::internal

@@ -22,9 +22,6 @@ constexpr std::array<std::string_view, 6> kSitePrefixes = {
     R"(^https?://)",
 };
 
-// A required text shorter than this rules out too few links to pay.
-constexpr std::size_t kMinRequiredTextLength = 4;
-
 bool isLabelChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
@@ -33,19 +30,6 @@ char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Characters that stand for themselves in a pattern, written plain.
-bool isRequiredTextChar(char c) {
-    return isLabelChar(c) || c == '_' || c == ':' || c == '/' || c == '=' || c == '&' ||
-           c == '%' || c == '~' || c == '@' || c == '!' || c == ',' || c == ';';
-}
-
-// Characters that stand for themselves after a backslash: punctuation (after
-// a backslash letters and digits are classes, anchors or references).
-bool isRequiredTextEscape(char c) {
-    const bool alphanumeric =
-        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    return c > 0x20 && c < 0x7F && !alphanumeric;
-}
 
 bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view lowerPrefix) {
     if (text.size() < lowerPrefix.size()) {
@@ -171,66 +155,6 @@ std::optional<std::vector<std::string>> ProviderPrefilter::requiredHostLiterals(
     return literals;
 }
 
-std::optional<std::string> ProviderPrefilter::requiredText(std::string_view urlPattern) {
-    if (mayHaveTopLevelAlternation(urlPattern) || mayHaveFlagsOrComments(urlPattern)) {
-        return std::nullopt;
-    }
-    // Every character outside groups and sets, unless a quantifier may drop
-    // it, stands in every match; the longest run of literal ones is taken.
-    std::string longest;
-    std::string run;
-    auto endRun = [&]() {
-        if (run.size() > longest.size()) {
-            longest = run;
-        }
-        run.clear();
-    };
-    int depth = 0;
-    for (std::size_t i = 0; i < urlPattern.size(); ++i) {
-        const char c = urlPattern[i];
-        char literal = '\0';
-        std::size_t next = i + 1;
-        if (c == '\\') {
-            if (i + 1 < urlPattern.size() && isRequiredTextEscape(urlPattern[i + 1])) {
-                literal = urlPattern[i + 1];
-            }
-            next = i + 2;
-        } else if (c == '[') {
-            // Skip the set ("]" right after "[" or "[^" is a member).
-            std::size_t j = i + 1;
-            if (j < urlPattern.size() && urlPattern[j] == '^') {
-                ++j;
-            }
-            if (j < urlPattern.size() && urlPattern[j] == ']') {
-                ++j;
-            }
-            while (j < urlPattern.size() && urlPattern[j] != ']') {
-                j += urlPattern[j] == '\\' ? 2 : 1;
-            }
-            next = j + 1;
-        } else if (c == '(') {
-            ++depth;
-        } else if (c == ')') {
-            --depth;
-        } else if (depth == 0 && isRequiredTextChar(c)) {
-            literal = c;
-        }
-        if (literal == '\0' || depth != 0) {
-            endRun();
-        } else if (next < urlPattern.size() &&
-                   std::string_view("?*{").find(urlPattern[next]) != std::string_view::npos) {
-            endRun();  // this character may be left out
-        } else {
-            run.push_back(asciiLower(literal));
-        }
-        i = next - 1;
-    }
-    endRun();
-    if (longest.size() < kMinRequiredTextLength) {
-        return std::nullopt;
-    }
-    return longest;
-}
 
 std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_view urlPattern) {
     auto literals = requiredHostLiterals(urlPattern);
@@ -246,7 +170,7 @@ ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPat
     for (std::size_t index = 0; index < urlPatterns.size(); ++index) {
         const auto literals = requiredHostLiterals(urlPatterns[index]);
         if (!literals) {
-            if (auto text = requiredText(urlPatterns[index])) {
+            if (auto text = requiredLiteralText(urlPatterns[index])) {
                 textFilters_.emplace_back(std::move(*text), static_cast<std::uint32_t>(index));
                 unfiltered_[index] = false;
             }

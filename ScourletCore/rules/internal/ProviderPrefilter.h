@@ -12,10 +12,10 @@
 // the host label boundaries that the lazy group can reach. The filter keeps
 // those literals in a trie and walks it once from each reachable boundary.
 // A pattern of another shape is ruled out only when the link lacks a piece of
-// literal text every match of it holds; one without such text is never ruled
-// out. A link with bytes outside ASCII (where case-insensitive matching folds
-// beyond ASCII) rules nothing out, so the filter never hides a provider whose
-// pattern matches.
+// literal text every match of it holds (requiredLiteralText); one without
+// such text is never ruled out. A link with bytes outside ASCII (where
+// case-insensitive matching folds beyond ASCII) rules nothing out, so the
+// filter never hides a provider whose pattern matches.
 #pragma once
 
 #include <cstdint>
@@ -44,13 +44,6 @@ public:
     static std::optional<std::vector<std::string>> requiredHostLiterals(
         std::string_view urlPattern);
 
-    // For a pattern of another shape: the longest run of literal text
-    // (lower-cased, at least four characters) that every match holds, as it
-    // stands outside groups and sets and no quantifier may drop it ("mozaws.net/"
-    // in "https?:\/\/outgoing\.mozaws\.net\/"); nothing when there is none or
-    // the pattern has an alternation outside groups or inline flags.
-    static std::optional<std::string> requiredText(std::string_view urlPattern);
-
     // Sets `mayMatch` to one flag per provider: false where the provider's
     // pattern cannot match `subject`, true where it may.
     void markCandidates(std::string_view subject, std::vector<bool>& mayMatch) const;
@@ -68,7 +61,7 @@ private:
     void walk(std::string_view subject, std::size_t from, std::vector<bool>& mayMatch) const;
 
     std::vector<Node> nodes_;       // nodes_[0] is the root once anything is filtered
-    // (required text, provider) for the patterns filtered by requiredText().
+    // (required text, provider) for the patterns filtered by requiredLiteralText().
     std::vector<std::pair<std::string, std::uint32_t>> textFilters_;
     std::vector<bool> unfiltered_;  // per provider: true when no filter applies
 };
