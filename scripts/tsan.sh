@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 ensure_packages
 
-programs=(platform_tests rules_tests clipboard_tests linkrewriting_tests updateawareness_tests)
+programs=(platform_tests rules_tests clipboard_tests linkrewriting_tests ruleupdates_tests
+          updateawareness_tests)
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     "-DCMAKE_CXX_FLAGS=-fsanitize=thread -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
