@@ -27,12 +27,6 @@ QGroupBox* section(std::string_view title, QWidget* parent) {
     return box;
 }
 
-QLabel* caption(std::string_view text, QWidget* parent) {
-    auto* label = plainLabel(qtext(text), parent);
-    makeCaption(label);
-    return label;
-}
-
 QCheckBox* switchFor(const GeneralSettingsContent::Switch& shown, QWidget* parent) {
     auto* box = new QCheckBox(qtext(shown.title), parent);
     box->setObjectName(qtext(shown.id));
@@ -78,7 +72,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Welcome
     QGroupBox* welcome = section(kWelcomeSection, form);
     welcome->layout()->addWidget(plainLabel(qtext(kWelcomeText), welcome));
-    welcome->layout()->addWidget(caption(kWelcomeCaption, welcome));
+    welcome->layout()->addWidget(captionLabel(kWelcomeCaption, welcome));
     auto* welcomeButtons = new QHBoxLayout;
     QPushButton* howItWorks = button(kHowItWorksTitle, kHowItWorksId, welcome);
     connect(howItWorks, &QPushButton::clicked, this,
@@ -126,7 +120,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     });
     cleaning->layout()->addWidget(autoClean_);
     cleaning->layout()->addWidget(autoResolve_);
-    cleaning->layout()->addWidget(caption(kCleaningCaption, cleaning));
+    cleaning->layout()->addWidget(captionLabel(kCleaningCaption, cleaning));
     formLayout->addWidget(cleaning);
 
     // Command Guard
@@ -180,7 +174,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     testRow->addWidget(rulesVersion_);
     testRow->addStretch(1);
     static_cast<QVBoxLayout*>(guard->layout())->addLayout(testRow);
-    guard->layout()->addWidget(caption(kCommandGuardCaption, guard));
+    guard->layout()->addWidget(captionLabel(kCommandGuardCaption, guard));
     formLayout->addWidget(guard);
 
     // Notifications
@@ -203,7 +197,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     });
     notices->layout()->addWidget(cleanNotifications_);
     notices->layout()->addWidget(commandNotifications_);
-    notices->layout()->addWidget(caption(kNotificationsCaption, notices));
+    notices->layout()->addWidget(captionLabel(kNotificationsCaption, notices));
     formLayout->addWidget(notices);
 
     // Support
@@ -216,7 +210,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     supportRow->addWidget(supportReport_);
     supportRow->addStretch(1);
     static_cast<QVBoxLayout*>(support->layout())->addLayout(supportRow);
-    supportCaption_ = caption({}, support);
+    supportCaption_ = captionLabel({}, support);
     supportCaption_->setObjectName(qtext(kSupportCaptionId));
     support->layout()->addWidget(supportCaption_);
     formLayout->addWidget(support);
@@ -224,20 +218,13 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // About
     QGroupBox* about = section(kAboutSection, form);
     about->layout()->addWidget(plainLabel(qtext(kAboutText), about));
-    about->layout()->addWidget(caption(kFounderLine, about));
+    about->layout()->addWidget(captionLabel(kFounderLine, about));
     QLabel* contact =
         plainLabel(QStringLiteral("Contact: ") + qtext(kContactAddress), about, Selectable::yes);
     makeCaption(contact);
     about->layout()->addWidget(contact);
-    auto* profile = new QLabel(about);
-    profile->setObjectName(qtext(kXProfileId));
-    profile->setTextFormat(Qt::RichText);
-    profile->setOpenExternalLinks(true);
-    profile->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                         .arg(qtext(kXProfileURL), qtext(kXProfileTitle).toHtmlEscaped()));
-    QFont small = profile->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
-    profile->setFont(small);
+    QLabel* profile = fixedLinkLabel(kXProfileTitle, kXProfileURL, about, qtext(kXProfileId));
+    makeCaption(profile);
     about->layout()->addWidget(profile);
     formLayout->addWidget(about);
     formLayout->addStretch(1);

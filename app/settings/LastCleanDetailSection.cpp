@@ -112,12 +112,8 @@ LastCleanDetailSection::LastCleanDetailSection(const LastCleanDetail& detail, Co
         layout->addWidget(impact);
     }
 
-    auto* link = new QLabel(this);
-    link->setObjectName(QStringLiteral("tracking-methodology-link"));
-    link->setTextFormat(Qt::RichText);
-    link->setOpenExternalLinks(true);
-    link->setText(QStringLiteral("<a href=\"%1\">How we classify tracking</a>")
-                      .arg(qtext(kTrackingMethodologyURL)));
+    QLabel* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, this,
+                                  QStringLiteral("tracking-methodology-link"));
     makeCaption(link);
     layout->addWidget(link);
 }

@@ -28,4 +28,24 @@ void makeHeader(QLabel* label) {
     label->setForegroundRole(QPalette::PlaceholderText);
 }
 
+QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName) {
+    auto* label = plainLabel(qtext(text), parent);
+    makeCaption(label);
+    if (!objectName.isEmpty()) {
+        label->setObjectName(objectName);
+    }
+    return label;
+}
+
+QLabel* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
+                       const QString& objectName) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setTextFormat(Qt::RichText);
+    label->setOpenExternalLinks(true);
+    label->setText(QStringLiteral("<a href=\"%1\">%2</a>")
+                       .arg(qtext(url).toHtmlEscaped(), qtext(title).toHtmlEscaped()));
+    return label;
+}
+
 }  // namespace scourlet::app

@@ -23,4 +23,12 @@ inline QString qtext(std::string_view text) {
 void makeCaption(QLabel* label);
 void makeHeader(QLabel* label);
 
+// A plain-text caption, named when `objectName` is not empty.
+QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName = {});
+
+// A link to one of our own fixed addresses (never outside text) that opens in
+// the browser; title and address are escaped.
+QLabel* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
+                       const QString& objectName);
+
 }  // namespace scourlet::app

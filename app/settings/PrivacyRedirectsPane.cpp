@@ -18,23 +18,9 @@ namespace {
 
 using Model = PrivacyRedirectsModel;
 
-QLabel* caption(std::string_view text, QWidget* parent, const QString& name = {}) {
-    auto* label = plainLabel(qtext(text), parent);
-    makeCaption(label);
-    if (!name.isEmpty()) {
-        label->setObjectName(name);
-    }
-    return label;
-}
-
-// A link to one of our own fixed addresses (never outside text).
-QLabel* link(std::string_view title, const std::string& url, QWidget* parent, const QString& name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::RichText);
-    label->setOpenExternalLinks(true);
-    label->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                       .arg(qtext(url).toHtmlEscaped(), qtext(title).toHtmlEscaped()));
+// A caption-sized link to one of our own fixed addresses.
+QLabel* link(std::string_view title, std::string_view url, QWidget* parent, const QString& name) {
+    QLabel* label = fixedLinkLabel(title, url, parent, name);
     makeCaption(label);
     return label;
 }
@@ -69,7 +55,7 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
     xWidget_ = new XRedirectSettingsWidget(xModel_, x);
     x->layout()->addWidget(xWidget_);
     x->layout()->addWidget(
-        caption(Model::kExtensionCaption, x, QStringLiteral("privacy-redirects-extension")));
+        captionLabel(Model::kExtensionCaption, x, QStringLiteral("privacy-redirects-extension")));
     layout->addWidget(x);
 
     auto* reddit =
@@ -79,7 +65,7 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
     reddit->layout()->addWidget(redditToggle_);
     connect(redditToggle_, &QCheckBox::clicked, this,
             [this](bool checked) { model_->setRedditRedirectEnabled(checked); });
-    reddit->layout()->addWidget(caption(Model::redditCaption(), reddit));
+    reddit->layout()->addWidget(captionLabel(Model::redditCaption(), reddit));
 
     auto* form = new QFormLayout;
     frontendPicker_ = new QComboBox(reddit);
@@ -102,8 +88,8 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
             [this](const QString& text) { model_->setRedditFrontendBaseURL(text.toStdString()); });
     qobject_cast<QVBoxLayout*>(reddit->layout())->addLayout(form);
     reddit->layout()->addWidget(
-        caption(Model::helpCaption(), reddit, QStringLiteral("reddit-frontend-help")));
-    status_ = caption({}, reddit, QStringLiteral("reddit-redirect-status"));
+        captionLabel(Model::helpCaption(), reddit, QStringLiteral("reddit-frontend-help")));
+    status_ = captionLabel({}, reddit, QStringLiteral("reddit-redirect-status"));
     reddit->layout()->addWidget(status_);
     reddit->layout()->addWidget(link(Model::kRedlibLinkTitle, Model::redlibURL(), reddit,
                                      QStringLiteral("reddit-redlib-link")));
@@ -111,7 +97,7 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
 
     auto* privacy =
         section(Model::kPrivacySectionTitle, this, QStringLiteral("privacy-redirects-privacy"));
-    privacy->layout()->addWidget(caption(Model::kPrivacyCaption, privacy));
+    privacy->layout()->addWidget(captionLabel(Model::kPrivacyCaption, privacy));
     layout->addWidget(privacy);
     layout->addStretch(1);
 

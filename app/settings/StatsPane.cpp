@@ -126,12 +126,8 @@ StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<File
     figuresLayout_->setSpacing(16);
     layout->addWidget(figures_);
 
-    auto* link = new QLabel(content);
-    link->setObjectName(QStringLiteral("tracking-methodology-link"));
-    link->setTextFormat(Qt::RichText);
-    link->setOpenExternalLinks(true);
-    link->setText(QStringLiteral("<a href=\"%1\">How we classify tracking</a>")
-                      .arg(qtext(kTrackingMethodologyURL)));
+    QLabel* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, content,
+                                  QStringLiteral("tracking-methodology-link"));
     layout->addWidget(link);
 
     auto* exportButton = new QPushButton(QStringLiteral("Export CSV\u2026"), content);

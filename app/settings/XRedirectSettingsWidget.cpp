@@ -15,23 +15,9 @@ namespace {
 
 using Model = XRedirectSettingsModel;
 
-QLabel* caption(std::string_view text, QWidget* parent, const QString& name = {}) {
-    auto* label = plainLabel(qtext(text), parent);
-    makeCaption(label);
-    if (!name.isEmpty()) {
-        label->setObjectName(name);
-    }
-    return label;
-}
-
-// A link to one of our own fixed addresses (never outside text).
-QLabel* link(std::string_view title, const std::string& url, QWidget* parent, const QString& name) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::RichText);
-    label->setOpenExternalLinks(true);
-    label->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                       .arg(qtext(url).toHtmlEscaped(), qtext(title).toHtmlEscaped()));
+// A caption-sized link to one of our own fixed addresses.
+QLabel* link(std::string_view title, std::string_view url, QWidget* parent, const QString& name) {
+    QLabel* label = fixedLinkLabel(title, url, parent, name);
     makeCaption(label);
     return label;
 }
@@ -92,13 +78,13 @@ XRedirectSettingsWidget::XRedirectSettingsWidget(std::shared_ptr<XRedirectSettin
     nitter->addWidget(automatic_);
     connect(automatic_, &QCheckBox::clicked, this,
             [this](bool checked) { model_->setAutomatic(checked); });
-    status_ = caption({}, nitterSection_, qtext(Model::kStatusAccessibilityID));
+    status_ = captionLabel({}, nitterSection_, qtext(Model::kStatusAccessibilityID));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     nitter->addWidget(status_);
     noInstances_ =
-        caption(Model::kNoInstancesCaption, nitterSection_, QStringLiteral("x-redirect-no-instances"));
+        captionLabel(Model::kNoInstancesCaption, nitterSection_, QStringLiteral("x-redirect-no-instances"));
     nitter->addWidget(noInstances_);
-    nitter->addWidget(caption(Model::kNitterCaption, nitterSection_));
+    nitter->addWidget(captionLabel(Model::kNitterCaption, nitterSection_));
     layout->addWidget(nitterSection_);
 
     twitterViewerSection_ = new QWidget(this);
@@ -106,7 +92,7 @@ XRedirectSettingsWidget::XRedirectSettingsWidget(std::shared_ptr<XRedirectSettin
     auto* viewer = new QVBoxLayout(twitterViewerSection_);
     viewer->setContentsMargins(0, 0, 0, 0);
     viewer->setSpacing(12);
-    viewer->addWidget(caption(Model::kTwitterViewerCaption, twitterViewerSection_));
+    viewer->addWidget(captionLabel(Model::kTwitterViewerCaption, twitterViewerSection_));
     viewer->addWidget(link(Model::kPrivacyPolicyTitle, Model::privacyPolicyURL(),
                            twitterViewerSection_, QStringLiteral("x-redirect-privacy-policy")));
     layout->addWidget(twitterViewerSection_);
@@ -115,7 +101,7 @@ XRedirectSettingsWidget::XRedirectSettingsWidget(std::shared_ptr<XRedirectSettin
     offSection_->setObjectName(QStringLiteral("x-redirect-off-section"));
     auto* off = new QVBoxLayout(offSection_);
     off->setContentsMargins(0, 0, 0, 0);
-    off->addWidget(caption(Model::kOffCaption, offSection_));
+    off->addWidget(captionLabel(Model::kOffCaption, offSection_));
     layout->addWidget(offSection_);
 
     // The model announces as its stores or catalog change: redraw a turn later.
