@@ -162,14 +162,37 @@ std::optional<std::string> loadSecretKey(const fs::path& keyFile, KeyPair& pair)
     return std::nullopt;
 }
 
-struct SignOptions {
+// What both signing commands take: the key, the keyset it must be in, where
+// the signed files go and the host that serves them.
+struct SigningOptions {
     fs::path keyFile;
     std::string keyID;
     fs::path keysetFile;
     fs::path outFolder;
+    std::string makerHost{scourlet::config::kMakerHost};
+};
+
+// Takes `arg` with its `value` when it is one of the shared options.
+bool takeSigningOption(const std::string& arg, const std::string& value, SigningOptions& options) {
+    if (arg == "--key") {
+        options.keyFile = value;
+    } else if (arg == "--key-id") {
+        options.keyID = value;
+    } else if (arg == "--keyset") {
+        options.keysetFile = value;
+    } else if (arg == "--out") {
+        options.outFolder = value;
+    } else if (arg == "--maker-host") {
+        options.makerHost = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+struct SignOptions : SigningOptions {
     fs::path catalogFile;
     bool manifest = false;
-    std::string makerHost{scourlet::config::kMakerHost};
 };
 
 int sign(const SignOptions& options) {
@@ -258,14 +281,9 @@ int sign(const SignOptions& options) {
     return 0;
 }
 
-struct SignRulesOptions {
-    fs::path keyFile;
-    std::string keyID;
-    fs::path keysetFile;
-    fs::path outFolder;
+struct SignRulesOptions : SigningOptions {
     std::string version;
     scourlet::RuleUpdateChannel channel = scourlet::RuleUpdateChannel::stable;
-    std::string makerHost{scourlet::config::kMakerHost};
     std::optional<std::string> minAppVersion;
     std::vector<std::string> notes;
     std::optional<std::string> publishedAt;
@@ -377,14 +395,8 @@ int signRulesCommand(const std::vector<std::string>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--key" && hasValue) {
-            options.keyFile = args[++i];
-        } else if (arg == "--key-id" && hasValue) {
-            options.keyID = args[++i];
-        } else if (arg == "--keyset" && hasValue) {
-            options.keysetFile = args[++i];
-        } else if (arg == "--out" && hasValue) {
-            options.outFolder = args[++i];
+        if (hasValue && takeSigningOption(arg, args[i + 1], options)) {
+            ++i;
         } else if (arg == "--version" && hasValue) {
             options.version = args[++i];
         } else if (arg == "--channel" && hasValue) {
@@ -393,8 +405,6 @@ int signRulesCommand(const std::vector<std::string>& args) {
                 return usage();
             }
             options.channel = *channel;
-        } else if (arg == "--maker-host" && hasValue) {
-            options.makerHost = args[++i];
         } else if (arg == "--min-app-version" && hasValue) {
             options.minAppVersion = args[++i];
         } else if (arg == "--note" && hasValue) {
@@ -438,16 +448,8 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < args.size();
         if (arg == "--manifest") {
             options.manifest = true;
-        } else if (arg == "--key" && hasValue) {
-            options.keyFile = args[++i];
-        } else if (arg == "--key-id" && hasValue) {
-            options.keyID = args[++i];
-        } else if (arg == "--keyset" && hasValue) {
-            options.keysetFile = args[++i];
-        } else if (arg == "--out" && hasValue) {
-            options.outFolder = args[++i];
-        } else if (arg == "--maker-host" && hasValue) {
-            options.makerHost = args[++i];
+        } else if (hasValue && takeSigningOption(arg, args[i + 1], options)) {
+            ++i;
         } else if (!arg.starts_with("--") && options.catalogFile.empty()) {
             options.catalogFile = arg;
         } else {
