@@ -44,24 +44,18 @@ std::shared_ptr<HttpTransport> transportOrShared(std::shared_ptr<HttpTransport> 
                                           &CurlHttpTransport::shared());
 }
 
-// The verified manifest of the record in use under `root`: the store's best
-// record, its proof checked again (its files are not hashed here).
+// The verified manifest of the record in use under `root`.
 std::optional<RuleUpdateManifest> verifiedActiveManifest(const std::filesystem::path& root,
                                                          const ResourceBundle* bundle,
                                                          std::string_view host,
                                                          std::string_view appVersion) {
-    const std::string trust = SignedRuleFeed::bundledTrust(bundle);
-    const SignedRuleFeed::Store store{root, trust, std::string(host), std::string(appVersion)};
-    const auto record = store.bestRecord(SignedRuleFeed::minimumVersion(bundle));
-    if (!record) {
+    const SignedRuleFeed::Store store{root, SignedRuleFeed::bundledTrust(bundle), std::string(host),
+                                      std::string(appVersion)};
+    auto best = store.bestVerifiedRecord(SignedRuleFeed::minimumVersion(bundle));
+    if (!best) {
         return std::nullopt;
     }
-    auto manifest = SignedRuleFeed::verify(record->proof.manifest, record->proof.signature, trust,
-                                           host, appVersion);
-    if (!manifest) {
-        return std::nullopt;
-    }
-    return std::move(*manifest);
+    return std::move(best->manifest);
 }
 
 std::optional<std::string> shippedVersion(const ResourceBundle* bundle) {
