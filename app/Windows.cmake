@@ -61,3 +61,10 @@ target_sources(scourlet_app_ui PRIVATE
     settings/RulesManagerPane.cpp settings/RulesManagerPane.h
     settings/RulesManagerPrompts.cpp settings/RulesManagerPrompts.h
     settings/RulesPage.cpp settings/RulesPage.h)
+
+# The advanced pane: the version, the command-line tool installer and the resets.
+target_sources(scourlet_app_model PRIVATE
+    settings/AdvancedContent.cpp settings/AdvancedContent.h)
+target_sources(scourlet_app_ui PRIVATE
+    settings/AdvancedPane.cpp settings/AdvancedPane.h
+    settings/AdvancedPanePrompts.cpp settings/AdvancedPanePrompts.h)

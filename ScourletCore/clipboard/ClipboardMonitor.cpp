@@ -335,6 +335,18 @@ void ClipboardMonitor::recordCleanedResult(const CleanResult& result) {
     notificationManager_->sendCleanNotification(result);
 }
 
+void ClipboardMonitor::resetDailyCleanCounts() {
+    // Earlier days' counts are shown nowhere, but they are cleaning
+    // statistics all the same: none is kept.
+    for (const auto& [key, value] : defaults_->dictionaryRepresentation()) {
+        if (key.starts_with(dailyCountKeyPrefix)) {
+            defaults_->removeObject(key);
+        }
+    }
+    countedDay_ = CalendarDay::local(environment_.clock->now());
+    cleanedCountToday_.set(0);
+}
+
 void ClipboardMonitor::storeLastCleanedResult(const CleanResult& result) {
     defaults_->setData(lastCleanedResultKey, toData(result.encoded()));
 }

@@ -183,6 +183,11 @@ public:
     // Does nothing while a resolution runs.
     void resolvePendingShareLink();
 
+    // Forgets the cleans counted per day, with the statistics reset: today's
+    // count becomes 0 and no day's count stays stored. Cleans after this count
+    // from 0 again.
+    void resetDailyCleanCounts();
+
     // "cleanedCount_" followed by the local calendar day of `now`.
     static std::string dailyCountKey(std::chrono::system_clock::time_point now);
 

@@ -1,6 +1,10 @@
 #include "app/settings/SettingsWindowFactory.h"
 
 #include "ScourletCore/linkrewriting/PrivacyCatalogUpdater.h"
+#include "ScourletCore/platform/Clock.h"
+#include "app/cli-installer/CommandLineToolInstaller.h"
+#include "app/settings/AdvancedPane.h"
+#include "app/settings/AdvancedPanePrompts.h"
 #include "app/settings/DomainExceptionsPane.h"
 #include "app/settings/GeneralSettingsPage.h"
 #include "app/settings/PrivacyRedirectsPane.h"
@@ -90,6 +94,25 @@ private:
     std::shared_ptr<FileSaver> saver_;
 };
 
+class AdvancedPage final : public SettingsPage {
+public:
+    AdvancedPage(AppState& state, std::shared_ptr<RulesManagerPrompts> rulesPrompts)
+        : state_(state), rulesPrompts_(std::move(rulesPrompts)) {}
+    SettingsPane pane() const override { return SettingsPane::advanced; }
+    QWidget* createWidget(QWidget* parent) override {
+        auto installer = std::make_unique<CommandLineToolInstaller>(
+            CommandLineToolInstaller::defaultPaths(), std::make_shared<SystemClock>());
+        return new AdvancedPane({state_.rulesEngine(), state_.statsTracker(), state_.monitor(),
+                                 std::move(installer), rulesPrompts_,
+                                 std::make_shared<AdvancedPanePrompts>()},
+                                nullptr, parent);
+    }
+
+private:
+    AppState& state_;
+    std::shared_ptr<RulesManagerPrompts> rulesPrompts_;
+};
+
 }  // namespace
 
 QWidget* makeSettingsWindow(AppState& state, WindowManager& windows,
@@ -100,9 +123,12 @@ QWidget* makeSettingsWindow(AppState& state, WindowManager& windows,
         state, [&windows](std::string_view id) { windows.showWindow(id); },
         GeneralSettingsPage::desktopLoginItem()));
     pages.push_back(std::make_unique<PrivacyRedirectsPage>(state));
-    pages.push_back(std::make_unique<RulesPage>(state.rulesEngine(), saver));
+    // One rules-reset question for the rules manager and the advanced pane.
+    auto rulesPrompts = std::make_shared<RulesManagerPrompts>();
+    pages.push_back(std::make_unique<RulesPage>(state.rulesEngine(), saver, rulesPrompts));
     pages.push_back(std::make_unique<ExceptionsPage>(state));
     pages.push_back(std::make_unique<StatsPage>(state, std::move(saver)));
+    pages.push_back(std::make_unique<AdvancedPage>(state, std::move(rulesPrompts)));
     return new SettingsWindow(state.standardDefaults(), std::move(pages));
 }
 

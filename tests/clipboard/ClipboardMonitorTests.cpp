@@ -531,6 +531,28 @@ TEST_F(ClipboardMonitorTest, FirstCleanOfANewDayWithoutATickStartsFromThatDaysSt
     EXPECT_EQ(defaults->integerForKey("cleanedCount_2026-03-07"), 1);
 }
 
+TEST_F(ClipboardMonitorTest, ResetForgetsEveryDaysCountAndCountingStartsAgain) {
+    copyAndPoll(std::string(kTracked));
+    clock->advance(std::chrono::hours(24));
+    copyAndPoll(std::string(kTracked));
+    copyAndPoll(std::string(kTracked));
+    monitor().setIsCommandGuardEnabled(false);
+    ASSERT_EQ(monitor().cleanedCountToday(), 2);
+
+    monitor().resetDailyCleanCounts();
+    EXPECT_EQ(monitor().cleanedCountToday(), 0);
+    for (const auto& [key, value] : defaults->dictionaryRepresentation()) {
+        EXPECT_FALSE(key.starts_with(ClipboardMonitor::dailyCountKeyPrefix)) << key;
+    }
+    // Other settings of the monitor stay; a restart reads no count either.
+    EXPECT_FALSE(makeMonitor()->isCommandGuardEnabled());
+    EXPECT_EQ(makeMonitor()->cleanedCountToday(), 0);
+
+    copyAndPoll(std::string(kTracked));
+    EXPECT_EQ(monitor().cleanedCountToday(), 1);
+    EXPECT_EQ(storedCountToday(), 1);
+}
+
 TEST_F(ClipboardMonitorTest, CountAtTheLargestValueStaysThere) {
     defaults->setInteger("cleanedCount_2026-03-07", std::numeric_limits<std::int64_t>::max());
     auto counting = makeMonitor();
