@@ -105,7 +105,7 @@ public:
         return new AdvancedPane({state_.rulesEngine(), state_.statsTracker(), state_.monitor(),
                                  std::move(installer), rulesPrompts_,
                                  std::make_shared<AdvancedPanePrompts>()},
-                                nullptr, parent);
+                                /*updateSection=*/nullptr, parent);
     }
 
 private:
