@@ -18,6 +18,8 @@ MissedTrackerReportDraft::Environment reportEnvironment(const AppState& state) {
     MissedTrackerReportDraft::Environment environment;
     environment.osVersion = OperatingSystemVersion::current();
     environment.appVersion = std::string(config::kAppVersion);
+    environment.appBuild = std::string(config::kAppBuild);
+    environment.rulesLastUpdate = state.rulesUpdater()->lastUpdateDate();
     // Providers, not categories: the number of categories is fixed and says nothing.
     environment.rulesProviderCount =
         static_cast<std::int64_t>(state.rulesEngine()->compiledProviders().size());

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "QtTestMain.h"
+#include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/OperatingSystemVersion.h"
 #include "app/menu/TrayMenu.h"
@@ -149,6 +150,8 @@ void ApplicationWindowsTest::welcomeOpensTheReportOnceALinkWasCleaned() {
 
 void ApplicationWindowsTest::reportNamesTheLoadedProvidersAndTheSystem() {
     Fixture f;
+    // 2027-01-15 08:00 UTC: the day the rules were last updated.
+    f.state->rulesUpdater()->setLastUpdateDate(std::chrono::system_clock::time_point(1'800'000'000s));
     f.copyAndPoll(kTracked);
     QVERIFY(f.windows->showWindow(kReportWindowId));
     const QString preview = previewOf(f.window(kReportWindowId));
@@ -165,6 +168,11 @@ void ApplicationWindowsTest::reportNamesTheLoadedProvidersAndTheSystem() {
     QVERIFY2(preview.contains(QStringLiteral("Platform:\nLinux ") + system), qPrintable(preview));
     QVERIFY(preview.contains(QStringLiteral("\"platform\": \"Linux\"")));
     QVERIFY(preview.contains(QString::fromStdString(kClean)));
+    // The program's build and the day of the last rule update.
+    QVERIFY2(preview.contains(QStringLiteral("last_update=2027-01-15")), qPrintable(preview));
+    QVERIFY(preview.contains(QStringLiteral("\"appBuild\": \"%1\"")
+                                 .arg(QString::fromUtf8(config::kAppBuild.data(),
+                                                        static_cast<qsizetype>(config::kAppBuild.size())))));
 }
 
 void ApplicationWindowsTest::copiedReportSurvivesTheNextPoll() {
