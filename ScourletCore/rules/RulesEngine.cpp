@@ -129,21 +129,10 @@ std::shared_ptr<const RulesEngine::CompiledProvider> compileProvider(const std::
     for (const Regex& exception : compiled->exceptionRegexes) {
         exceptionPatterns.push_back(exception.pattern());
     }
-    // The exceptions can be ruled out by their texts only when each has one.
-    std::vector<std::string> exceptionTexts;
-    for (std::string_view pattern : exceptionPatterns) {
-        auto text = internal::requiredLiteralText(pattern);
-        if (!text) {
-            exceptionTexts.clear();
-            break;
-        }
-        exceptionTexts.push_back(std::move(*text));
-    }
     compiled->index = std::make_shared<const internal::ProviderRuleIndex>(internal::ProviderRuleIndex{
         internal::NameRuleIndex::build(patternsOf(compiled->paramRegexes)),
         internal::NameRuleIndex::build(patternsOf(compiled->referralParamRegexes)),
-        internal::combinedExpression(exceptionPatterns),
-        std::move(exceptionTexts),
+        internal::ProviderPrefilter(exceptionPatterns),
     });
     return compiled;
 }

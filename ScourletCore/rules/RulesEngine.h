@@ -54,6 +54,7 @@ namespace internal {
 class ProviderPrefilter;
 class NameRuleIndex;
 class ParameterName;
+struct PreparedLink;
 struct ProviderRuleIndex;
 }
 
@@ -251,10 +252,18 @@ public:
     // the next load.
     void matchingProviders(std::string_view urlString,
                            std::vector<const CompiledProvider*>& providers) const;
+    // As above, for a text prepared once for every query of a clean.
+    void matchingProviders(const internal::PreparedLink& link,
+                           std::vector<const CompiledProvider*>& providers) const;
+
+    // Prepares `urlString` (which must outlive `link`'s use) for the queries
+    // that take a prepared link.
+    static void prepareLink(std::string_view urlString, internal::PreparedLink& link);
 
     // True when one of the provider's exception patterns matches the normalized
     // link, or a limit (time, steps) cut its search short.
     bool isException(std::string_view urlString, const CompiledProvider& provider) const;
+    bool isException(const internal::PreparedLink& link, const CompiledProvider& provider) const;
 
     // The id of the first enabled parameter rule, then referral rule, of the
     // provider that matches `name` (as given, ignoring case); nothing when none
@@ -290,6 +299,7 @@ public:
     // False when `rule` certainly finds nothing in `text`: the text lacks what
     // every match holds. Always true on the rule-by-rule path.
     bool mayMatch(const CompiledPattern& rule, std::string_view text) const;
+    bool mayMatch(const CompiledPattern& rule, const internal::PreparedLink& link) const;
 
     // `urlString` with every match of each of the provider's raw rules removed,
     // rule after rule. No switch is consulted.

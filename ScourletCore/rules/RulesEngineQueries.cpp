@@ -4,6 +4,7 @@
 // needs no normalizing is matched as it is.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -15,6 +16,7 @@
 
 #include "ScourletCore/rules/internal/NameRuleIndex.h"
 #include "ScourletCore/rules/internal/PatternText.h"
+#include "ScourletCore/rules/internal/PreparedLink.h"
 #include "ScourletCore/rules/internal/ProviderPrefilter.h"
 #include "ScourletCore/rules/internal/RedirectTarget.h"
 
@@ -144,7 +146,20 @@ std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>> RulesEngine::m
     return matching;
 }
 
+void RulesEngine::prepareLink(std::string_view urlString, internal::PreparedLink& link) {
+    link.text = urlString;
+    link.normalized = normalizedView(urlString, link.normalizedStorage);
+    link.subject.assign(link.normalized);
+}
+
 void RulesEngine::matchingProviders(std::string_view urlString,
+                                    std::vector<const CompiledProvider*>& matching) const {
+    internal::PreparedLink link;
+    prepareLink(urlString, link);
+    matchingProviders(link, matching);
+}
+
+void RulesEngine::matchingProviders(const internal::PreparedLink& link,
                                     std::vector<const CompiledProvider*>& matching) const {
     matching.clear();
     if (compiledProviders_.empty() || !prefilter_) {
@@ -162,15 +177,17 @@ void RulesEngine::matchingProviders(std::string_view urlString,
             allowed[type] = category->isEnabled();
         }
     }
-    std::string storage;
-    const std::string_view normalized = normalizedView(urlString, storage);
-    thread_local std::vector<bool> mayMatch;
-    prefilter_->markCandidates(normalized, mayMatch);
-    for (std::size_t i = 0; i < compiledProviders_.size(); ++i) {
-        const auto& provider = compiledProviders_[i];
-        if (mayMatch[i] && allowed[static_cast<std::size_t>(provider->category)] &&
-            provider->urlRegex.matches(normalized)) {
-            matching.push_back(provider.get());
+    thread_local internal::CandidateMarks mayMatch;
+    prefilter_->markCandidates(link.subject, mayMatch);
+    // Only the marked providers are visited, in load order.
+    for (std::size_t word = 0; word < mayMatch.size(); ++word) {
+        for (std::uint64_t bits = mayMatch[word]; bits != 0; bits &= bits - 1) {
+            const std::size_t i = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            const CompiledProvider& provider = *compiledProviders_[i];
+            if (allowed[static_cast<std::size_t>(provider.category)] &&
+                provider.urlRegex.matches(link.normalized)) {
+                matching.push_back(&provider);
+            }
         }
     }
 }
@@ -179,29 +196,37 @@ bool RulesEngine::isException(std::string_view urlString, const CompiledProvider
     if (provider.exceptionRegexes.empty()) {
         return false;
     }
-    std::string storage;
-    const std::string_view normalized = normalizedView(urlString, storage);
-    if (matchingPath_ == MatchingPath::indexed && provider.index) {
-        // No exception can match a link that lacks the text each requires.
-        const auto& texts = provider.index->exceptionTexts;
-        if (!texts.empty() && std::none_of(texts.begin(), texts.end(), [&](const std::string& text) {
-                return internal::mayHoldText(normalized, text);
-            })) {
-            return false;
-        }
-    }
-    if (matchingPath_ == MatchingPath::indexed && provider.index && provider.index->exceptions) {
-        // The combined expression matches exactly when one of the exceptions
-        // does; only an unclear answer needs them one by one.
-        const RegexAnswer answer = provider.index->exceptions->test(normalized);
-        if (answer != RegexAnswer::undecided) {
-            return answer == RegexAnswer::match;
-        }
+    internal::PreparedLink link;
+    prepareLink(urlString, link);
+    return isException(link, provider);
+}
+
+bool RulesEngine::isException(const internal::PreparedLink& link,
+                              const CompiledProvider& provider) const {
+    const auto& exceptions = provider.exceptionRegexes;
+    if (exceptions.empty()) {
+        return false;
     }
     // A search cut short by a limit counts as an exception: leaving a link
     // alone is safe, applying rules the provider excepts is not.
-    for (const Regex& exception : provider.exceptionRegexes) {
-        if (exception.test(normalized) != RegexAnswer::noMatch) {
+    if (matchingPath_ == MatchingPath::indexed && provider.index &&
+        provider.index->exceptionFilter.size() == exceptions.size()) {
+        // Only the exceptions the filter leaves are searched: the others
+        // certainly find nothing.
+        thread_local internal::CandidateMarks mayMatch;
+        provider.index->exceptionFilter.markCandidates(link.subject, mayMatch);
+        for (std::size_t word = 0; word < mayMatch.size(); ++word) {
+            for (std::uint64_t bits = mayMatch[word]; bits != 0; bits &= bits - 1) {
+                const std::size_t i = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                if (exceptions[i].test(link.normalized) != RegexAnswer::noMatch) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+    for (const Regex& exception : exceptions) {
+        if (exception.test(link.normalized) != RegexAnswer::noMatch) {
             return true;
         }
     }
@@ -334,6 +359,16 @@ std::optional<std::string> RulesEngine::extractRedirection(std::string_view urlS
 bool RulesEngine::mayMatch(const CompiledPattern& rule, std::string_view text) const {
     return matchingPath_ == MatchingPath::ruleByRule || rule.requiredText.empty() ||
            internal::mayHoldText(text, rule.requiredText);
+}
+
+bool RulesEngine::mayMatch(const CompiledPattern& rule, const internal::PreparedLink& link) const {
+    if (matchingPath_ == MatchingPath::ruleByRule || rule.requiredText.empty()) {
+        return true;
+    }
+    // The prepared subject is the normalized text; it tells for the text as
+    // given only when normalizing left it alone.
+    return link.normalizedIsText() ? link.subject.mayHold(rule.requiredText)
+                                   : internal::mayHoldText(link.text, rule.requiredText);
 }
 
 std::string RulesEngine::applyRawRules(std::string_view urlString,

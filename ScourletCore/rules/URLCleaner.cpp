@@ -166,7 +166,8 @@ CleanResult URLCleaner::resultAfterNetworkResolution(
     return result;
 }
 
-std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, int depth,
+std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input,
+                                                      const internal::PreparedLink& link, int depth,
                                                       const ProviderList& providers,
                                                       ExceptionAnswers& excepted) {
     if (!rulesEngine_->isCategoryEnabled(RuleCategoryType::redirectUnwrapping)) {
@@ -174,11 +175,11 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, 
     }
     for (std::size_t i = 0; i < providers.size(); ++i) {
         const RulesEngine::CompiledProvider* provider = providers[i];
-        if (provider->redirectionRegexes.empty() || excepted.isException(i, input)) {
+        if (provider->redirectionRegexes.empty() || excepted.isException(i)) {
             continue;
         }
         for (const auto& rule : provider->redirectionRegexes) {
-            if (rule.regex.numberOfCaptureGroups() == 0 || !rulesEngine_->mayMatch(rule, input)) {
+            if (rule.regex.numberOfCaptureGroups() == 0 || !rulesEngine_->mayMatch(rule, link)) {
                 continue;
             }
             const auto match = rule.regex.firstMatch(input);
@@ -244,11 +245,13 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input, 
 
 std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, int depth) {
     RulesEngine& engine = *rulesEngine_;
+    internal::PreparedLink link;
+    RulesEngine::prepareLink(input, link);
     ProviderList providers;
-    engine.matchingProviders(input, providers);
-    ExceptionAnswers excepted(engine, providers);
+    engine.matchingProviders(link, providers);
+    ExceptionAnswers excepted(engine, providers, link);
 
-    if (auto unwrapped = unwrapRedirect(input, depth, providers, excepted)) {
+    if (auto unwrapped = unwrapRedirect(input, link, depth, providers, excepted)) {
         return unwrapped;
     }
 
@@ -260,7 +263,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
     bool rawRulesChanged = false;
     for (std::size_t i = 0; i < providers.size(); ++i) {
         const RulesEngine::CompiledProvider* provider = providers[i];
-        if (provider->rawRuleRegexes.empty() || excepted.isException(i, current)) {
+        if (provider->rawRuleRegexes.empty() || excepted.isException(i)) {
             continue;
         }
         std::string rewritten = engine.applyRawRules(current, *provider);
@@ -280,6 +283,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
             recordMatch(rule.ruleID, provider->category);
         }
         current = std::move(rewritten);
+        RulesEngine::prepareLink(current, link);
         excepted.textChanged();
         rawRulesChanged = true;
     }
@@ -301,7 +305,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         std::vector<const RulesEngine::CompiledProvider*> applicable;
         applicable.reserve(providers.size());
         for (std::size_t i = 0; i < providers.size(); ++i) {
-            if (!excepted.isException(i, current)) {
+            if (!excepted.isException(i)) {
                 applicable.push_back(providers[i]);
             }
         }

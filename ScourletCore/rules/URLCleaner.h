@@ -30,6 +30,7 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/LastCleanRecorder.h"
 #include "ScourletCore/rules/RulesEngine.h"
+#include "ScourletCore/rules/internal/PreparedLink.h"
 #include "ScourletCore/rules/internal/RawQuery.h"
 
 namespace scourlet {
@@ -87,31 +88,37 @@ public:
 
 private:
     // Whether each provider of a pass makes an exception for the pass's
-    // current text, asked of the engine once per provider and text.
+    // current text (as `link` holds it prepared), asked of the engine once
+    // per provider and text.
     class ExceptionAnswers {
     public:
         ExceptionAnswers(const RulesEngine& engine,
-                         const std::vector<const RulesEngine::CompiledProvider*>& providers)
-            : engine_(engine), providers_(providers), answers_(providers.size(), kUnknown) {}
-        bool isException(std::size_t provider, std::string_view text) {
+                         const std::vector<const RulesEngine::CompiledProvider*>& providers,
+                         const internal::PreparedLink& link)
+            : engine_(engine),
+              providers_(providers),
+              link_(link),
+              answers_(providers.size(), kUnknown) {}
+        bool isException(std::size_t provider) {
             if (answers_[provider] == kUnknown) {
-                answers_[provider] = engine_.isException(text, *providers_[provider]) ? 1 : 0;
+                answers_[provider] = engine_.isException(link_, *providers_[provider]) ? 1 : 0;
             }
             return answers_[provider] == 1;
         }
-        // The text changed: every answer must be asked again.
+        // The text (and `link` with it) changed: every answer must be asked again.
         void textChanged() { answers_.assign(answers_.size(), kUnknown); }
 
     private:
         static constexpr signed char kUnknown = -1;
         const RulesEngine& engine_;
         const std::vector<const RulesEngine::CompiledProvider*>& providers_;
+        const internal::PreparedLink& link_;
         std::vector<signed char> answers_;
     };
 
     std::optional<CleanResult> cleaningPass(const std::string& input, int depth);
     std::optional<CleanResult> unwrapRedirect(
-        const std::string& input, int depth,
+        const std::string& input, const internal::PreparedLink& link, int depth,
         const std::vector<const RulesEngine::CompiledProvider*>& providers,
         ExceptionAnswers& excepted);
     // Notes a rule that fired; the notes of one clean reach the engine's counts

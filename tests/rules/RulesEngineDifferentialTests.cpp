@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -67,9 +69,42 @@ std::vector<std::string> namesFor(const std::string& pattern) {
     return {plain, plain.substr(0, plain.size() / 2), pattern};
 }
 
+// A link an exception pattern suggests: the pattern with its syntax replaced
+// by plain text that its pieces match ("(?:[a-z0-9-]+\.)*?" by "www.", "\/"
+// by "/", "[^?]*" by "x"), so that the exceptions are put to the test.
+std::string linkFromPattern(std::string pattern) {
+    const std::pair<std::string_view, std::string_view> replacements[] = {
+        {"^", ""},           {"https?", "https"},    {"wss?", "wss"},
+        {"(?:[a-z0-9-]+\\.)*?", "www."},          {"(?:\\.[a-z]{2,}){1,}", ".com"},
+        {"[^?]*", "x"},      {"[^?]+", "x"},         {"[^/]+", "seg"},
+        {"[^/]*", "seg"},    {"[^/?&]*", "v"},       {".*?", ""},
+        {"\\", ""},        {"(?:", ""},            {")", ""},
+        {"(", ""},           {"?", ""},              {"$", ""},
+    };
+    for (const auto& [from, to] : replacements) {
+        for (std::size_t at = pattern.find(from); at != std::string::npos;
+             at = pattern.find(from, at + to.size())) {
+            pattern.replace(at, from.size(), to);
+        }
+    }
+    if (const auto bar = pattern.find('|'); bar != std::string::npos) {
+        pattern.erase(bar, pattern.find_first_of("/", bar) - bar);
+    }
+    return pattern;
+}
+
 std::vector<std::string> generatedLinks(const RulesEngine& engine) {
     std::vector<std::string> links;
     for (const auto& provider : engine.compiledProviders()) {
+        // Links the provider's exceptions suggest, with names its rules and
+        // the fallback rules remove.
+        for (const Regex& exception : provider->exceptionRegexes) {
+            const std::string link = linkFromPattern(exception.pattern());
+            const char* separator = link.find('?') == std::string::npos ? "?" : "&";
+            links.push_back(link + separator + "ref=1&utm_source=x&referrer=y&mc=z&utm_campaign=c");
+            links.push_back(link + "/more/" + separator + "ref_=1&fbclid=2");
+            links.push_back(link);
+        }
         const auto literal =
             internal::ProviderPrefilter::requiredHostLiteral(provider->provider.urlPattern());
         std::string site = "https://www." + (literal ? *literal : std::string("example")) + ".com";
@@ -161,6 +196,18 @@ void expectSameCleans(const std::optional<std::string>& rules) {
         links.push_back(link);
     }
     ASSERT_GT(links.size(), 1000U);
+    // The links put the providers' exceptions to the test too.
+    std::size_t excepted = 0;
+    for (const auto& link : links) {
+        const auto providers = reference.engine->matchingProviders(link);
+        excepted += std::any_of(providers.begin(), providers.end(),
+                                [&](const auto& provider) {
+                                    return reference.engine->isException(link, *provider);
+                                })
+                        ? 1
+                        : 0;
+    }
+    EXPECT_GT(excepted, 0U);
 
     auto compareAll = [&](const char* round) {
         std::size_t cleaned = 0;

@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "ScourletCore/platform/Regex.h"
+#include "ScourletCore/rules/internal/ProviderPrefilter.h"
 
 namespace scourlet::internal {
 
@@ -212,16 +213,13 @@ private:
     std::optional<Regex> combined_;
 };
 
-// The index of one provider: its parameter rules, its referral rules, its
-// exception patterns as one combined expression (nothing when it has fewer
-// than two or they cannot be combined) and the texts they require.
+// The index of one provider: its parameter rules, its referral rules, and a
+// filter over its exception patterns (in the order of its compiled
+// exceptions) that rules out, per link, those that cannot match.
 struct ProviderRuleIndex {
     NameRuleIndex params;
     NameRuleIndex referrals;
-    std::optional<Regex> exceptions;
-    // The text each exception's every match holds (requiredLiteralText), one
-    // per exception; empty when an exception has none.
-    std::vector<std::string> exceptionTexts;
+    ProviderPrefilter exceptionFilter;
 };
 
 }  // namespace scourlet::internal

@@ -31,18 +31,6 @@ char asciiLower(char c) {
 }
 
 
-bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view lowerPrefix) {
-    if (text.size() < lowerPrefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < lowerPrefix.size(); ++i) {
-        if (asciiLower(text[i]) != lowerPrefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 namespace {
@@ -165,14 +153,21 @@ std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_vi
 }
 
 ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPatterns)
-    : unfiltered_(urlPatterns.size(), true) {
+    : unfiltered_((urlPatterns.size() + 63) / 64, 0),
+      all_((urlPatterns.size() + 63) / 64, 0),
+      size_(urlPatterns.size()) {
+    auto set = [](CandidateMarks& marks, std::size_t index) {
+        marks[index / 64] |= std::uint64_t{1} << (index % 64);
+    };
     nodes_.emplace_back();  // the root
     for (std::size_t index = 0; index < urlPatterns.size(); ++index) {
+        set(all_, index);
         const auto literals = requiredHostLiterals(urlPatterns[index]);
         if (!literals) {
             if (auto text = requiredLiteralText(urlPatterns[index])) {
                 textFilters_.emplace_back(std::move(*text), static_cast<std::uint32_t>(index));
-                unfiltered_[index] = false;
+            } else {
+                set(unfiltered_, index);
             }
             continue;
         }
@@ -185,7 +180,6 @@ ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPat
             nodes_[static_cast<std::size_t>(node)].providers.push_back(
                 static_cast<std::uint32_t>(index));
         }
-        unfiltered_[index] = false;
     }
 }
 
@@ -209,64 +203,40 @@ std::int32_t ProviderPrefilter::addChild(std::int32_t node, char byte) {
     return created;
 }
 
-void ProviderPrefilter::walk(std::string_view subject, std::size_t from,
-                             std::vector<bool>& mayMatch) const {
+void ProviderPrefilter::walk(std::string_view lowered, std::size_t from,
+                             CandidateMarks& mayMatch) const {
     std::int32_t node = 0;
-    for (std::size_t i = from; i < subject.size(); ++i) {
-        node = child(node, asciiLower(subject[i]));
+    for (std::size_t i = from; i < lowered.size(); ++i) {
+        node = child(node, lowered[i]);
         if (node < 0) {
             return;
         }
         for (const std::uint32_t provider : nodes_[static_cast<std::size_t>(node)].providers) {
-            mayMatch[provider] = true;
+            mayMatch[provider / 64] |= std::uint64_t{1} << (provider % 64);
         }
     }
 }
 
-void ProviderPrefilter::markCandidates(std::string_view subject,
-                                       std::vector<bool>& mayMatch) const {
+void ProviderPrefilter::markCandidates(const FilterSubject& subject,
+                                       CandidateMarks& mayMatch) const {
+    if (!subject.isAscii()) {
+        mayMatch = all_;
+        return;
+    }
     mayMatch = unfiltered_;
-    for (const char c : subject) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            mayMatch.assign(unfiltered_.size(), true);
-            return;
+    const std::string_view lowered = subject.lowered();
+    for (const auto& [text, provider] : textFilters_) {
+        if (lowered.find(text) != std::string_view::npos) {
+            mayMatch[provider / 64] |= std::uint64_t{1} << (provider % 64);
         }
     }
-    if (!textFilters_.empty()) {
-        thread_local std::string lowered;
-        lowered.assign(subject);
-        for (char& c : lowered) {
-            c = asciiLower(c);
-        }
-        for (const auto& [text, provider] : textFilters_) {
-            if (lowered.find(text) != std::string::npos) {
-                mayMatch[provider] = true;
-            }
-        }
-    }
-    if (nodes_.empty() || !startsWithIgnoringAsciiCase(subject, "http")) {
+    if (nodes_.empty() || nodes_.front().firstChild < 0) {
         return;
     }
-    std::size_t position = 4;
-    if (position < subject.size() && asciiLower(subject[position]) == 's') {
-        ++position;
-    }
-    if (subject.substr(position, 3) != "://") {
-        return;
-    }
-    position += 3;
     // The literal may start right after "://" or after any run of whole labels
     // ("[a-z0-9-]+\."), as many as the lazy group can take.
-    while (true) {
-        walk(subject, position, mayMatch);
-        std::size_t end = position;
-        while (end < subject.size() && isLabelChar(subject[end])) {
-            ++end;
-        }
-        if (end == position || end >= subject.size() || subject[end] != '.') {
-            return;
-        }
-        position = end + 1;
+    for (const std::uint32_t start : subject.labelStarts()) {
+        walk(lowered, start, mayMatch);
     }
 }
 

@@ -18,6 +18,7 @@
 // filter never hides a provider whose pattern matches.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,7 +26,16 @@
 #include <utility>
 #include <vector>
 
+#include "ScourletCore/rules/internal/FilterSubject.h"
+
 namespace scourlet::internal {
+
+// One flag per pattern, 64 to a word.
+using CandidateMarks = std::vector<std::uint64_t>;
+
+inline bool isMarked(const CandidateMarks& marks, std::size_t index) {
+    return ((marks[index / 64] >> (index % 64)) & 1U) != 0;
+}
 
 class ProviderPrefilter {
 public:
@@ -44,9 +54,13 @@ public:
     static std::optional<std::vector<std::string>> requiredHostLiterals(
         std::string_view urlPattern);
 
-    // Sets `mayMatch` to one flag per provider: false where the provider's
-    // pattern cannot match `subject`, true where it may.
-    void markCandidates(std::string_view subject, std::vector<bool>& mayMatch) const;
+    // The number of patterns filtered.
+    std::size_t size() const { return size_; }
+
+    // Sets `mayMatch` to one flag per pattern (isMarked): clear where the
+    // pattern cannot match the subject, set where it may. Unused bits of the
+    // last word stay clear.
+    void markCandidates(const FilterSubject& subject, CandidateMarks& mayMatch) const;
 
 private:
     struct Node {
@@ -58,12 +72,14 @@ private:
 
     std::int32_t child(std::int32_t node, char byte) const;
     std::int32_t addChild(std::int32_t node, char byte);
-    void walk(std::string_view subject, std::size_t from, std::vector<bool>& mayMatch) const;
+    void walk(std::string_view lowered, std::size_t from, CandidateMarks& mayMatch) const;
 
     std::vector<Node> nodes_;       // nodes_[0] is the root once anything is filtered
     // (required text, provider) for the patterns filtered by requiredLiteralText().
     std::vector<std::pair<std::string, std::uint32_t>> textFilters_;
-    std::vector<bool> unfiltered_;  // per provider: true when no filter applies
+    CandidateMarks unfiltered_;  // per pattern: set when no filter applies
+    CandidateMarks all_;         // every pattern's flag set
+    std::size_t size_ = 0;
 };
 
 }  // namespace scourlet::internal
