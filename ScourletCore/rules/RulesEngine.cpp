@@ -129,11 +129,13 @@ std::shared_ptr<const RulesEngine::CompiledProvider> compileProvider(const std::
     for (const Regex& exception : compiled->exceptionRegexes) {
         exceptionPatterns.push_back(exception.pattern());
     }
-    compiled->index = std::make_shared<const internal::ProviderRuleIndex>(internal::ProviderRuleIndex{
+    internal::ProviderRuleIndex index{
         internal::NameRuleIndex::build(patternsOf(compiled->paramRegexes)),
         internal::NameRuleIndex::build(patternsOf(compiled->referralParamRegexes)),
         internal::ProviderPrefilter(exceptionPatterns),
-    });
+    };
+    index.namesOnly = index.params.exactOnly() && index.referrals.exactOnly();
+    compiled->index = std::make_shared<const internal::ProviderRuleIndex>(std::move(index));
     return compiled;
 }
 
@@ -417,9 +419,26 @@ void RulesEngine::installProviders(std::vector<std::shared_ptr<const CompiledPro
         urlPatterns.push_back(compiled->provider.urlPattern());
     }
     auto prefilter = std::make_shared<const internal::ProviderPrefilter>(urlPatterns);
+    // Every name a names-only provider's tables hold, with the providers
+    // (by position) that hold it.
+    std::vector<std::pair<std::string_view, std::uint32_t>> names;
+    for (std::size_t i = 0; i < providers.size(); ++i) {
+        const auto& index = providers[i]->index;
+        if (!index || !index->namesOnly) {
+            continue;
+        }
+        for (const auto* table : {&index->params, &index->referrals}) {
+            for (std::string_view name : table->exactNames()) {
+                names.emplace_back(name, static_cast<std::uint32_t>(i));
+            }
+        }
+    }
+    auto providerNames =
+        std::make_shared<const internal::NameRuleIndex>(internal::NameRuleIndex::ofExactNames(names));
 
     compiledProviders_ = std::move(providers);
     prefilter_ = std::move(prefilter);
+    providerNames_ = std::move(providerNames);
     fallbackRules_ = std::move(fallback);
     fallbackRulesChanged();
     categories.set(std::move(built));

@@ -273,6 +273,16 @@ public:
     // As above, for a name prepared once for all the providers of a link.
     std::optional<std::string_view> shouldStripParam(const internal::ParameterName& name,
                                                      const CompiledProvider& provider) const;
+    // The first of `providers` (in order) for which shouldStripParam finds a
+    // rule, with that rule's id; nothing when none does. Providers whose rules
+    // are all whole names are skipped without a query unless they name it.
+    struct ProviderMatch {
+        const CompiledProvider* provider;
+        std::string_view ruleID;
+    };
+    std::optional<ProviderMatch> firstStripRule(
+        const internal::ParameterName& name,
+        const std::vector<const CompiledProvider*>& providers) const;
     // Whether shouldStripParam finds a rule.
     bool hasStripRule(std::string_view name, const CompiledProvider& provider) const {
         return shouldStripParam(name, provider).has_value();
@@ -396,6 +406,10 @@ private:
     // Rules out, per link, the providers whose URL pattern cannot match; built
     // with compiledProviders_.
     std::shared_ptr<const internal::ProviderPrefilter> prefilter_;
+    // The names the providers whose rules are all whole names (their
+    // ProviderRuleIndex::namesOnly) hold, each with those providers' positions
+    // in compiledProviders_; built with it.
+    std::shared_ptr<const internal::NameRuleIndex> providerNames_;
     std::vector<FallbackRule> fallbackRules_;
     std::shared_ptr<const internal::NameRuleIndex> fallbackIndex_;
     MatchingPath matchingPath_ = MatchingPath::indexed;

@@ -293,6 +293,33 @@ std::optional<std::string_view> RulesEngine::shouldStripParam(
     return std::nullopt;
 }
 
+std::optional<RulesEngine::ProviderMatch> RulesEngine::firstStripRule(
+    const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers) const {
+    if (matchingPath_ == MatchingPath::indexed && providerNames_ && name.indexable()) {
+        // One lookup tells which names-only providers may have a rule for the
+        // name; the others are asked only when they search.
+        const std::vector<std::uint32_t>& naming = *providerNames_->exactRules(name);
+        for (const CompiledProvider* provider : providers) {
+            if (provider->index && provider->index->namesOnly &&
+                std::none_of(naming.begin(), naming.end(), [&](std::uint32_t i) {
+                    return i < compiledProviders_.size() && compiledProviders_[i].get() == provider;
+                })) {
+                continue;
+            }
+            if (auto ruleID = shouldStripParam(name, *provider)) {
+                return ProviderMatch{provider, *ruleID};
+            }
+        }
+        return std::nullopt;
+    }
+    for (const CompiledProvider* provider : providers) {
+        if (auto ruleID = shouldStripParam(name, *provider)) {
+            return ProviderMatch{provider, *ruleID};
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<RulesEngine::FallbackMatch> RulesEngine::shouldStripParamFallback(
     std::string_view name) const {
     return shouldStripParamFallback(internal::ParameterName(name));

@@ -333,15 +333,8 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
                        RuleCategoryType::analytics);
                 continue;
             }
-            bool removed = false;
-            for (const RulesEngine::CompiledProvider* provider : applicable) {
-                if (auto ruleID = engine.shouldStripParam(name, *provider)) {
-                    remove(item, std::string(*ruleID), provider->category);
-                    removed = true;
-                    break;
-                }
-            }
-            if (removed) {
+            if (auto found = engine.firstStripRule(name, applicable)) {
+                remove(item, std::string(found->ruleID), found->provider->category);
                 continue;
             }
             if (auto fallback = engine.shouldStripParamFallback(name)) {

@@ -13,12 +13,15 @@ bool isLabelChar(char c) {
 void FilterSubject::assign(std::string_view text) {
     text_ = text;
     lowered_.resize(text.size());
-    ascii_ = true;
+    // One branch-free pass (the compiler vectorizes it).
+    unsigned char highBits = 0;
+    char* out = lowered_.data();
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        ascii_ = ascii_ && static_cast<unsigned char>(c) < 0x80;
-        lowered_[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        const auto c = static_cast<unsigned char>(text[i]);
+        highBits |= c;
+        out[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 'a' - 'A' : 0));
     }
+    ascii_ = (highBits & 0x80) == 0;
     labelStarts_.clear();
     const std::string_view lowered = lowered_;
     if (!lowered.starts_with("http")) {

@@ -371,6 +371,15 @@ std::optional<Regex> combinedExpression(const std::vector<std::string_view>& pat
     return Regex::compile(combined, RegexOptions::caseInsensitive);
 }
 
+NameRuleIndex NameRuleIndex::ofExactNames(
+    const std::vector<std::pair<std::string_view, std::uint32_t>>& names) {
+    NameRuleIndex index;
+    for (const auto& [name, number] : names) {
+        index.addExact(std::string(name), number);
+    }
+    return index;
+}
+
 NameRuleIndex NameRuleIndex::build(const std::vector<std::string_view>& patterns) {
     NameRuleIndex index;
     index.kinds_.reserve(patterns.size());

@@ -98,6 +98,44 @@ public:
 
     std::size_t size() const { return kinds_.size(); }
 
+    // An exact-name table alone: `names` gives (lower-cased name, number) pairs;
+    // exactRules() lists the numbers given for a name, in the order given.
+    static NameRuleIndex ofExactNames(
+        const std::vector<std::pair<std::string_view, std::uint32_t>>& names);
+
+    // True when every rule is found through the exact-name table: then a
+    // printable-ASCII name that the table lacks matches no rule.
+    bool exactOnly() const { return prefixes_.empty() && searched_.empty(); }
+
+    // The (lower-cased) names of the exact-name table, in no particular order.
+    std::vector<std::string_view> exactNames() const {
+        std::vector<std::string_view> names;
+        for (const Slot& slot : slots_) {
+            if (!slot.rules.empty()) {
+                names.push_back(slot.name);
+            }
+        }
+        return names;
+    }
+
+    // The exact rules naming `name`, in rule order (an empty list when none).
+    const std::vector<std::uint32_t>* exactRules(const ParameterName& name) const {
+        static const std::vector<std::uint32_t> kNone;
+        if (slots_.empty()) {
+            return &kNone;
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = name.loweredHash() & mask;; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.rules.empty()) {
+                return &kNone;
+            }
+            if (slot.hash == name.loweredHash() && slot.name == name.lowered()) {
+                return &slot.rules;
+            }
+        }
+    }
+
     // The first rule, in list order, whose expression (`regexAt(i)`) matches
     // `name` and that `accept(i)` takes; nothing when none does. The same
     // answer as searching every rule in order (a search cut short by a limit
@@ -170,23 +208,6 @@ private:
         std::vector<std::uint32_t> rules;  // empty: a free slot
     };
 
-    // The exact rules naming `name`, in rule order (an empty list when none).
-    const std::vector<std::uint32_t>* exactRules(const ParameterName& name) const {
-        static const std::vector<std::uint32_t> kNone;
-        if (slots_.empty()) {
-            return &kNone;
-        }
-        const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = name.loweredHash() & mask;; i = (i + 1) & mask) {
-            const Slot& slot = slots_[i];
-            if (slot.rules.empty()) {
-                return &kNone;
-            }
-            if (slot.hash == name.loweredHash() && slot.name == name.lowered()) {
-                return &slot.rules;
-            }
-        }
-    }
     void addExact(const std::string& name, std::uint32_t rule);
 
     // Whether the searched rule searched_[i] may match the (indexable) name:
@@ -220,6 +241,9 @@ struct ProviderRuleIndex {
     NameRuleIndex params;
     NameRuleIndex referrals;
     ProviderPrefilter exceptionFilter;
+    // True when both rule lists are exactOnly(): then only a name one of
+    // their tables holds (or one that is not printable ASCII) can match.
+    bool namesOnly = false;
 };
 
 }  // namespace scourlet::internal
