@@ -79,7 +79,9 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     // Inside a caller's budget (a text block) the clean gets what is left of it.
     const RegexTimeBudget budget(timeBudget_);
     const std::string trimmed(trimmingWhitespaceAndNewlines(urlString));
-    if (!URLComponents::parsesLenient(trimmed)) {
+    // A link that parses as it stands is parsed once for the whole clean.
+    std::optional<URLComponents> parsed = URLComponents::parse(trimmed);
+    if (!parsed && !URLComponents::parsesLenient(trimmed)) {
         return CleanOutcome::invalid();
     }
     if (!trimmed.starts_with("http://") && !trimmed.starts_with("https://")) {
@@ -98,7 +100,7 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     }
     pendingMatchIDs_.clear();
     pendingMatchCategories_.clear();
-    std::optional<CleanResult> result = cleaningPass(trimmed, 0);
+    std::optional<CleanResult> result = cleaningPass(trimmed, 0, std::move(parsed));
     // A clean cut short may have skipped rules: the link is left as it was,
     // and counts nothing.
     if (budget.exhausted()) {
@@ -243,11 +245,18 @@ std::optional<CleanResult> URLCleaner::unwrapRedirect(const std::string& input,
     return std::nullopt;
 }
 
-std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, int depth) {
+std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, int depth,
+                                                    std::optional<URLComponents> parsed) {
     RulesEngine& engine = *rulesEngine_;
-    internal::PreparedLink link;
+    // Each depth of unwrapping has its buffers, kept from clean to clean.
+    const auto level = static_cast<std::size_t>(depth);
+    while (passBuffers_.size() <= level) {
+        passBuffers_.push_back(std::make_unique<PassBuffers>());
+    }
+    PassBuffers& buffers = *passBuffers_[level];
+    internal::PreparedLink& link = buffers.link;
     RulesEngine::prepareLink(input, link);
-    ProviderList providers;
+    ProviderList& providers = buffers.providers;
     engine.matchingProviders(link, providers);
     ExceptionAnswers excepted(engine, providers, link);
 
@@ -288,7 +297,8 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         rawRulesChanged = true;
     }
 
-    std::optional<URLComponents> components = URLComponents::parse(current);
+    std::optional<URLComponents> components =
+        parsed && !rawRulesChanged ? std::move(parsed) : URLComponents::parse(current);
     if (!components) {
         return std::nullopt;
     }
@@ -302,8 +312,8 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         const bool keepsRawSegments = internal::keepsRawQuerySegments(*components);
         const bool googleSearch = internal::isGoogleSearch(*components);
 
-        std::vector<const RulesEngine::CompiledProvider*> applicable;
-        applicable.reserve(providers.size());
+        ProviderList& applicable = buffers.applicable;
+        applicable.clear();
         for (std::size_t i = 0; i < providers.size(); ++i) {
             if (!excepted.isException(i)) {
                 applicable.push_back(providers[i]);

@@ -25,6 +25,7 @@
 #include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
 #include "ScourletCore/platform/Clock.h"
+#include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/CleanOutcome.h"
 #include "ScourletCore/rules/CleanResult.h"
 #include "ScourletCore/rules/DomainExceptionStore.h"
@@ -116,7 +117,9 @@ private:
         std::vector<signed char> answers_;
     };
 
-    std::optional<CleanResult> cleaningPass(const std::string& input, int depth);
+    // `parsed`, when given, is `input` already parsed.
+    std::optional<CleanResult> cleaningPass(const std::string& input, int depth,
+                                            std::optional<URLComponents> parsed = std::nullopt);
     std::optional<CleanResult> unwrapRedirect(
         const std::string& input, const internal::PreparedLink& link, int depth,
         const std::vector<const RulesEngine::CompiledProvider*>& providers,
@@ -138,6 +141,13 @@ private:
     CatalogSource catalogSource_;
     const Clock* clock_;
     std::chrono::steady_clock::duration timeBudget_ = cleaningTimeBudget;
+    // What a cleaning pass at one depth of unwrapping works in.
+    struct PassBuffers {
+        internal::PreparedLink link;
+        std::vector<const RulesEngine::CompiledProvider*> providers;
+        std::vector<const RulesEngine::CompiledProvider*> applicable;
+    };
+    std::vector<std::unique_ptr<PassBuffers>> passBuffers_;
     std::vector<std::string> pendingMatchIDs_;
     std::vector<RuleCategoryType> pendingMatchCategories_;
 };

@@ -156,10 +156,21 @@ public:
         // The searched rules need searching only when the name begins as one
         // of them must, and then, for several, only when the combined
         // expression finds something (or gives no clear answer).
+        // Which searched rules may match is worked out once (for up to 64 of them).
+        const bool masked = searched_.size() <= 64;
+        std::uint64_t mayMatchMask = 0;
         std::size_t candidates = 0;
         for (std::size_t i = 0; i < searched_.size(); ++i) {
-            candidates += mayMatchSearched(i, name) ? 1 : 0;
+            if (mayMatchSearched(i, name)) {
+                ++candidates;
+                if (masked) {
+                    mayMatchMask |= std::uint64_t{1} << i;
+                }
+            }
         }
+        auto searchedMayMatch = [&](std::size_t i) {
+            return masked ? ((mayMatchMask >> i) & 1U) != 0 : mayMatchSearched(i, name);
+        };
         const bool searchOthers =
             candidates == 1 || (candidates > 1 && (!combined_ || combined_->test(name.text()) !=
                                                                      RegexAnswer::noMatch));
@@ -172,7 +183,7 @@ public:
             while (p < prefixes_.size() && !name.lowered().starts_with(prefixes_[p].first)) {
                 ++p;
             }
-            while (searchOthers && s < searched_.size() && !mayMatchSearched(s, name)) {
+            while (searchOthers && s < searched_.size() && !searchedMayMatch(s)) {
                 ++s;
             }
             const std::uint32_t nextExact = e < exact->size() ? (*exact)[e] : kEnd;

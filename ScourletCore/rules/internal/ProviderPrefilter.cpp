@@ -181,6 +181,11 @@ ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPat
                 static_cast<std::uint32_t>(index));
         }
     }
+    rootChildren_.assign(256, -1);
+    for (std::int32_t c = nodes_[0].firstChild; c >= 0;
+         c = nodes_[static_cast<std::size_t>(c)].nextSibling) {
+        rootChildren_[static_cast<unsigned char>(nodes_[static_cast<std::size_t>(c)].byte)] = c;
+    }
 }
 
 std::int32_t ProviderPrefilter::child(std::int32_t node, char byte) const {
@@ -205,15 +210,19 @@ std::int32_t ProviderPrefilter::addChild(std::int32_t node, char byte) {
 
 void ProviderPrefilter::walk(std::string_view lowered, std::size_t from,
                              CandidateMarks& mayMatch) const {
-    std::int32_t node = 0;
-    for (std::size_t i = from; i < lowered.size(); ++i) {
-        node = child(node, lowered[i]);
-        if (node < 0) {
-            return;
-        }
+    if (from >= lowered.size()) {
+        return;
+    }
+    std::int32_t node = rootChildren_[static_cast<unsigned char>(lowered[from])];
+    std::size_t i = from;
+    while (node >= 0) {
         for (const std::uint32_t provider : nodes_[static_cast<std::size_t>(node)].providers) {
             mayMatch[provider / 64] |= std::uint64_t{1} << (provider % 64);
         }
+        if (++i >= lowered.size()) {
+            return;
+        }
+        node = child(node, lowered[i]);
     }
 }
 

@@ -75,6 +75,9 @@ private:
     void walk(std::string_view lowered, std::size_t from, CandidateMarks& mayMatch) const;
 
     std::vector<Node> nodes_;       // nodes_[0] is the root once anything is filtered
+    // The root's child per byte (-1: none), so that the first step of a walk,
+    // which fails most often, is one lookup.
+    std::vector<std::int32_t> rootChildren_;
     // (required text, provider) for the patterns filtered by requiredLiteralText().
     std::vector<std::pair<std::string, std::uint32_t>> textFilters_;
     CandidateMarks unfiltered_;  // per pattern: set when no filter applies
