@@ -405,6 +405,24 @@ NameRuleIndex NameRuleIndex::build(const std::vector<std::string_view>& patterns
         }
     }
     index.combined_ = combinedExpression(searchedPatterns);
+    for (std::size_t i = 0; i < index.searched_.size() && i < 64; ++i) {
+        const std::uint64_t bit = std::uint64_t{1} << i;
+        const std::vector<std::string>& leads = index.searchedLeads_[i];
+        const bool anyName = leads.empty() || std::any_of(leads.begin(), leads.end(),
+                                                          [](const std::string& lead) {
+                                                              return lead.empty();
+                                                          });
+        if (anyName) {
+            index.searchedWithoutLeads_ |= bit;
+            for (std::uint64_t& mask : index.searchedByFirstByte_) {
+                mask |= bit;
+            }
+            continue;
+        }
+        for (const std::string& lead : leads) {
+            index.searchedByFirstByte_[static_cast<unsigned char>(lead[0])] |= bit;
+        }
+    }
     return index;
 }
 

@@ -31,6 +31,8 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -160,12 +162,22 @@ public:
         const bool masked = searched_.size() <= 64;
         std::uint64_t mayMatchMask = 0;
         std::size_t candidates = 0;
-        for (std::size_t i = 0; i < searched_.size(); ++i) {
-            if (mayMatchSearched(i, name)) {
-                ++candidates;
-                if (masked) {
+        if (masked) {
+            // Only the rules a name's first byte leaves need their texts compared.
+            const std::string_view lowered = name.lowered();
+            std::uint64_t left =
+                lowered.empty() ? searchedWithoutLeads_
+                                : searchedByFirstByte_[static_cast<unsigned char>(lowered[0])];
+            for (; left != 0; left &= left - 1) {
+                const auto i = static_cast<std::size_t>(std::countr_zero(left));
+                if (mayMatchSearched(i, name)) {
+                    ++candidates;
                     mayMatchMask |= std::uint64_t{1} << i;
                 }
+            }
+        } else {
+            for (std::size_t i = 0; i < searched_.size(); ++i) {
+                candidates += mayMatchSearched(i, name) ? 1 : 0;
             }
         }
         auto searchedMayMatch = [&](std::size_t i) {
@@ -242,6 +254,11 @@ private:
     // Per searched rule, the texts a name it matches begins with
     // (leadingNameTexts; empty: any name).
     std::vector<std::vector<std::string>> searchedLeads_;
+    // For up to 64 searched rules: per first byte of a name, the searched
+    // rules (bit i: searched_[i]) that have no leading text or one that is
+    // empty or begins with that byte; and those that may match an empty name.
+    std::array<std::uint64_t, 256> searchedByFirstByte_{};
+    std::uint64_t searchedWithoutLeads_ = 0;
     std::optional<Regex> combined_;
 };
 
