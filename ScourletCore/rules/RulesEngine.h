@@ -283,6 +283,15 @@ public:
     std::optional<ProviderMatch> firstStripRule(
         const internal::ParameterName& name,
         const std::vector<const CompiledProvider*>& providers) const;
+    // As above, with `searching` the providers of `providers` (in the same
+    // order) that searchingProviders() keeps, worked out once per link.
+    std::optional<ProviderMatch> firstStripRule(
+        const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers,
+        const std::vector<const CompiledProvider*>& searching) const;
+    // Into `searching` (cleared first): the providers of `providers`, in
+    // order, less those whose rules are all whole names.
+    static void searchingProviders(const std::vector<const CompiledProvider*>& providers,
+                                   std::vector<const CompiledProvider*>& searching);
     // Whether shouldStripParam finds a rule.
     bool hasStripRule(std::string_view name, const CompiledProvider& provider) const {
         return shouldStripParam(name, provider).has_value();

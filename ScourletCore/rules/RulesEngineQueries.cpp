@@ -293,12 +293,38 @@ std::optional<std::string_view> RulesEngine::shouldStripParam(
     return std::nullopt;
 }
 
+void RulesEngine::searchingProviders(const std::vector<const CompiledProvider*>& providers,
+                                     std::vector<const CompiledProvider*>& searching) {
+    searching.clear();
+    for (const CompiledProvider* provider : providers) {
+        if (!provider->index || !provider->index->namesOnly) {
+            searching.push_back(provider);
+        }
+    }
+}
+
 std::optional<RulesEngine::ProviderMatch> RulesEngine::firstStripRule(
     const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers) const {
+    std::vector<const CompiledProvider*> searching;
+    searchingProviders(providers, searching);
+    return firstStripRule(name, providers, searching);
+}
+
+std::optional<RulesEngine::ProviderMatch> RulesEngine::firstStripRule(
+    const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers,
+    const std::vector<const CompiledProvider*>& searching) const {
     if (matchingPath_ == MatchingPath::indexed && providerNames_ && name.indexable()) {
         // One lookup tells which names-only providers may have a rule for the
         // name; the others are asked only when they search.
         const std::vector<std::uint32_t>& naming = *providerNames_->exactRules(name);
+        if (naming.empty()) {
+            for (const CompiledProvider* provider : searching) {
+                if (auto ruleID = shouldStripParam(name, *provider)) {
+                    return ProviderMatch{provider, *ruleID};
+                }
+            }
+            return std::nullopt;
+        }
         for (const CompiledProvider* provider : providers) {
             if (provider->index && provider->index->namesOnly &&
                 std::none_of(naming.begin(), naming.end(), [&](std::uint32_t i) {

@@ -313,12 +313,14 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
         const bool googleSearch = internal::isGoogleSearch(*components);
 
         ProviderList& applicable = buffers.applicable;
+        ProviderList& searching = buffers.searching;
         applicable.clear();
         for (std::size_t i = 0; i < providers.size(); ++i) {
             if (!excepted.isException(i)) {
                 applicable.push_back(providers[i]);
             }
         }
+        RulesEngine::searchingProviders(applicable, searching);
 
         auto remove = [&](const RawQueryItem& item, std::string ruleID, RuleCategoryType category) {
             recordMatch(ruleID, category);
@@ -343,7 +345,7 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
                        RuleCategoryType::analytics);
                 continue;
             }
-            if (auto found = engine.firstStripRule(name, applicable)) {
+            if (auto found = engine.firstStripRule(name, applicable, searching)) {
                 remove(item, std::string(found->ruleID), found->provider->category);
                 continue;
             }

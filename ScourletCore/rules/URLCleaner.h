@@ -146,6 +146,7 @@ private:
         internal::PreparedLink link;
         std::vector<const RulesEngine::CompiledProvider*> providers;
         std::vector<const RulesEngine::CompiledProvider*> applicable;
+        std::vector<const RulesEngine::CompiledProvider*> searching;
     };
     std::vector<std::unique_ptr<PassBuffers>> passBuffers_;
     std::vector<std::string> pendingMatchIDs_;
