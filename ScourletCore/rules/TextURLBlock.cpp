@@ -6,24 +6,23 @@
 
 namespace scourlet {
 
-std::optional<TextURLBlock> TextURLBlock::make(std::string_view text) {
+bool TextURLBlock::findLinks(std::string_view text, std::vector<ByteRange>& links) {
     if (!internal::isAdmissibleLinkText(text)) {
-        return std::nullopt;
+        return false;
     }
     // Prose stands before a link exactly when something other than white
     // space comes before it; finding that once keeps every test O(1).
     const std::size_t firstProse = internal::firstNonWhitespaceOffset(text);
 
-    std::vector<Match> matches;
+    // Each search starts where the last candidate ended, so that a refused
+    // candidate still hides the schemes inside it instead of offering its
+    // query's link instead. A candidate ends at a stopper, which no scheme
+    // holds, so this finds the schemes one search over the whole text finds
+    // past each candidate.
     std::size_t cursor = 0;
-    for (const ByteRange& scheme : internal::allSchemeOccurrences(text)) {
-        const std::size_t start = scheme.first;
-        if (start < cursor) {
-            continue;  // inside an earlier candidate
-        }
+    while (const std::optional<ByteRange> scheme = internal::findSchemeOccurrence(text, cursor)) {
+        const std::size_t start = scheme->first;
         std::size_t end = internal::linkStopperAtOrAfter(text, start);
-        // Moved before any test, so that a refused candidate still hides the
-        // schemes inside it instead of offering its query's link instead.
         cursor = end;
 
         const internal::LinkLead lead = internal::linkLeadBefore(text, start);
@@ -47,18 +46,31 @@ std::optional<TextURLBlock> TextURLBlock::make(std::string_view text) {
         }
         // Trimming stops at the "/" that ends the scheme, so the candidate
         // always still holds it; the check only guards that reasoning.
-        if (start >= end || end < scheme.second) {
+        if (start >= end || end < scheme->second) {
             continue;
         }
-        const std::string_view afterScheme = text.substr(scheme.second, end - scheme.second);
-        if (internal::findSchemeOccurrence(afterScheme)) {
+        if (internal::findSchemeOccurrence(text.substr(0, end), scheme->second)) {
             continue;  // a second scheme inside one link: a wrapper left alone
         }
         const std::string_view url = text.substr(start, end - start);
         if (!internal::isAcceptableLink(url, proseBefore, internal::SchemeCase::insensitive)) {
             continue;
         }
-        matches.push_back(Match{std::string(url), {start, end}});
+        links.emplace_back(start, end);
+    }
+    return true;
+}
+
+std::optional<TextURLBlock> TextURLBlock::make(std::string_view text) {
+    std::vector<ByteRange> links;
+    if (!findLinks(text, links)) {
+        return std::nullopt;
+    }
+    std::vector<Match> matches;
+    matches.reserve(links.size());
+    for (const ByteRange& link : links) {
+        matches.push_back(
+            Match{std::string(text.substr(link.first, link.second - link.first)), link});
     }
     return TextURLBlock(text, std::move(matches));
 }

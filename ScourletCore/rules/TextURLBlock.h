@@ -43,6 +43,12 @@ public:
     // punctuation is not taken.
     static std::optional<TextURLBlock> make(std::string_view text);
 
+    // The byte ranges of the links make(text) would find, appended to `links`
+    // in text order, without copying anything; false, with nothing appended,
+    // when make(text) would return nothing. For callers that go through much
+    // text and reuse one vector.
+    static bool findLinks(std::string_view text, std::vector<ByteRange>& links);
+
     // The whole input, as given.
     const std::string& text() const { return text_; }
     // The links found, in text order, never overlapping; maybe empty.

@@ -10,8 +10,8 @@
 namespace scourlet::internal {
 namespace {
 
-// The scheme search uses a rewritten pattern that avoids quadratic work; it
-// must find exactly what the plain pattern "(?i)[a-z][a-z0-9+.-]*://" finds.
+// The scheme search is written by hand to avoid quadratic work; it must find
+// exactly what the plain pattern "(?i)[a-z][a-z0-9+.-]*://" finds.
 std::vector<ByteRange> plainPatternMatches(std::string_view text) {
     static const std::optional<Regex> plain = Regex::compile("(?i)[a-z][a-z0-9+.-]*://");
     std::vector<ByteRange> ranges;

@@ -1,6 +1,7 @@
 #include "ScourletCore/rules/internal/LinkScanning.h"
 
-#include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "ScourletCore/platform/Text.h"
 #include "ScourletCore/platform/URLComponents.h"
@@ -10,29 +11,63 @@ namespace scourlet::internal {
 
 namespace {
 
-// The scheme is "(?i)[a-z][a-z0-9+.-]*://". Written that way, the engine tries
-// every start position inside a run of letters and digits and scans the rest
-// of the run each time: a 64 KiB word or number followed by a link took the
-// whole search budget and the link was lost. This form finds the same
-// matches (the scheme in group 1) but only starts at the beginning of a run
-// and skips its leading digits and signs once, so every byte is looked at a
-// bounded number of times. Case-insensitive [a-z] also takes U+017F (long s)
-// and U+212A (Kelvin sign), in both forms alike.
-constexpr std::string_view kSchemePattern = "(?i)(?<![a-z0-9+.-])[0-9+.-]*+([a-z][a-z0-9+.-]*+://)";
+// A scheme is what "(?i)[a-z][a-z0-9+.-]*://" matches: a run of scheme
+// characters that holds a letter, followed by "://"; a match starts at the
+// run's first letter. A run cannot hold ":", so every match belongs to exactly
+// one "://", and the search looks for those with memchr and walks back over
+// the run before each: every byte is looked at a bounded number of times.
+// Case-insensitive [a-z] also takes U+017F (long s) and U+212A (Kelvin sign);
+// nothing else outside ASCII is a scheme character.
+enum class SchemeCharacter : unsigned char { none, letter, other };
 
-const std::optional<Regex>& schemePattern() {
-    static const std::optional<Regex> pattern = Regex::compile(kSchemePattern);
-    return pattern;
+struct SchemeCharacterAt {
+    SchemeCharacter kind;
+    std::size_t size;
+};
+
+SchemeCharacter asciiSchemeCharacter(unsigned char byte) {
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')) {
+        return SchemeCharacter::letter;
+    }
+    if ((byte >= '0' && byte <= '9') || byte == '+' || byte == '.' || byte == '-') {
+        return SchemeCharacter::other;
+    }
+    return SchemeCharacter::none;
 }
 
-ByteRange schemeRange(const RegexMatch& match, std::size_t offset) {
-    const ByteRange range = match.ranges[1].value_or(match.range());
-    return {range.first + offset, range.second + offset};
+// The scheme character that ends just before byte `end`, not starting before
+// `floor`. C5 and E2 only ever lead a sequence, so "C5 BF" and "E2 84 AA" are
+// always the whole characters U+017F and U+212A.
+SchemeCharacterAt schemeCharacterBefore(const unsigned char* bytes, std::size_t floor,
+                                        std::size_t end) {
+    const unsigned char last = bytes[end - 1];
+    if (last < 0x80) {
+        return {asciiSchemeCharacter(last), 1};
+    }
+    if (last == 0xBF && end - floor >= 2 && bytes[end - 2] == 0xC5) {
+        return {SchemeCharacter::letter, 2};
+    }
+    if (last == 0xAA && end - floor >= 3 && bytes[end - 2] == 0x84 && bytes[end - 3] == 0xE2) {
+        return {SchemeCharacter::letter, 3};
+    }
+    return {SchemeCharacter::none, 1};
 }
 
-bool isStopperPunctuation(char32_t scalar) {
-    return scalar == '<' || scalar == '>' || scalar == '"' || scalar == '\'';
-}
+// Link stoppers among single bytes, and the lead bytes of the only characters
+// above ASCII that can be white space (U+0085, U+00A0, U+1680, U+2000...U+205F,
+// U+3000), which need decoding.
+enum class StopperByte : unsigned char { no, yes, decode };
+
+constexpr std::array<StopperByte, 256> kStopperBytes = [] {
+    std::array<StopperByte, 256> table{};
+    for (const char byte : {' ', '\t', '\n', '\v', '\f', '\r', '<', '>', '"', '\''}) {
+        table[static_cast<unsigned char>(byte)] = StopperByte::yes;
+    }
+    for (const std::size_t lead : {0xC2U, 0xE1U, 0xE2U, 0xE3U}) {
+        table[lead] = StopperByte::decode;
+    }
+    return table;
+}();
 
 bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
@@ -93,30 +128,51 @@ bool isAdmissibleLinkText(std::string_view text) {
 }
 
 std::optional<ByteRange> findSchemeOccurrence(std::string_view text, std::size_t from) {
-    const std::optional<Regex>& pattern = schemePattern();
-    if (!pattern || from > text.size()) {
+    if (from > text.size()) {
         return std::nullopt;
     }
-    // The pattern looks at no text before its match other than the one
-    // character of its look-behind, which only asks whether a run starts
-    // there; searching the rest of the text alone is a search from `from`.
-    const std::optional<RegexMatch> match = pattern->firstMatch(text.substr(from));
-    if (!match) {
-        return std::nullopt;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t searchFrom = from;
+    while (searchFrom + 3 <= size) {
+        const void* found = std::memchr(bytes + searchFrom, ':', size - 2 - searchFrom);
+        if (found == nullptr) {
+            return std::nullopt;
+        }
+        const auto colon = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes);
+        searchFrom = colon + 1;
+        if (bytes[colon + 1] != '/' || bytes[colon + 2] != '/') {
+            continue;
+        }
+        // The run before the colon, cut at `from` as a search that starts
+        // there sees it; the match starts at its first letter.
+        std::size_t firstLetter = colon;
+        std::size_t runStart = colon;
+        while (runStart > from) {
+            const SchemeCharacterAt before = schemeCharacterBefore(bytes, from, runStart);
+            if (before.kind == SchemeCharacter::none) {
+                break;
+            }
+            runStart -= before.size;
+            if (before.kind == SchemeCharacter::letter) {
+                firstLetter = runStart;
+            }
+        }
+        if (firstLetter < colon) {
+            return ByteRange{firstLetter, colon + 3};
+        }
     }
-    return schemeRange(*match, from);
+    return std::nullopt;
 }
 
 std::vector<ByteRange> allSchemeOccurrences(std::string_view text) {
     std::vector<ByteRange> occurrences;
-    const std::optional<Regex>& pattern = schemePattern();
-    if (!pattern) {
-        return occurrences;
-    }
-    const std::vector<RegexMatch> matches = pattern->allMatches(text);
-    occurrences.reserve(matches.size());
-    for (const RegexMatch& match : matches) {
-        occurrences.push_back(schemeRange(match, 0));
+    // A match ends with "/", which no run holds, so searching on from its end
+    // sees the same runs as one search over the whole text.
+    std::size_t from = 0;
+    while (const std::optional<ByteRange> scheme = findSchemeOccurrence(text, from)) {
+        occurrences.push_back(*scheme);
+        from = scheme->second;
     }
     return occurrences;
 }
@@ -147,23 +203,26 @@ LinkLead linkLeadBefore(std::string_view text, std::size_t start) {
 }
 
 std::size_t linkStopperAtOrAfter(std::string_view text, std::size_t from) {
-    std::size_t i = from;
-    while (i < text.size()) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            if (isWhitespaceOrNewline(byte) || isStopperPunctuation(byte)) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    // Byte by byte: no byte inside a longer sequence is a stopper or one of
+    // the lead bytes that need decoding, so this finds what walking whole
+    // characters finds.
+    for (std::size_t i = from; i < size; ++i) {
+        switch (kStopperBytes[bytes[i]]) {
+            case StopperByte::no:
+                continue;
+            case StopperByte::yes:
                 return i;
-            }
-            ++i;
-            continue;
+            case StopperByte::decode:
+                break;
         }
         const DecodedScalar decoded = decodeUtf8At(text, i);
         if (decoded.scalar != kInvalidScalar && isWhitespaceOrNewline(decoded.scalar)) {
             return i;
         }
-        i += decoded.size;
     }
-    return text.size();
+    return size;
 }
 
 bool isFullTrailingPunctuation(char c) {

@@ -29,8 +29,9 @@ bool isAdmissibleLinkText(std::string_view text);
 // The first occurrence, at or after byte `from`, of a scheme: a letter, then
 // letters, digits, "+", "-" or ".", then "://", letters in either case. This
 // is the leftmost-longest match of "(?i)[a-z][a-z0-9+.-]*://" searched from
-// `from`. Nothing when there is none, when `from` is past the end, or when the
-// pattern could not be compiled.
+// `from` (which also takes U+017F and U+212A as letters, as they fold to "s"
+// and "k"); text before `from` is not looked at. Nothing when there is none or
+// when `from` is past the end.
 std::optional<ByteRange> findSchemeOccurrence(std::string_view text, std::size_t from = 0);
 
 // Every scheme occurrence in `text`, in order and not overlapping, as the

@@ -1,0 +1,258 @@
+// The link finder searches by hand (memchr for "://", byte tables for link
+// stoppers) instead of running the scheme expression over the whole text. The
+// regex-based finder it replaced is kept here as the reference: on every text
+// below, both must find exactly the same links, and the primitives the
+// clipboard's single-link finder shares must answer as before.
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ScourletCore/platform/Regex.h"
+#include "ScourletCore/platform/Text.h"
+#include "ScourletCore/platform/internal/Utf8Codec.h"
+#include "ScourletCore/rules/TextURLBlock.h"
+#include "ScourletCore/rules/internal/LinkScanning.h"
+
+namespace scourlet {
+namespace {
+
+// ---- The reference: the regex-based finder ----------------------------------------
+
+const Regex& referenceSchemePattern() {
+    static const Regex pattern = *Regex::compile("(?i)[a-z][a-z0-9+.-]*://");
+    return pattern;
+}
+
+std::optional<ByteRange> referenceScheme(std::string_view text, std::size_t from = 0) {
+    if (from > text.size()) {
+        return std::nullopt;
+    }
+    const std::optional<RegexMatch> match = referenceSchemePattern().firstMatch(text.substr(from));
+    if (!match) {
+        return std::nullopt;
+    }
+    return ByteRange{match->range().first + from, match->range().second + from};
+}
+
+std::size_t referenceStopper(std::string_view text, std::size_t from) {
+    std::size_t i = from;
+    while (i < text.size()) {
+        const internal::DecodedScalar decoded = internal::decodeUtf8At(text, i);
+        if (decoded.scalar != internal::kInvalidScalar &&
+            (isWhitespaceOrNewline(decoded.scalar) || decoded.scalar == '<' ||
+             decoded.scalar == '>' || decoded.scalar == '"' || decoded.scalar == '\'')) {
+            return i;
+        }
+        i += decoded.size;
+    }
+    return text.size();
+}
+
+// The finder as it was: every scheme the expression enumerates over the whole
+// text, skipping those inside an earlier candidate.
+std::optional<std::vector<ByteRange>> referenceLinks(std::string_view text) {
+    if (!internal::isAdmissibleLinkText(text)) {
+        return std::nullopt;
+    }
+    const std::size_t firstProse = internal::firstNonWhitespaceOffset(text);
+    std::vector<ByteRange> links;
+    std::size_t cursor = 0;
+    for (const RegexMatch& match : referenceSchemePattern().allMatches(text)) {
+        const ByteRange scheme = match.range();
+        const std::size_t start = scheme.first;
+        if (start < cursor) {
+            continue;
+        }
+        std::size_t end = referenceStopper(text, start);
+        cursor = end;
+        const internal::LinkLead lead = internal::linkLeadBefore(text, start);
+        if (lead.kind == internal::LinkLead::Kind::refused) {
+            continue;
+        }
+        if (lead.closingPartner != '\0') {
+            const std::optional<std::size_t> closed =
+                internal::endBeforeClosingPartner(text, start, end, lead.closingPartner);
+            if (!closed) {
+                continue;
+            }
+            end = *closed;
+        }
+        const bool proseBefore = firstProse < start;
+        if (lead.kind == internal::LinkLead::Kind::whitespace && proseBefore &&
+            text.substr(start, end - start).find_first_of("?#") != std::string_view::npos) {
+            end = internal::endBeforeShortPunctuation(text, start, end);
+        }
+        if (start >= end || end < scheme.second) {
+            continue;
+        }
+        if (referenceScheme(text.substr(scheme.second, end - scheme.second))) {
+            continue;
+        }
+        if (!internal::isAcceptableLink(text.substr(start, end - start), proseBefore,
+                                        internal::SchemeCase::insensitive)) {
+            continue;
+        }
+        links.emplace_back(start, end);
+    }
+    return links;
+}
+
+std::optional<std::vector<ByteRange>> foundLinks(std::string_view text) {
+    std::vector<ByteRange> links;
+    if (!TextURLBlock::findLinks(text, links)) {
+        return std::nullopt;
+    }
+    return links;
+}
+
+std::string encoded(char32_t scalar) {
+    std::string out;
+    if (scalar < 0x80) {
+        out.push_back(static_cast<char>(scalar));
+    } else if (scalar < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (scalar >> 6)));
+        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
+    } else if (scalar < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (scalar >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (scalar >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((scalar >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
+    }
+    return out;
+}
+
+// Every search position of `text`, for the primitives that take one.
+void expectPrimitivesAgree(std::string_view text) {
+    for (std::size_t from = 0; from <= text.size(); ++from) {
+        ASSERT_EQ(internal::findSchemeOccurrence(text, from), referenceScheme(text, from))
+            << "from " << from << " in " << text;
+        if (from < text.size()) {
+            ASSERT_EQ(internal::linkStopperAtOrAfter(text, from), referenceStopper(text, from))
+                << "from " << from << " in " << text;
+        }
+    }
+    std::vector<ByteRange> all;
+    for (const RegexMatch& match : referenceSchemePattern().allMatches(text)) {
+        all.push_back(match.range());
+    }
+    ASSERT_EQ(internal::allSchemeOccurrences(text), all) << text;
+}
+
+// ---- The comparisons --------------------------------------------------------------
+
+TEST(TextLinkFinderDifferential, TrickyTextsFindTheSameLinks) {
+    const std::string_view texts[] = {
+        "",
+        "https://a.example/",
+        "see https://a.example/x. and https://b.example/?q=1.",
+        "see https://a.example/?q=1?!,; then (https://b.example/y), [https://c.example/z];",
+        "(https://a.example/x)) [https://b.example/]] <https://c.example/> \"https://d.example/\"",
+        "'https://a.example/' \"https://b.example/?a=1\". (https://c.example/ https://d.example/)",
+        "x=https://a.example/?u=https://b.example/ https://c.example/",
+        "https://a.example/?u=https%3A%2F%2Fb.example%2F&utm_source=x%20y#frag%2",
+        "HTTP://A.EXAMPLE/ hTTpS://b.example/ ftp://c.example/ svn+ssh://d.example/",
+        "caf\u00E9 https://\u00E9xample.com/\u00E9t\u00E9 https://b.example/\U0001F600",
+        "\u00A0https://a.example/\u3000https://b.example/\u2028https://c.example/\u0085x",
+        "\u1680https://a.example/\u200Ahttps://b.example/\u205Fhttps://c.example/\u202F",
+        "\u017Fttps://a.example/ \u212A://b.example/ h\u017Ftp://c.example/ https://d.example/",
+        "\xC5https://a.example/ \xBFhttps://b.example/ \xE2\x84https://c.example/",
+        "\xFFhttps://a.example/ https://b.example/\xFF https://c.example/\xC2",
+        "https://user@a.example/ https://:p@b.example/ https://@c.example/ https://d.example/\\",
+        "https:// http:/// https://? https://# https://[::1]/ https://[::1/ https://a.example:99999/",
+        "www.example.com https://www.example.com/ http://www.example.com.",
+        "a1+.-b://x 1http://a.example/ -https://b.example/ .https://c.example/",
+        "\r\nhttps://a.example/\r\n\r\n\thttps://b.example/?x=1,\r\n",
+        "text:https://a.example/ text://b.example/ ://c.example/ https:://d.example/",
+        "https://a.example/>https://b.example/<https://c.example/'https://d.example/",
+    };
+    for (const std::string_view text : texts) {
+        EXPECT_EQ(foundLinks(text), referenceLinks(text)) << text;
+        expectPrimitivesAgree(text);
+    }
+}
+
+TEST(TextLinkFinderDifferential, EveryCharacterAroundASchemeAndAStopper) {
+    // Only U+017F and U+212A join a scheme outside ASCII, and only the white
+    // space characters stop a link: every character of the first plane (and a
+    // few beyond) is tried before, inside and after a scheme and in a link.
+    std::vector<char32_t> scalars;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+        if (c < 0xD800 || c > 0xDFFF) {
+            scalars.push_back(c);
+        }
+    }
+    for (const char32_t c : {0x10000U, 0x1F600U, 0x10FFFFU}) {
+        scalars.push_back(c);
+    }
+    for (const char32_t c : scalars) {
+        const std::string s = encoded(c);
+        for (const std::string& text :
+             {s + "ttp://a", "x" + s + "://a", "1" + s + "-://", "http://a" + s + "b"}) {
+            ASSERT_EQ(internal::findSchemeOccurrence(text), referenceScheme(text))
+                << static_cast<unsigned>(c);
+            ASSERT_EQ(internal::findSchemeOccurrence(text, 1), referenceScheme(text, 1))
+                << static_cast<unsigned>(c);
+        }
+        const std::string link = "http://a" + s + "b";
+        ASSERT_EQ(internal::linkStopperAtOrAfter(link, 0), referenceStopper(link, 0))
+            << static_cast<unsigned>(c);
+    }
+}
+
+TEST(TextLinkFinderDifferential, RandomTextsFindTheSameLinks) {
+    const std::string_view pieces[] = {
+        "https://", "http://", "HTTPS://", "hTtP://", "ftp://", "a.example", "b.example/p",
+        "/", "?", "#", "=", "&", "q=1", "%2F", "%", ".", ",", ";", "!", ":", "//", "(",
+        ")", "[", "]", "<", ">", "\"", "'", " ", " ", " ", "\n", "\r\n", "\t", "\u00A0",
+        "\u3000", "\u2028", "\u0085", "\u00E9", "\u017F", "\u212A", "\xC5", "\xBF", "\xE2",
+        "\x84\xAA", "\xFF", "@", "\\", "www.", "1", "+", "-", "x", "Z", "\U0001F600",
+        ":8080", "[::1]", "see ", "utm_source=x"};
+    std::mt19937 random(20250611);
+    std::size_t linksSeen = 0;
+    for (int round = 0; round < 30'000; ++round) {
+        std::string text;
+        const std::size_t length = random() % 40;
+        for (std::size_t i = 0; i < length; ++i) {
+            text.append(pieces[random() % std::size(pieces)]);
+        }
+        const std::optional<std::vector<ByteRange>> expected = referenceLinks(text);
+        ASSERT_EQ(foundLinks(text), expected) << text;
+        linksSeen += expected ? expected->size() : 0;
+        if (round % 16 == 0) {
+            expectPrimitivesAgree(text);
+        }
+    }
+    // The pieces are meant to form links often; without any the comparison
+    // above would prove little.
+    EXPECT_GT(linksSeen, 1000U);
+}
+
+TEST(TextLinkFinderDifferential, LinksAtTheEdgesOfALongText) {
+    const std::string link = "https://a.example/?utm_source=x";
+    for (const std::string& filler : {std::string(" "), std::string("\n"), std::string("x"),
+                                      std::string("\u00A0"), std::string("(")}) {
+        for (const std::size_t size : {65'536U - link.size(), 65'536U - link.size() - 1,
+                                       65'536U - link.size() + 1}) {
+            std::string text;
+            while (text.size() + filler.size() <= size) {
+                text.append(filler);
+            }
+            const std::string atEnd = text + link;
+            const std::string atStart = link + text;
+            for (const std::string& whole : {atEnd, atStart}) {
+                EXPECT_EQ(foundLinks(whole), referenceLinks(whole)) << whole.size();
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace scourlet
