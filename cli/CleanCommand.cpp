@@ -1,5 +1,6 @@
 #include "cli/CleanCommand.h"
 
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <memory>
@@ -154,32 +155,30 @@ Json outcomeJson(std::string_view input, const CleanOutcome& outcome) {
     return json;
 }
 
-// Rewrites every link of `block` with `clean`, called in text order.
-template <class Clean>
-std::string rewriteBlock(const TextURLBlock& block, Clean& clean) {
-    std::vector<std::string> replacements;
-    replacements.reserve(block.matches().size());
-    for (const auto& match : block.matches()) {
-        replacements.push_back(clean(match.url));
-    }
-    return block.replacingURLs(
-        [&](std::size_t index, std::string_view) { return std::move(replacements[index]); });
-}
-
 // The most the link finder takes as one text.
 constexpr std::size_t kBlockBytes = 65'536;
 // How much standard input is read at a time.
 constexpr std::size_t kReadBytes = 256 * 1024;
 
-// Writes `line` with its links cleaned, or as it is when the link finder
-// refuses it (too long, or holding control characters).
+// Appends `text` to `out` with each link the finder takes replaced by what
+// `clean(url, out)` appends, called in text order; `links` is scratch space.
+// False, with nothing appended, when the finder refuses the text (too long,
+// or holding control characters).
 template <class Clean>
-void writeLine(std::string_view line, Clean& clean, std::string& out) {
-    if (auto block = TextURLBlock::make(line)) {
-        out.append(rewriteBlock(*block, clean));
-    } else {
-        out.append(line);
+bool appendCleaned(std::string_view text, std::vector<ByteRange>& links, Clean& clean,
+                   std::string& out) {
+    links.clear();
+    if (!TextURLBlock::findLinks(text, links)) {
+        return false;
     }
+    std::size_t copied = 0;
+    for (const ByteRange& link : links) {
+        out.append(text.substr(copied, link.first - copied));
+        clean(text.substr(link.first, link.second - link.first), out);
+        copied = link.second;
+    }
+    out.append(text.substr(copied));
+    return true;
 }
 
 // Copies `in` to `out` with every link cleaned and the rest byte for byte,
@@ -191,6 +190,9 @@ template <class Clean>
 void streamLinks(std::istream& in, std::ostream& out, bool writeText, Clean&& clean) {
     std::string buffer;
     std::string written;
+    std::vector<ByteRange> links;
+    buffer.reserve(kBlockBytes + kReadBytes);
+    written.reserve(kBlockBytes + kReadBytes);
     auto readMore = [&]() {
         const std::size_t had = buffer.size();
         buffer.resize(had + kReadBytes);
@@ -199,64 +201,67 @@ void streamLinks(std::istream& in, std::ostream& out, bool writeText, Clean&& cl
         return buffer.size() > had;
     };
     auto flush = [&]() {
-        if (writeText) {
+        if (writeText && !written.empty()) {
             out.write(written.data(), static_cast<std::streamsize>(written.size()));
         }
         written.clear();
+    };
+    auto writeLine = [&](std::string_view line) {
+        if (!appendCleaned(line, links, clean, written)) {
+            written.append(line);
+        }
     };
 
     // A short text goes whole, as the finder would take it from the clipboard.
     while (buffer.size() <= kBlockBytes && readMore()) {
     }
-    if (buffer.size() <= kBlockBytes) {
-        if (auto block = TextURLBlock::make(buffer)) {
-            written = rewriteBlock(*block, clean);
-            flush();
-            return;
-        }
+    if (buffer.size() <= kBlockBytes && appendCleaned(buffer, links, clean, written)) {
+        flush();
+        return;
     }
 
-    std::size_t start = 0;
     bool skippingLongLine = false;  // inside a line too long for the finder
-    bool atEnd = false;
     while (true) {
-        const std::size_t newline = buffer.find('\n', start);
-        if (newline != std::string::npos) {
-            const std::string_view line(buffer.data() + start, newline + 1 - start);
-            if (skippingLongLine) {
-                written.append(line);
-                skippingLongLine = false;
-            } else {
-                writeLine(line, clean, written);
-            }
-            start = newline + 1;
-            continue;
-        }
-        // No whole line left: keep the rest, and pass on a line that has
-        // grown past what the finder takes (it would be kept as it is).
-        if (!skippingLongLine && buffer.size() - start > kBlockBytes) {
-            skippingLongLine = true;
-        }
+        const std::string_view unread = buffer;
+        std::size_t start = 0;
         if (skippingLongLine) {
-            written.append(buffer, start, std::string::npos);
-            start = buffer.size();
+            const std::size_t newline = unread.find('\n');
+            const std::size_t end = newline == std::string_view::npos ? unread.size() : newline + 1;
+            written.append(unread.substr(0, end));
+            start = end;
+            skippingLongLine = newline == std::string_view::npos;
+        }
+        if (!skippingLongLine) {
+            while (true) {
+                const void* found =
+                    std::memchr(unread.data() + start, '\n', unread.size() - start);
+                if (found == nullptr) {
+                    break;
+                }
+                const auto newline =
+                    static_cast<std::size_t>(static_cast<const char*>(found) - unread.data());
+                writeLine(unread.substr(start, newline + 1 - start));
+                start = newline + 1;
+            }
+            // No whole line left: keep the rest, and pass on a line that has
+            // grown past what the finder takes (it would be kept as it is).
+            if (unread.size() - start > kBlockBytes) {
+                written.append(unread.substr(start));
+                start = unread.size();
+                skippingLongLine = true;
+            }
         }
         buffer.erase(0, start);
-        start = 0;
         flush();
-        if (atEnd) {
+        if (!readMore()) {
             break;
         }
-        if (!readMore()) {
-            atEnd = true;
-            if (!buffer.empty()) {
-                if (skippingLongLine) {
-                    written.append(buffer);
-                } else {
-                    writeLine(buffer, clean, written);
-                }
-                buffer.clear();
-            }
+    }
+    if (!buffer.empty()) {
+        if (skippingLongLine) {
+            written.append(buffer);
+        } else {
+            writeLine(buffer);
         }
     }
     flush();
@@ -413,11 +418,11 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
     };
 
     if (fromInput) {
-        streamLinks(in, out, !options.json, [&](std::string_view url) {
-            CleanOutcome outcome = cleaner.cleanWithOutcome(url);
+        streamLinks(in, out, !options.json, [&](std::string_view url, std::string& text) {
+            const CleanOutcome outcome = cleaner.cleanWithOutcome(url);
             report(url, outcome);
-            CleanResult* result = outcome.cleanedResult();
-            return result ? std::move(result->cleanedURL) : std::string(url);
+            const CleanResult* result = outcome.cleanedResult();
+            text.append(result ? std::string_view(result->cleanedURL) : url);
         });
         return kSuccess;
     }

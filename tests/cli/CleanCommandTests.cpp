@@ -123,6 +123,43 @@ TEST_F(CleanCommandTest, LongInputIsCleanedAsItFlowsWithNoLinkCutAtABufferEnd) {
     EXPECT_TRUE(r.out == expected);
 }
 
+TEST_F(CleanCommandTest, LongInputIsCleanedLineByLineAsEachLineAloneWouldBe) {
+    // Lines that test the finder's edges (punctuation, brackets, quotes,
+    // Unicode, refused control characters, lines just under and over what the
+    // finder takes), repeated until reads end at every kind of place. Each
+    // line must come out as the tool gives it when that line is all its input.
+    const std::string link = "https://example.com/p?utm_source=x&id=1";
+    const std::vector<std::string> lines = {
+        "see " + link + ". and (" + link + "), [" + link + "]; <" + link + ">\n",
+        "\"" + link + "\" '" + link + "' " + link + "?!\r\n",
+        "caf\u00E9\u00A0" + link + "\u3000" + link + "\u2028x\n",
+        "x=" + link + " " + link + "&u=https://example.org/?fbclid=1\n",
+        "HTTPS://EXAMPLE.COM/?UTM_SOURCE=X \u017Fttps://example.com/ " + link + "\n",
+        "bad\x01 " + link + "\n",
+        "\xFF\xFE " + link + " \xC3\n",
+        "\n",
+        std::string(65'535 - link.size() - 2, 'w') + " " + link + "\n",
+        std::string(65'536 - link.size() - 2, 'w') + " " + link + "\n",
+        std::string(65'536 - link.size(), 'v') + link + "\n",
+        std::string(65'537 - link.size() - 2, 'w') + " " + link + "\n",
+    };
+    std::map<std::string, std::string> alone;
+    for (const std::string& line : lines) {
+        alone[line] = run({"-q"}, line).out;
+    }
+    std::string text;
+    std::string expected;
+    for (std::size_t i = 0; text.size() < 1'500'000; ++i) {
+        const std::string& line = lines[(i * 7) % lines.size()];
+        text += line;
+        expected += alone[line];
+    }
+    const std::string last = "end " + link;
+    text += last;
+    expected += run({"-q"}, last).out;
+    EXPECT_TRUE(run({"-q"}, text).out == expected);
+}
+
 TEST_F(CleanCommandTest, JsonGivesOneObjectPerInput) {
     const CommandRun r = run({"--json", "https://example.com/?utm_source=x", "https://example.com/", "nope"});
     std::istringstream lines(r.out);
