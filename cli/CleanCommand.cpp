@@ -159,6 +159,8 @@ Json outcomeJson(std::string_view input, const CleanOutcome& outcome) {
 constexpr std::size_t kBlockBytes = 65'536;
 // How much standard input is read at a time.
 constexpr std::size_t kReadBytes = 256 * 1024;
+// How many bytes of notes about cleaned links are gathered before a write.
+constexpr std::size_t kNotesBytes = 64 * 1024;
 
 // Appends `text` to `out` with each link the finder takes replaced by what
 // `clean(url, out)` appends, called in text order; `links` is scratch space.
@@ -186,8 +188,11 @@ bool appendCleaned(std::string_view text, std::vector<ByteRange>& links, Clean& 
 // of at most 64 KiB the link finder takes is cleaned as one block; any other
 // text is taken line by line (links never span lines, so no link is ever cut
 // at a buffer's end), and a line the finder refuses is kept as it is.
-template <class Clean>
-void streamLinks(std::istream& in, std::ostream& out, bool writeText, Clean&& clean) {
+// `beforeWrite` is called before each piece of text is written, and once at
+// the end.
+template <class Clean, class BeforeWrite>
+void streamLinks(std::istream& in, std::ostream& out, bool writeText, Clean&& clean,
+                 BeforeWrite&& beforeWrite) {
     std::string buffer;
     std::string written;
     std::vector<ByteRange> links;
@@ -201,6 +206,7 @@ void streamLinks(std::istream& in, std::ostream& out, bool writeText, Clean&& cl
         return buffer.size() > had;
     };
     auto flush = [&]() {
+        beforeWrite();
         if (writeText && !written.empty()) {
             out.write(written.data(), static_cast<std::streamsize>(written.size()));
         }
@@ -409,21 +415,42 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
 
     URLCleaner cleaner(engine, std::make_shared<DomainExceptionStore>(defaults), nullptr,
                        std::string(kSurface), PrivacyRedirectSettings::disabled());
-    auto report = [&](std::string_view input, const CleanOutcome& outcome) {
+    // What is said about a clean: its JSON object, or unless quiet a summary.
+    std::ostream& notesStream = options.json ? out : err;
+    auto appendNote = [&](std::string& notes, std::string_view input,
+                          const CleanOutcome& outcome) {
         if (options.json) {
-            out << dumpJson(outcomeJson(input, outcome)) << "\n";
+            notes.append(dumpJson(outcomeJson(input, outcome))).push_back('\n');
         } else if (!options.quiet) {
-            err << "scourlet: " << summary(input, outcome) << "\n";
+            notes.append("scourlet: ").append(summary(input, outcome)).push_back('\n');
         }
+    };
+    auto report = [&](std::string_view input, const CleanOutcome& outcome) {
+        std::string note;
+        appendNote(note, input, outcome);
+        notesStream << note;
     };
 
     if (fromInput) {
-        streamLinks(in, out, !options.json, [&](std::string_view url, std::string& text) {
+        // The notes are gathered and written before the text they belong to:
+        // a few writes per buffer instead of several per link.
+        std::string notes;
+        auto writeNotes = [&]() {
+            if (!notes.empty()) {
+                notesStream.write(notes.data(), static_cast<std::streamsize>(notes.size()));
+                notes.clear();
+            }
+        };
+        auto clean = [&](std::string_view url, std::string& text) {
             const CleanOutcome outcome = cleaner.cleanWithOutcome(url);
-            report(url, outcome);
+            appendNote(notes, url, outcome);
+            if (notes.size() > kNotesBytes) {
+                writeNotes();
+            }
             const CleanResult* result = outcome.cleanedResult();
             text.append(result ? std::string_view(result->cleanedURL) : url);
-        });
+        };
+        streamLinks(in, out, !options.json, clean, writeNotes);
         return kSuccess;
     }
 

@@ -160,6 +160,38 @@ TEST_F(CleanCommandTest, LongInputIsCleanedLineByLineAsEachLineAloneWouldBe) {
     EXPECT_TRUE(run({"-q"}, text).out == expected);
 }
 
+TEST_F(CleanCommandTest, TextOnStandardInputGetsOneNotePerLinkInTextOrder) {
+    // A short text (taken whole) and one long enough to be taken line by line
+    // with more notes than are gathered before a write.
+    for (const int lines : {2, 6000}) {
+        std::string text;
+        std::string notes;
+        for (int i = 0; i < lines; ++i) {
+            const bool tracked = i % 2 == 0;
+            text += "line " + std::to_string(i) + " https://example.com/" + std::to_string(i) +
+                    (tracked ? "?utm_source=x" : "") + "\n";
+            notes += tracked ? "scourlet: removed utm_source\n" : "scourlet: nothing to remove\n";
+        }
+        const CommandRun plain = run({}, text);
+        EXPECT_EQ(plain.status, CleanCommand::kSuccess);
+        EXPECT_TRUE(plain.err == notes) << lines;
+        EXPECT_EQ(plain.out.find("utm_source"), std::string::npos);
+
+        const CommandRun json = run({"--json"}, text);
+        std::istringstream objects(json.out);
+        int count = 0;
+        for (std::string line; std::getline(objects, line); ++count) {
+            const Json object = Json::parse(line);
+            ASSERT_EQ(object["outcome"], count % 2 == 0 ? "cleaned" : "unchanged") << line;
+            ASSERT_EQ(object["input"].get<std::string>().find("https://example.com/" +
+                                                              std::to_string(count)),
+                      0U);
+        }
+        EXPECT_EQ(count, lines);
+        EXPECT_EQ(json.err, "");
+    }
+}
+
 TEST_F(CleanCommandTest, JsonGivesOneObjectPerInput) {
     const CommandRun r = run({"--json", "https://example.com/?utm_source=x", "https://example.com/", "nope"});
     std::istringstream lines(r.out);
