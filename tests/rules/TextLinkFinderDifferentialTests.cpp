@@ -38,6 +38,25 @@ std::optional<ByteRange> referenceScheme(std::string_view text, std::size_t from
     return ByteRange{match->range().first + from, match->range().second + from};
 }
 
+bool referenceAdmissible(std::string_view text) {
+    if (text.size() > internal::kLinkTextSizeLimit) {
+        return false;
+    }
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) {
+            return false;
+        }
+        const internal::DecodedScalar decoded = internal::decodeUtf8At(text, i);
+        const char32_t c = decoded.scalar;
+        if ((c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+            (c >= 0x2066 && c <= 0x2069)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::size_t referenceStopper(std::string_view text, std::size_t from) {
     std::size_t i = from;
     while (i < text.size()) {
@@ -204,6 +223,24 @@ TEST(TextLinkFinderDifferential, EveryCharacterAroundASchemeAndAStopper) {
         const std::string link = "http://a" + s + "b";
         ASSERT_EQ(internal::linkStopperAtOrAfter(link, 0), referenceStopper(link, 0))
             << static_cast<unsigned>(c);
+    }
+}
+
+TEST(TextLinkFinderDifferential, EveryCharacterAtEveryOffsetOfAWord) {
+    // The finder skips plain text eight bytes at a time: a refused character,
+    // a stopper or a scheme must be seen wherever it falls in a word.
+    const std::string_view special[] = {
+        "\x01", "\x7F", "\t", "\r", "\n", " ", "<", ">", "\"", "'", "\u00A0", "\u0085",
+        "\u3000", "\u2028", "\u200A", "\u200B", "\u200F", "\u202A", "\u2066", "\u2069",
+        "\u2065", "\u00E9", "\xE2", "\xE2\x80", "\xC2", "\xFF", "://", "\u017F", "!", "~"};
+    const std::string plain = "https://a.example/abcdefghijklmnopqrstuvwxyz0123456789";
+    for (const std::string_view piece : special) {
+        for (std::size_t at = 0; at <= plain.size(); ++at) {
+            const std::string text = plain.substr(0, at) + std::string(piece) + plain.substr(at);
+            ASSERT_EQ(internal::isAdmissibleLinkText(text), referenceAdmissible(text)) << text;
+            ASSERT_EQ(internal::linkStopperAtOrAfter(text, 0), referenceStopper(text, 0)) << text;
+            ASSERT_EQ(foundLinks(text), referenceLinks(text)) << text;
+        }
     }
 }
 

@@ -1,6 +1,8 @@
 #include "ScourletCore/rules/internal/LinkScanning.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "ScourletCore/platform/Text.h"
@@ -69,6 +71,42 @@ constexpr std::array<StopperByte, 256> kStopperBytes = [] {
     return table;
 }();
 
+// Eight bytes at a time: each test below is exact for "some byte of the
+// word is ...", which is all the loops that use them ask.
+constexpr std::uint64_t kEveryByte = 0x0101'0101'0101'0101ULL;
+constexpr std::uint64_t kHighBits = 0x8080'8080'8080'8080ULL;
+
+std::uint64_t wordAt(const unsigned char* bytes) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+bool hasByteBelow(std::uint64_t word, unsigned char limit) {
+    // Exact for limits up to 0x80.
+    return ((word - kEveryByte * limit) & ~word & kHighBits) != 0;
+}
+
+bool hasByteAbove7E(std::uint64_t word) {
+    return (((word + kEveryByte) | word) & kHighBits) != 0;
+}
+
+bool hasByte(std::uint64_t word, unsigned char value) {
+    return hasByteBelow(word ^ (kEveryByte * value), 1);
+}
+
+// True when every byte is printable ASCII, 0x20 to 0x7E.
+bool allPrintableAscii(std::uint64_t word) {
+    return !hasByteBelow(word, 0x20) && !hasByteAbove7E(word);
+}
+
+// False when every byte is printable ASCII other than space, "<", ">", "\""
+// and "'": no link stopper, and no lead byte of one.
+bool mayHoldStopper(std::uint64_t word) {
+    return hasByteBelow(word, 0x21) || hasByteAbove7E(word) || hasByte(word, '<') ||
+           hasByte(word, '>') || hasByte(word, '"') || hasByte(word, '\'');
+}
+
 bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
         return false;
@@ -103,24 +141,34 @@ bool isAdmissibleLinkText(std::string_view text) {
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
-    for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char b = bytes[i];
-        if (b < 0x20) {
-            if (b != '\t' && b != '\n' && b != '\r') {
+    // Every test below looks at one byte and the two after it, so runs of
+    // printable ASCII, which pass all of them, can be skipped eight at a time.
+    std::size_t i = 0;
+    while (i < size) {
+        if (i + 8 <= size && allPrintableAscii(wordAt(bytes + i))) {
+            i += 8;
+            continue;
+        }
+        const std::size_t wordEnd = std::min(i + 8, size);
+        for (; i < wordEnd; ++i) {
+            const unsigned char b = bytes[i];
+            if (b < 0x20) {
+                if (b != '\t' && b != '\n' && b != '\r') {
+                    return false;
+                }
+            } else if (b == 0x7F) {
                 return false;
-            }
-        } else if (b == 0x7F) {
-            return false;
-        } else if (b == 0xE2 && i + 2 < size) {
-            // Every refused character above ASCII lies in U+2000...U+207F,
-            // whose UTF-8 forms are E2 80 xx and E2 81 xx.
-            const unsigned char b1 = bytes[i + 1];
-            const unsigned char b2 = bytes[i + 2];
-            if (b1 == 0x80 && ((b2 >= 0x8B && b2 <= 0x8F) || (b2 >= 0xAA && b2 <= 0xAE))) {
-                return false;  // U+200B...U+200F, U+202A...U+202E
-            }
-            if (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9) {
-                return false;  // U+2066...U+2069
+            } else if (b == 0xE2 && i + 2 < size) {
+                // Every refused character above ASCII lies in U+2000...U+207F,
+                // whose UTF-8 forms are E2 80 xx and E2 81 xx.
+                const unsigned char b1 = bytes[i + 1];
+                const unsigned char b2 = bytes[i + 2];
+                if (b1 == 0x80 && ((b2 >= 0x8B && b2 <= 0x8F) || (b2 >= 0xAA && b2 <= 0xAE))) {
+                    return false;  // U+200B...U+200F, U+202A...U+202E
+                }
+                if (b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9) {
+                    return false;  // U+2066...U+2069
+                }
             }
         }
     }
@@ -207,19 +255,28 @@ std::size_t linkStopperAtOrAfter(std::string_view text, std::size_t from) {
     const std::size_t size = text.size();
     // Byte by byte: no byte inside a longer sequence is a stopper or one of
     // the lead bytes that need decoding, so this finds what walking whole
-    // characters finds.
-    for (std::size_t i = from; i < size; ++i) {
-        switch (kStopperBytes[bytes[i]]) {
-            case StopperByte::no:
-                continue;
-            case StopperByte::yes:
-                return i;
-            case StopperByte::decode:
-                break;
+    // characters finds. Eight bytes of link text at a time while they hold
+    // nothing but printable ASCII without stoppers.
+    std::size_t i = from;
+    while (i < size) {
+        if (i + 8 <= size && !mayHoldStopper(wordAt(bytes + i))) {
+            i += 8;
+            continue;
         }
-        const DecodedScalar decoded = decodeUtf8At(text, i);
-        if (decoded.scalar != kInvalidScalar && isWhitespaceOrNewline(decoded.scalar)) {
-            return i;
+        const std::size_t wordEnd = std::min(i + 8, size);
+        for (; i < wordEnd; ++i) {
+            switch (kStopperBytes[bytes[i]]) {
+                case StopperByte::no:
+                    continue;
+                case StopperByte::yes:
+                    return i;
+                case StopperByte::decode:
+                    break;
+            }
+            const DecodedScalar decoded = decodeUtf8At(text, i);
+            if (decoded.scalar != kInvalidScalar && isWhitespaceOrNewline(decoded.scalar)) {
+                return i;
+            }
         }
     }
     return size;
