@@ -193,9 +193,8 @@ BENCHMARK_CAPTURE(BM_CleanRealisticLinks, public_stats_on, Rules::publicSet)
 BENCHMARK_CAPTURE(BM_CleanRealisticLinks, shipped_stats_on, Rules::shipped)
     ->Unit(benchmark::kMillisecond);
 
-// A 40 KiB text of prose with 160 links, every link cleaned in place.
-void BM_CleanTextBlock(benchmark::State& state, Store store) {
-    Setup setup(Rules::shipped, true, store);
+// A 40 KiB text of prose with 160 links.
+std::string textWithLinks() {
     std::string text;
     for (int paragraph = 0; paragraph < 10; ++paragraph) {
         for (const auto& link : kMixedLinks) {
@@ -204,6 +203,13 @@ void BM_CleanTextBlock(benchmark::State& state, Store store) {
                 .append(" .\n");
         }
     }
+    return text;
+}
+
+// The text above with every link cleaned in place.
+void BM_CleanTextBlock(benchmark::State& state, Store store) {
+    Setup setup(Rules::shipped, true, store);
+    const std::string text = textWithLinks();
     for (auto _ : state) {
         auto block = TextURLBlock::make(text);
         std::string out = block->replacingURLs([&](std::size_t, std::string_view url) {
@@ -217,6 +223,21 @@ void BM_CleanTextBlock(benchmark::State& state, Store store) {
 }
 BENCHMARK_CAPTURE(BM_CleanTextBlock, memory_store, Store::memory)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CleanTextBlock, file_store, Store::file)->Unit(benchmark::kMillisecond);
+
+// Only finding the links of the same text (and copying each out, as a block
+// does): what a text block costs besides cleaning.
+void BM_FindLinksInText(benchmark::State& state) {
+    const std::string text = textWithLinks();
+    std::size_t links = 0;
+    for (auto _ : state) {
+        auto block = TextURLBlock::make(text);
+        links = block->matches().size();
+        benchmark::DoNotOptimize(block);
+    }
+    state.counters["links"] = static_cast<double>(links);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_FindLinksInText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace scourlet
