@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
 #include "ScourletCore/platform/BoundedFileRead.h"
@@ -386,6 +387,8 @@ int CleanCommand::execute(const std::vector<std::string>& args, std::istream& in
     for (const auto& [key, value] : environment_.savedSettings) {
         defaults->set(key, value);
     }
+    // The tool keeps no statistics: match counts would only be thrown away.
+    defaults->setBool(StatsTracker::kCollectionEnabledKey, false);
     auto engine = std::make_shared<RulesEngine>(defaults, environment_.bundle);
     if (options.rulesFile) {
         auto data = readRulesFile(*options.rulesFile);
