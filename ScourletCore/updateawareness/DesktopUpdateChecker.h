@@ -54,6 +54,10 @@ public:
     // The release record of the last check, set only when it succeeded.
     const std::optional<DesktopReleaseInfo>& latest() const { return latest_.get(); }
 
+    // The host that serves the release file; the addresses of a release
+    // record are on exactly this host.
+    const std::string& host() const { return environment_.host; }
+
     // Each emits the new value before it becomes visible.
     Signal<DesktopUpdateStatus>& statusPublisher() const { return status_.publisher(); }
     Signal<std::optional<DesktopReleaseInfo>>& latestPublisher() const {

@@ -1,10 +1,12 @@
 #include "ScourletCore/updateawareness/UpdateAwarenessSection.h"
 
+#include <iterator>
 #include <utility>
 
 #include "ScourletCore/linkrewriting/PrivacyCatalogUpdater.h"
 #include "ScourletCore/platform/Text.h"
 #include "ScourletCore/platform/UnixTime.h"
+#include "ScourletCore/ruleupdates/RulesUpdater.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
 #include "ScourletCore/updateawareness/UpdateAwarenessController.h"
 
@@ -193,6 +195,84 @@ Section::CatalogPart catalogPart(const Section::Inputs& in) {
 bool UpdateAwarenessSection::RulesInput::busy() const {
     return phase == Phase::checkingManifest || phase == Phase::downloading ||
            phase == Phase::validating || phase == Phase::installing;
+}
+
+UpdateAwarenessSection::RulesInput UpdateAwarenessSection::RulesInput::of(
+    const RulesUpdater& updater) {
+    RulesInput input;
+    input.channel = updater.selectedChannel() == RuleUpdateChannel::beta ? Channel::beta
+                                                                         : Channel::stable;
+    switch (updater.automaticUpdateCadence()) {
+        case RuleUpdateCadence::never:
+            input.cadence = Cadence::never;
+            break;
+        case RuleUpdateCadence::daily:
+            input.cadence = Cadence::daily;
+            break;
+        case RuleUpdateCadence::weekly:
+            input.cadence = Cadence::weekly;
+            break;
+        case RuleUpdateCadence::monthly:
+            input.cadence = Cadence::monthly;
+            break;
+    }
+    const RulesUpdateStatus& status = updater.updateStatus();
+    using Kind = RulesUpdateStatus::Kind;
+    switch (status.kind()) {
+        case Kind::idle:
+            input.phase = Phase::idle;
+            break;
+        case Kind::checkingManifest:
+            input.phase = Phase::checkingManifest;
+            break;
+        case Kind::downloading:
+            input.phase = Phase::downloading;
+            break;
+        case Kind::validating:
+            input.phase = Phase::validating;
+            break;
+        case Kind::installing:
+            input.phase = Phase::installing;
+            break;
+        case Kind::updateAvailable:
+            input.phase = Phase::updateAvailable;
+            break;
+        case Kind::upToDate:
+            input.phase = Phase::upToDate;
+            break;
+        case Kind::installed:
+            input.phase = Phase::installed;
+            break;
+        case Kind::failed:
+            input.phase = Phase::failed;
+            break;
+    }
+    input.statusText = status.displayText();
+    if (const auto& manifest = updater.availableManifest()) {
+        input.availableNotes = manifest->notes;
+        input.availableHasCommandGuardFile = manifest->commandGuardFile().has_value();
+    }
+    input.installedVersion = updater.installedVersion();
+    input.installedCommandGuardVersion = updater.installedCommandGuardVersion();
+    input.lastUpdateDate = updater.lastUpdateDate();
+    return input;
+}
+
+std::optional<RuleUpdateChannel> UpdateAwarenessSection::RulesInput::channelAt(std::size_t row) {
+    constexpr RuleUpdateChannel rows[] = {RuleUpdateChannel::stable, RuleUpdateChannel::beta};
+    if (row >= std::size(rows)) {
+        return std::nullopt;
+    }
+    return rows[row];
+}
+
+std::optional<RuleUpdateCadence> UpdateAwarenessSection::RulesInput::cadenceAt(std::size_t row) {
+    constexpr RuleUpdateCadence rows[] = {RuleUpdateCadence::never, RuleUpdateCadence::daily,
+                                          RuleUpdateCadence::weekly, RuleUpdateCadence::monthly};
+    if (row >= std::size(rows)) {
+        return std::nullopt;
+    }
+    return rows[row];
 }
 
 UpdateAwarenessSection::CatalogInput UpdateAwarenessSection::CatalogInput::of(

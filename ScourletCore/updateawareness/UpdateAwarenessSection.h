@@ -5,7 +5,8 @@
 // the UpdateSurfaceRouter, opens links in the browser and formats times with
 // the user's locale.
 //
-//   auto section = UpdateAwarenessSection::make(*controller, rulesInput);
+//   auto section = UpdateAwarenessSection::make(
+//       *controller, UpdateAwarenessSection::RulesInput::of(*rulesUpdater));
 //   label->setText(section.app.status.text);            // plain text, never rich text
 //   paint(label, section.app.status.tone);
 //   if (section.app.downloadLink) addLink(*section.app.downloadLink);
@@ -13,7 +14,8 @@
 // A value computed afresh whenever one of the four objects announces a change;
 // it holds no state of its own. The toggle writes
 // UpdateAwareness::setAutomaticChecks(); the two pickers write the rules
-// updater's channel and cadence.
+// updater's channel and cadence (RulesInput::channelAt() and cadenceAt() turn
+// a picker row into the updater's value).
 #pragma once
 
 #include <chrono>
@@ -23,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ScourletCore/ruleupdates/RuleUpdateCadence.h"
+#include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
 #include "ScourletCore/updateawareness/DesktopUpdateStatus.h"
 #include "ScourletCore/updateawareness/UpdateAwarenessState.h"
 #include "ScourletCore/updateawareness/UpdateSurfaceAction.h"
@@ -30,6 +34,7 @@
 namespace scourlet {
 
 class PrivacyCatalogUpdater;
+class RulesUpdater;
 class UpdateAwarenessController;
 
 struct UpdateAwarenessSection {
@@ -67,6 +72,17 @@ struct UpdateAwarenessSection {
 
         // True in the phases where a check or an install runs.
         bool busy() const;
+
+        // What the rules updater publishes now: its channel and cadence, the
+        // kind and display text of its status, the notes and Command Guard
+        // file of its available manifest (whatever the status), its installed
+        // versions and its last install time.
+        static RulesInput of(const RulesUpdater& updater);
+
+        // The rules updater's value for a row of the channel or cadence
+        // picker (Picker::choices); nothing for a row that is not there.
+        static std::optional<RuleUpdateChannel> channelAt(std::size_t row);
+        static std::optional<RuleUpdateCadence> cadenceAt(std::size_t row);
     };
 
     // What the section shows of the catalog updater.

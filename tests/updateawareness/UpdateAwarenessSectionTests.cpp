@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "ScourletCore/platform/UnixTime.h"
+#include "ruleupdates/RulesUpdaterFixture.h"
 #include "updateawareness/UpdateControllerFixture.h"
 
 namespace scourlet {
@@ -31,6 +32,11 @@ struct World {
     Section::CatalogInput catalog{"Not checked", {}, false, {}};
 
     Section make() const { return Section::make({awareness, desktop, "1.4", 50, rules, catalog}); }
+    World with(Section::RulesInput input) const {
+        World copy = *this;
+        copy.rules = std::move(input);
+        return copy;
+    }
 };
 
 DesktopReleaseInfo release(std::optional<std::string> notes, std::optional<std::string> download) {
@@ -276,6 +282,145 @@ TEST_F(UpdateAwarenessSectionControllerTest, ReadsTheControllersObjects) {
     ASSERT_TRUE(s.catalog.install);
     ASSERT_TRUE(s.catalog.lastChecked);
     EXPECT_EQ(s.catalog.lastChecked->time, clock->now());
+}
+
+// The rules input read off a rules updater's published values.
+class UpdateAwarenessSectionRulesTest : public testing::RulesUpdaterTest {};
+
+RuleUpdateManifest manifestWith(std::vector<std::string> notes, bool commandGuard) {
+    RuleUpdateManifest manifest;
+    manifest.currentVersion = "2026.04.01.1";
+    manifest.notes = std::move(notes);
+    if (commandGuard) {
+        manifest.files.push_back({RuleUpdateManifest::File::Kind::commandGuard, "cg.json",
+                                  "https://rules.fixture.example/cg.json", std::string(64, 'a'),
+                                  {}});
+    }
+    return manifest;
+}
+
+TEST_F(UpdateAwarenessSectionRulesTest, ReadsWhatTheRulesUpdaterPublishes) {
+    using Channel = Section::RulesInput::Channel;
+    using Cadence = Section::RulesInput::Cadence;
+    const struct {
+        const char* name;
+        std::function<void(RulesUpdater&)> arrange;
+        std::function<void(const Section::RulesInput&)> check;
+    } cases[] = {
+        {"fresh updater",
+         [](RulesUpdater&) {},
+         [](const Section::RulesInput& in) {
+             EXPECT_EQ(in.channel, Channel::stable);
+             EXPECT_EQ(in.cadence, Cadence::never);
+             EXPECT_EQ(in.phase, Phase::idle);
+             EXPECT_EQ(in.statusText, std::nullopt);
+             EXPECT_TRUE(in.availableNotes.empty());
+             EXPECT_FALSE(in.availableHasCommandGuardFile);
+             EXPECT_EQ(in.lastUpdateDate, std::nullopt);
+         }},
+        {"beta and monthly",
+         [](RulesUpdater& u) {
+             u.setSelectedChannel(RuleUpdateChannel::beta);
+             u.setAutomaticUpdateCadence(RuleUpdateCadence::monthly);
+         },
+         [](const Section::RulesInput& in) {
+             EXPECT_EQ(in.channel, Channel::beta);
+             EXPECT_EQ(in.cadence, Cadence::monthly);
+         }},
+        {"daily cadence",
+         [](RulesUpdater& u) { u.setAutomaticUpdateCadence(RuleUpdateCadence::daily); },
+         [](const Section::RulesInput& in) { EXPECT_EQ(in.cadence, Cadence::daily); }},
+        {"downloading is busy",
+         [](RulesUpdater& u) { u.setUpdateStatus(RulesUpdateStatus::downloading()); },
+         [](const Section::RulesInput& in) {
+             EXPECT_EQ(in.phase, Phase::downloading);
+             EXPECT_TRUE(in.busy());
+             EXPECT_EQ(in.statusText, "Downloading\u2026");
+         }},
+        {"a failure keeps its message",
+         [](RulesUpdater& u) { u.setUpdateStatus(RulesUpdateStatus::failed("No network")); },
+         [](const Section::RulesInput& in) {
+             EXPECT_EQ(in.phase, Phase::failed);
+             EXPECT_EQ(in.statusText, "No network");
+         }},
+        {"notes and Command Guard file of the available manifest, whatever the status",
+         [](RulesUpdater& u) {
+             u.setAvailableManifest(manifestWith({"One", "Two"}, true));
+             u.setUpdateStatus(RulesUpdateStatus::upToDate("2026.03.01.5"));
+         },
+         [](const Section::RulesInput& in) {
+             EXPECT_EQ(in.phase, Phase::upToDate);
+             EXPECT_EQ(in.availableNotes, (std::vector<std::string>{"One", "Two"}));
+             EXPECT_TRUE(in.availableHasCommandGuardFile);
+         }},
+        {"a manifest without Command Guard file",
+         [](RulesUpdater& u) { u.setAvailableManifest(manifestWith({}, false)); },
+         [](const Section::RulesInput& in) {
+             EXPECT_TRUE(in.availableNotes.empty());
+             EXPECT_FALSE(in.availableHasCommandGuardFile);
+         }},
+        {"installed versions and time",
+         [](RulesUpdater& u) {
+             u.setInstalledVersion("2026.03.01.9");
+             u.setInstalledCommandGuardVersion("4");
+             u.setLastUpdateDate(kTime);
+         },
+         [](const Section::RulesInput& in) {
+             EXPECT_EQ(in.installedVersion, "2026.03.01.9");
+             EXPECT_EQ(in.installedCommandGuardVersion, "4");
+             EXPECT_EQ(in.lastUpdateDate, kTime);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto updater = makeUpdater();
+        c.arrange(*updater);
+        c.check(Section::RulesInput::of(*updater));
+    }
+}
+
+TEST_F(UpdateAwarenessSectionRulesTest, ACheckThatFindsAnUpdateOffersItsInstall) {
+    testing::RuleRelease update("2026.04.01.1");
+    update.manifest["notes"] = Json::array({"Adds fixture parameters"});
+    serve(update);
+    const auto updater = makeUpdater();
+    updater->loadPreferringAppSupport();
+    updater->checkForUpdates();
+    EXPECT_FALSE(World{}.with(Section::RulesInput::of(*updater)).make().rules.check.enabled);
+    settle();
+
+    const Section s = World{}.with(Section::RulesInput::of(*updater)).make();
+    EXPECT_EQ(s.rules.status, (Section::Line{"Rules update available: 2026.04.01.1",
+                                             "update-state-rules", Tone::accent}));
+    ASSERT_TRUE(s.rules.install);
+    EXPECT_TRUE(s.rules.install->enabled);
+    EXPECT_EQ(s.rules.changes, (std::vector<std::string>{"\u2022 Adds fixture parameters"}));
+    EXPECT_FALSE(s.rules.commandGuardNote);
+}
+
+// A row picked in the section, written to the updater, is the row the
+// section shows selected next, under the updater's own name for the value.
+TEST_F(UpdateAwarenessSectionRulesTest, PickerRowsRoundTripThroughTheRulesUpdater) {
+    const auto updater = makeUpdater();
+    const Section initial = World{}.make();
+    for (std::size_t row = 0; row < initial.rules.channel.choices.size(); ++row) {
+        const auto channel = Section::RulesInput::channelAt(row);
+        ASSERT_TRUE(channel);
+        updater->setSelectedChannel(*channel);
+        const Section s = World{}.with(Section::RulesInput::of(*updater)).make();
+        EXPECT_EQ(s.rules.channel.selected, row);
+        EXPECT_EQ(s.rules.channel.choices[row], displayName(*channel));
+    }
+    for (std::size_t row = 0; row < initial.rules.cadence.choices.size(); ++row) {
+        const auto cadence = Section::RulesInput::cadenceAt(row);
+        ASSERT_TRUE(cadence);
+        updater->setAutomaticUpdateCadence(*cadence);
+        const Section s = World{}.with(Section::RulesInput::of(*updater)).make();
+        EXPECT_EQ(s.rules.cadence.selected, row);
+        EXPECT_EQ(s.rules.cadence.choices[row], displayName(*cadence));
+    }
+    EXPECT_EQ(Section::RulesInput::channelAt(initial.rules.channel.choices.size()), std::nullopt);
+    EXPECT_EQ(Section::RulesInput::cadenceAt(initial.rules.cadence.choices.size()), std::nullopt);
 }
 
 }  // namespace
