@@ -68,3 +68,7 @@ target_sources(scourlet_app_model PRIVATE
 target_sources(scourlet_app_ui PRIVATE
     settings/AdvancedPane.cpp settings/AdvancedPane.h
     settings/AdvancedPanePrompts.cpp settings/AdvancedPanePrompts.h)
+
+# The update section that the Advanced pane shows.
+target_sources(scourlet_app_ui PRIVATE
+    settings/UpdateAwarenessView.cpp settings/UpdateAwarenessView.h)

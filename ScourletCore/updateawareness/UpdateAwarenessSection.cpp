@@ -200,8 +200,8 @@ bool UpdateAwarenessSection::RulesInput::busy() const {
 UpdateAwarenessSection::RulesInput UpdateAwarenessSection::RulesInput::of(
     const RulesUpdater& updater) {
     RulesInput input;
-    input.channel = updater.selectedChannel() == RuleUpdateChannel::beta ? Channel::beta
-                                                                         : Channel::stable;
+    input.channel =
+        updater.selectedChannel() == RuleUpdateChannel::beta ? Channel::beta : Channel::stable;
     switch (updater.automaticUpdateCadence()) {
         case RuleUpdateCadence::never:
             input.cadence = Cadence::never;

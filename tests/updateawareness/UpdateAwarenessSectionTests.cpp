@@ -292,8 +292,10 @@ RuleUpdateManifest manifestWith(std::vector<std::string> notes, bool commandGuar
     manifest.currentVersion = "2026.04.01.1";
     manifest.notes = std::move(notes);
     if (commandGuard) {
-        manifest.files.push_back({RuleUpdateManifest::File::Kind::commandGuard, "cg.json",
-                                  "https://rules.fixture.example/cg.json", std::string(64, 'a'),
+        manifest.files.push_back({RuleUpdateManifest::File::Kind::commandGuard,
+                                  "cg.json",
+                                  "https://rules.fixture.example/cg.json",
+                                  std::string(64, 'a'),
                                   {}});
     }
     return manifest;
@@ -307,8 +309,7 @@ TEST_F(UpdateAwarenessSectionRulesTest, ReadsWhatTheRulesUpdaterPublishes) {
         std::function<void(RulesUpdater&)> arrange;
         std::function<void(const Section::RulesInput&)> check;
     } cases[] = {
-        {"fresh updater",
-         [](RulesUpdater&) {},
+        {"fresh updater", [](RulesUpdater&) {},
          [](const Section::RulesInput& in) {
              EXPECT_EQ(in.channel, Channel::stable);
              EXPECT_EQ(in.cadence, Cadence::never);
