@@ -12,6 +12,7 @@
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/StatsPane.h"
 #include "app/settings/StatusPane.h"
+#include "app/settings/UpdateAwarenessView.h"
 #include "app/shell/AppState.h"
 #include "app/shell/WindowManager.h"
 
@@ -102,10 +103,13 @@ public:
     QWidget* createWidget(QWidget* parent) override {
         auto installer = std::make_unique<CommandLineToolInstaller>(
             CommandLineToolInstaller::defaultPaths(), std::make_shared<SystemClock>());
-        return new AdvancedPane({state_.rulesEngine(), state_.statsTracker(), state_.monitor(),
-                                 std::move(installer), rulesPrompts_,
-                                 std::make_shared<AdvancedPanePrompts>()},
-                                /*updateSection=*/nullptr, parent);
+        // The update section over the application's update controller and
+        // rules updater, with the standard update actions.
+        auto* updateSection = new UpdateAwarenessView(state_.updates(), state_.rulesUpdater());
+        return new AdvancedPane(
+            {state_.rulesEngine(), state_.statsTracker(), state_.monitor(), std::move(installer),
+             rulesPrompts_, std::make_shared<AdvancedPanePrompts>()},
+            updateSection, parent);
     }
 
 private:

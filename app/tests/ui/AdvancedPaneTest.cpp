@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "app/settings/AdvancedPane.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/SettingsWindowFactory.h"
+#include "app/settings/UpdateAwarenessView.h"
 #include "app/shell/AppState.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
@@ -330,7 +332,19 @@ void AdvancedPaneTest::theSettingsWindowOffersThePaneLast() {
     QVERIFY(tab != nullptr);
     tab->click();
     QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""), "Advanced");
-    QVERIFY(window->findChild<AdvancedPane*>(qtext(kPaneId)) != nullptr);
+    auto* pane = window->findChild<AdvancedPane*>(qtext(kPaneId));
+    QVERIFY(pane != nullptr);
+
+    // Its update section shows the application's own update objects.
+    auto* updates = pane->findChild<UpdateAwarenessView*>();
+    QVERIFY(updates != nullptr);
+    QVERIFY(updates->findChild<QPushButton*>(QStringLiteral("update-action-checkApp")) != nullptr);
+    auto* automatic =
+        updates->findChild<QCheckBox*>(QStringLiteral("update-setting-automatic-checks"));
+    QVERIFY(automatic != nullptr && automatic->isChecked());
+    f.state->updateAwareness()->setAutomaticChecks(false);
+    QCoreApplication::processEvents();
+    QVERIFY(!automatic->isChecked());
 }
 
 SCOURLET_QT_TEST(AdvancedPaneTest);
