@@ -120,8 +120,9 @@ inline constexpr std::string_view kTestCommand =
 inline constexpr std::string_view kNotificationsSection = "Notifications";
 inline constexpr std::string_view kCleanNotificationsId = "general-clean-notifications";
 inline constexpr std::string_view kCommandNotificationsId = "general-command-notifications";
+// The tray icon and its menu show a copied risky command whatever the banners do.
 inline constexpr std::string_view kNotificationsCaption =
-    "Displays banners for cleaned URLs and risky command warnings. Menu bar warnings still appear "
+    "Displays banners for cleaned URLs and risky command warnings. Tray warnings still appear "
     "even when Command Guard notification banners are off.";
 
 inline constexpr std::string_view kSupportSection = "Support";
