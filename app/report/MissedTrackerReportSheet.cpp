@@ -165,7 +165,7 @@ MissedTrackerReportSheet::MissedTrackerReportSheet(MissedTrackerReportDraft draf
     connect(feedbackTimer_, &QTimer::timeout, copyFeedback_, &QWidget::hide);
 
     connect(note_, &QPlainTextEdit::textChanged, this, &MissedTrackerReportSheet::noteEdited);
-    updateReport();
+    showCurrentReport();
 }
 
 void MissedTrackerReportSheet::setNewerCleanNotice(bool shown) {
@@ -178,27 +178,31 @@ void MissedTrackerReportSheet::noteEdited() {
         note_->setPlainText(qtext(draft_.note()));
         note_->moveCursor(QTextCursor::End);
     }
-    updateReport();
+    showCurrentReport();
 }
 
-void MissedTrackerReportSheet::updateReport() {
-    const MissedTrackerReport report = draft_.report();
+MissedTrackerReport MissedTrackerReportSheet::showCurrentReport() {
+    MissedTrackerReport report = draft_.report();
     counter_->setText(qtext(draft_.counterText()));
-    preview_->setPlainText(qtext(report.bodyText()));
+    const QString body = qtext(report.bodyText());
+    if (preview_->toPlainText() != body) {
+        preview_->setPlainText(body);
+    }
     const bool emailAvailable = report.mailtoIsSafeLength();
     email_->setEnabled(emailAvailable);
     tooLong_->setVisible(!emailAvailable);
+    return report;
 }
 
 void MissedTrackerReportSheet::copyReport() {
-    actions_.copy(draft_.report().bodyText());
+    actions_.copy(showCurrentReport().bodyText());
     copyFeedback_->show();
     // A second copy restarts the 1.6 seconds.
     feedbackTimer_->start();
 }
 
 void MissedTrackerReportSheet::saveReport() {
-    const std::string body = draft_.report().bodyText();
+    const std::string body = showCurrentReport().bodyText();
     actions_.saver->save(this,
                          {QStringLiteral("Save Report"), QStringLiteral("Scourlet-Report.txt"),
                           QStringLiteral("Text (*.txt)"), QStringLiteral("txt")},
@@ -206,7 +210,7 @@ void MissedTrackerReportSheet::saveReport() {
 }
 
 void MissedTrackerReportSheet::emailReport() {
-    const MissedTrackerReport report = draft_.report();
+    const MissedTrackerReport report = showCurrentReport();
     if (!report.mailtoIsSafeLength()) {
         return;
     }

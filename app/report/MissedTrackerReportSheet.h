@@ -55,7 +55,9 @@ protected:
 
 private:
     void noteEdited();
-    void updateReport();
+    // Builds the report as it stands now (note, creation time), shows it in the
+    // preview and returns it, so what a button hands on is what the preview shows.
+    MissedTrackerReport showCurrentReport();
     void copyReport();
     void saveReport();
     void emailReport();

@@ -39,6 +39,7 @@ struct ReportFixture {
     std::vector<QUrl> opened;
     bool mailProgram = true;
     std::shared_ptr<ScriptedSaver> saver = std::make_shared<ScriptedSaver>();
+    std::shared_ptr<testing::ManualClock> clock = std::make_shared<testing::ManualClock>();
 
     MissedTrackerReportHost::Source source() {
         MissedTrackerReportHost::Source s;
@@ -51,7 +52,7 @@ struct ReportFixture {
             environment.rulesProviderCount = 3;
             return environment;
         };
-        s.clock = std::make_shared<testing::ManualClock>();
+        s.clock = clock;
         s.actions.copy = [this](const std::string& text) { copied.push_back(text); };
         s.actions.openURL = [this](const QUrl& url) {
             opened.push_back(url);
@@ -176,10 +177,16 @@ void WelcomeAndReportTest::copyWritesThePreviewAndShowsFeedback() {
     MissedTrackerReportHost host(fixture.source());
     host.show();
     QTest::keyClicks(child<QPlainTextEdit>(host, "report-note"), QStringLiteral("fbclid stays"));
+    auto* preview = child<QPlainTextEdit>(host, "report-preview");
+    // Copied a minute after the last edit: the report copied is built afresh,
+    // and the preview shows that very report, creation time included.
+    const QString previewBefore = preview->toPlainText();
+    fixture.clock->advance(std::chrono::minutes(1));
     child<QPushButton>(host, "report-copy")->click();
     QCOMPARE(fixture.copied.size(), 1u);
-    QCOMPARE(QString::fromStdString(fixture.copied[0]),
-             child<QPlainTextEdit>(host, "report-preview")->toPlainText());
+    QCOMPARE(QString::fromStdString(fixture.copied[0]), preview->toPlainText());
+    QVERIFY(preview->toPlainText() != previewBefore);
+    QVERIFY(preview->toPlainText().contains(QStringLiteral("fbclid stays")));
     auto* feedback = child<QLabel>(host, "report-copy-feedback");
     QVERIFY(feedback->isVisible());
     QCOMPARE(feedback->text(), QStringLiteral("Copied"));
