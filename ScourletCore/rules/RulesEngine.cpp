@@ -132,7 +132,8 @@ std::shared_ptr<const RulesEngine::CompiledProvider> compileProvider(const std::
     internal::ProviderRuleIndex index{
         internal::NameRuleIndex::build(patternsOf(compiled->paramRegexes)),
         internal::NameRuleIndex::build(patternsOf(compiled->referralParamRegexes)),
-        internal::ProviderPrefilter(exceptionPatterns),
+        exceptionPatterns.empty() ? internal::ProviderPrefilter()
+                                  : internal::ProviderPrefilter(exceptionPatterns),
     };
     index.namesOnly = index.params.exactOnly() && index.referrals.exactOnly();
     compiled->index = std::make_shared<const internal::ProviderRuleIndex>(std::move(index));
@@ -210,10 +211,30 @@ void RulesEngine::loadBundledRules() {
     if (const auto url = newestSupplementaryRulesURL()) {
         supplementary = readFileAtMost(*url, kMaxSupplementaryFileBytes);
     }
-    loadRules(*providers);
-    if (supplementary) {
-        loadSupplementaryRules(*supplementary);
+    loadRulesThenSupplementary(*providers, supplementary);
+}
+
+void RulesEngine::loadRulesThenSupplementary(std::string_view data,
+                                             std::optional<std::string_view> supplementaryData) {
+    // The same as loadRules, then loadSupplementaryRules, with everything
+    // derived built once rather than twice.
+    const auto file = ProvidersFile::decode(data);
+    if (!file) {
+        printDiagnostic("Warning: Could not decode rules JSON");
+        if (supplementaryData) {
+            loadSupplementaryRules(*supplementaryData);
+        }
+        return;
     }
+    auto providers = compileProviders(*file);
+    if (supplementaryData) {
+        if (const auto supplementary = ProvidersFile::decode(*supplementaryData)) {
+            auto added = compileProviders(*supplementary);
+            providers.insert(providers.end(), std::make_move_iterator(added.begin()),
+                             std::make_move_iterator(added.end()));
+        }
+    }
+    installProviders(std::move(providers));
 }
 
 void RulesEngine::loadRules(std::string_view data) {
@@ -239,10 +260,7 @@ void RulesEngine::loadSupplementaryRules(std::string_view data) {
 
 void RulesEngine::loadRuleBundle(std::string_view clearURLsData,
                                  std::optional<std::string_view> supplementaryData) {
-    loadRules(clearURLsData);
-    if (supplementaryData) {
-        loadSupplementaryRules(*supplementaryData);
-    }
+    loadRulesThenSupplementary(clearURLsData, supplementaryData);
 }
 
 Result<void, RuleUpdateError> RulesEngine::validateRuleBundle(

@@ -395,6 +395,8 @@ private:
     struct PersistedState;
 
     void installProviders(std::vector<std::shared_ptr<const CompiledProvider>> providers);
+    void loadRulesThenSupplementary(std::string_view data,
+                                    std::optional<std::string_view> supplementaryData);
     RuleCategory* categoryOf(RuleCategoryType type) const;
     PersistedState readPersistedState() const;
     static void applyPersistedStates(const std::vector<std::shared_ptr<RuleCategory>>& categories,

@@ -469,8 +469,16 @@ void RulesEngine::recordMatches(const std::vector<std::string>& ruleIDs,
     if (ruleIDs.empty() || !isCollectingMatches()) {
         return;
     }
+    // Each category is looked up once per call, not once per id.
+    std::array<RuleCategory*, allCases<RuleCategoryType>().size()> categoryByType{};
+    std::array<bool, allCases<RuleCategoryType>().size()> lookedUp{};
     for (std::size_t i = 0; i < ruleIDs.size() && i < types.size(); ++i) {
-        RuleCategory* found = categoryOf(types[i]);
+        const auto type = static_cast<std::size_t>(types[i]);
+        if (!lookedUp[type]) {
+            categoryByType[type] = categoryOf(types[i]);
+            lookedUp[type] = true;
+        }
+        RuleCategory* found = categoryByType[type];
         if (found == nullptr) {
             continue;
         }

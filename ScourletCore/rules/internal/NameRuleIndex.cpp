@@ -374,6 +374,12 @@ std::optional<Regex> combinedExpression(const std::vector<std::string_view>& pat
 NameRuleIndex NameRuleIndex::ofExactNames(
     const std::vector<std::pair<std::string_view, std::uint32_t>>& names) {
     NameRuleIndex index;
+    // Sized once for every name, so that adding them never regrows the table.
+    std::size_t slots = 16;
+    while (slots < names.size() * 2 + 2) {
+        slots *= 2;
+    }
+    index.slots_.assign(slots, Slot{});
     for (const auto& [name, number] : names) {
         index.addExact(std::string(name), number);
     }

@@ -181,6 +181,9 @@ ProviderPrefilter::ProviderPrefilter(const std::vector<std::string_view>& urlPat
                 static_cast<std::uint32_t>(index));
         }
     }
+    if (nodes_[0].firstChild < 0) {
+        return;  // no walk ever starts
+    }
     rootChildren_.assign(256, -1);
     for (std::int32_t c = nodes_[0].firstChild; c >= 0;
          c = nodes_[static_cast<std::size_t>(c)].nextSibling) {
