@@ -13,6 +13,7 @@
 #include "ScourletCore/config/AppConfiguration.h"
 #include "app/settings/AdvancedContent.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/PaneWidgets.h"
 
 namespace scourlet::app {
 
@@ -20,13 +21,6 @@ using namespace advanced;
 using StatusColor = CommandLineToolInstaller::StatusColor;
 
 namespace {
-
-QGroupBox* section(std::string_view title, QWidget* parent) {
-    auto* box = new QGroupBox(qtext(title), parent);
-    auto* layout = new QVBoxLayout(box);
-    layout->setSpacing(8);
-    return box;
-}
 
 QPushButton* button(std::string_view title, std::string_view id, QWidget* parent) {
     auto* pushButton = new QPushButton(qtext(title), parent);
@@ -94,7 +88,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     }
 
     // Version
-    QGroupBox* version = section(kVersionSection, form);
+    QGroupBox* version = sectionBox(kVersionSection, form);
     QLabel* versionLabel = plainLabel(qtext(versionLine(config::kAppVersion, config::kAppBuild)),
                                       version, Selectable::yes);
     versionLabel->setObjectName(qtext(kVersionLineId));
@@ -106,7 +100,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     formLayout->addWidget(version);
 
     // Command Line Tool
-    QGroupBox* tool = section(kCommandLineSection, form);
+    QGroupBox* tool = sectionBox(kCommandLineSection, form);
     tool->layout()->addWidget(runsLabel(commandLineIntro(), tool, qtext(kCommandLineIntroId)));
     QLabel* caption = runsLabel(captionFor(*inputs_.installer), tool, qtext(kCommandLineCaptionId));
     makeCaption(caption);
@@ -122,7 +116,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     toolButtons->addWidget(install_);
     toolButtons->addWidget(copyTest);
     toolButtons->addStretch(1);
-    static_cast<QVBoxLayout*>(tool->layout())->addLayout(toolButtons);
+    sectionColumn(tool)->addLayout(toolButtons);
     status_ = plainLabel(QString(), tool, Selectable::yes);
     status_->setObjectName(qtext(kStatusId));
     makeCaption(status_);
@@ -131,7 +125,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     formLayout->addWidget(tool);
 
     // Reset
-    QGroupBox* reset = section(kResetSection, form);
+    QGroupBox* reset = sectionBox(kResetSection, form);
     auto* resetButtons = new QHBoxLayout;
     QPushButton* resetStatistics = button(kResetStatisticsTitle, kResetStatisticsId, reset);
     connect(resetStatistics, &QPushButton::clicked, this, &AdvancedPane::resetStatistics);
@@ -140,7 +134,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     resetButtons->addWidget(resetStatistics);
     resetButtons->addWidget(resetRules);
     resetButtons->addStretch(1);
-    static_cast<QVBoxLayout*>(reset->layout())->addLayout(resetButtons);
+    sectionColumn(reset)->addLayout(resetButtons);
     formLayout->addWidget(reset);
     formLayout->addStretch(1);
 

@@ -12,6 +12,7 @@
 #include "ScourletCore/clipboard/MissedTrackerReport.h"
 #include "app/settings/GeneralSettingsContent.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/PaneWidgets.h"
 #include "app/shell/WindowIds.h"
 
 namespace scourlet::app {
@@ -19,13 +20,6 @@ namespace scourlet::app {
 using namespace general_settings;
 
 namespace {
-
-QGroupBox* section(std::string_view title, QWidget* parent) {
-    auto* box = new QGroupBox(qtext(title), parent);
-    auto* layout = new QVBoxLayout(box);
-    layout->setSpacing(8);
-    return box;
-}
 
 QCheckBox* switchFor(const GeneralSettingsContent::Switch& shown, QWidget* parent) {
     auto* box = new QCheckBox(qtext(shown.title), parent);
@@ -70,7 +64,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     formLayout->setSpacing(16);
 
     // Welcome
-    QGroupBox* welcome = section(kWelcomeSection, form);
+    QGroupBox* welcome = sectionBox(kWelcomeSection, form);
     welcome->layout()->addWidget(plainLabel(qtext(kWelcomeText), welcome));
     welcome->layout()->addWidget(captionLabel(kWelcomeCaption, welcome));
     auto* welcomeButtons = new QHBoxLayout;
@@ -84,11 +78,11 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     welcomeButtons->addWidget(howItWorks);
     welcomeButtons->addWidget(welcomeReport_);
     welcomeButtons->addStretch(1);
-    static_cast<QVBoxLayout*>(welcome->layout())->addLayout(welcomeButtons);
+    sectionColumn(welcome)->addLayout(welcomeButtons);
     formLayout->addWidget(welcome);
 
     // Startup
-    QGroupBox* startup = section(kStartupSection, form);
+    QGroupBox* startup = sectionBox(kStartupSection, form);
     launch_ = switchFor(names.launchAtLogin, startup);
     connect(launch_, &QCheckBox::clicked, this, [this](bool on) {
         launchAtLogin_->set(on);
@@ -107,7 +101,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     formLayout->addWidget(startup);
 
     // Cleaning
-    QGroupBox* cleaning = section(kCleaningSection, form);
+    QGroupBox* cleaning = sectionBox(kCleaningSection, form);
     autoClean_ = switchFor(names.autoClean, cleaning);
     connect(autoClean_, &QCheckBox::clicked, this, [this](bool on) {
         monitor_->setIsEnabled(on);
@@ -124,7 +118,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     formLayout->addWidget(cleaning);
 
     // Command Guard
-    QGroupBox* guard = section(kCommandGuardSection, form);
+    QGroupBox* guard = sectionBox(kCommandGuardSection, form);
     commandGuard_ = switchFor(names.commandGuard, guard);
     connect(commandGuard_, &QCheckBox::clicked, this, [this](bool on) {
         monitor_->setIsCommandGuardEnabled(on);
@@ -155,7 +149,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     }
     thresholdRow->addWidget(segments);
     thresholdRow->addStretch(1);
-    static_cast<QVBoxLayout*>(guard->layout())->addLayout(thresholdRow);
+    sectionColumn(guard)->addLayout(thresholdRow);
     neutralize_ = switchFor(names.neutralize, guard);
     connect(neutralize_, &QCheckBox::clicked, this, [this](bool on) {
         monitor_->setShouldNeutralizeRiskyCommands(on);
@@ -173,12 +167,12 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     testRow->addWidget(copyTest);
     testRow->addWidget(rulesVersion_);
     testRow->addStretch(1);
-    static_cast<QVBoxLayout*>(guard->layout())->addLayout(testRow);
+    sectionColumn(guard)->addLayout(testRow);
     guard->layout()->addWidget(captionLabel(kCommandGuardCaption, guard));
     formLayout->addWidget(guard);
 
     // Notifications
-    QGroupBox* notices = section(kNotificationsSection, form);
+    QGroupBox* notices = sectionBox(kNotificationsSection, form);
     cleanNotifications_ = switchFor(names.cleanNotifications, notices);
     connect(cleanNotifications_, &QCheckBox::clicked, this, [this](bool on) {
         notifications_->setIsEnabled(on);
@@ -201,7 +195,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     formLayout->addWidget(notices);
 
     // Support
-    QGroupBox* support = section(kSupportSection, form);
+    QGroupBox* support = sectionBox(kSupportSection, form);
     supportReport_ =
         button(MissedTrackerReport::SharedCopy::reportActionLabel, kSupportReportId, support);
     connect(supportReport_, &QPushButton::clicked, this,
@@ -209,14 +203,14 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     auto* supportRow = new QHBoxLayout;
     supportRow->addWidget(supportReport_);
     supportRow->addStretch(1);
-    static_cast<QVBoxLayout*>(support->layout())->addLayout(supportRow);
+    sectionColumn(support)->addLayout(supportRow);
     supportCaption_ = captionLabel({}, support);
     supportCaption_->setObjectName(qtext(kSupportCaptionId));
     support->layout()->addWidget(supportCaption_);
     formLayout->addWidget(support);
 
     // About
-    QGroupBox* about = section(kAboutSection, form);
+    QGroupBox* about = sectionBox(kAboutSection, form);
     about->layout()->addWidget(plainLabel(qtext(kAboutText), about));
     about->layout()->addWidget(captionLabel(kFounderLine, about));
     QLabel* contact =

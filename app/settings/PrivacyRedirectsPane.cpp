@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/settings/PlainLabel.h"
+#include "app/settings/PaneWidgets.h"
 #include "app/settings/XRedirectSettingsWidget.h"
 
 namespace scourlet::app {
@@ -25,13 +26,8 @@ QLabel* link(std::string_view title, std::string_view url, QWidget* parent, cons
     return label;
 }
 
-QGroupBox* section(std::string_view title, QWidget* parent, const QString& name) {
-    auto* box = new QGroupBox(qtext(title), parent);
-    box->setObjectName(name);
-    auto* layout = new QVBoxLayout(box);
-    layout->setSpacing(10);
-    return box;
-}
+// The rows of this pane's sections stand a little further apart than in other panes.
+constexpr int kSectionSpacing = 10;
 
 }  // namespace
 
@@ -51,15 +47,16 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
     intro->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(intro);
 
-    auto* x = section(Model::kXSectionTitle, this, QStringLiteral("privacy-redirects-x"));
+    auto* x = sectionBox(Model::kXSectionTitle, this, QStringLiteral("privacy-redirects-x"),
+                         kSectionSpacing);
     xWidget_ = new XRedirectSettingsWidget(xModel_, x);
     x->layout()->addWidget(xWidget_);
     x->layout()->addWidget(
         captionLabel(Model::kExtensionCaption, x, QStringLiteral("privacy-redirects-extension")));
     layout->addWidget(x);
 
-    auto* reddit =
-        section(Model::kRedditSectionTitle, this, QStringLiteral("privacy-redirects-reddit"));
+    auto* reddit = sectionBox(Model::kRedditSectionTitle, this,
+                              QStringLiteral("privacy-redirects-reddit"), kSectionSpacing);
     redditToggle_ = new QCheckBox(qtext(Model::kRedditToggle), reddit);
     redditToggle_->setObjectName(QStringLiteral("reddit-redirect-toggle"));
     reddit->layout()->addWidget(redditToggle_);
@@ -86,7 +83,7 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
     // Every edit is stored at once, as typed.
     connect(frontendField_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_->setRedditFrontendBaseURL(text.toStdString()); });
-    qobject_cast<QVBoxLayout*>(reddit->layout())->addLayout(form);
+    sectionColumn(reddit)->addLayout(form);
     reddit->layout()->addWidget(
         captionLabel(Model::helpCaption(), reddit, QStringLiteral("reddit-frontend-help")));
     status_ = captionLabel({}, reddit, QStringLiteral("reddit-redirect-status"));
@@ -95,8 +92,8 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
                                      QStringLiteral("reddit-redlib-link")));
     layout->addWidget(reddit);
 
-    auto* privacy =
-        section(Model::kPrivacySectionTitle, this, QStringLiteral("privacy-redirects-privacy"));
+    auto* privacy = sectionBox(Model::kPrivacySectionTitle, this,
+                               QStringLiteral("privacy-redirects-privacy"), kSectionSpacing);
     privacy->layout()->addWidget(captionLabel(Model::kPrivacyCaption, privacy));
     layout->addWidget(privacy);
     layout->addStretch(1);

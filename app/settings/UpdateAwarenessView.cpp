@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/settings/PlainLabel.h"
+#include "app/settings/PaneWidgets.h"
 #include "app/shell/UpdateLinkOpener.h"
 
 namespace scourlet::app {
@@ -25,18 +26,6 @@ namespace {
 
 using Section = UpdateAwarenessSection;
 using Tone = Section::Tone;
-
-QGroupBox* group(std::string_view title, QWidget* parent, const QString& name) {
-    auto* box = new QGroupBox(qtext(title), parent);
-    box->setObjectName(name);
-    auto* layout = new QVBoxLayout(box);
-    layout->setSpacing(8);
-    return box;
-}
-
-QVBoxLayout* column(QGroupBox* box) {
-    return qobject_cast<QVBoxLayout*>(box->layout());
-}
 
 // A button that reads as a link: flat, in the link colour, with a pointing hand.
 QPushButton* linkButton(std::string_view title, QWidget* parent, const QString& name) {
@@ -141,19 +130,20 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     layout->setSpacing(16);
 
     // Updates.
-    auto* updates = group(Section::kUpdatesTitle, this, QStringLiteral("update-section-updates"));
+    auto* updates =
+        sectionBox(Section::kUpdatesTitle, this, QStringLiteral("update-section-updates"));
     automaticChecks_ = new QCheckBox(qtext(Section::kAutomaticChecksTitle), updates);
     automaticChecks_->setObjectName(qtext(Section::kAutomaticChecksIdentifier));
     connect(automaticChecks_, &QCheckBox::clicked, this,
             [this](bool checked) { controller_->awareness()->setAutomaticChecks(checked); });
-    column(updates)->addWidget(automaticChecks_);
-    column(updates)->addWidget(
+    sectionColumn(updates)->addWidget(automaticChecks_);
+    sectionColumn(updates)->addWidget(
         captionLabel(UpdateAwareness::privacyText, updates, QStringLiteral("update-privacy-text")));
     layout->addWidget(updates);
 
     // App Updates.
-    auto* app = group(Section::kAppTitle, this, QStringLiteral("update-section-app"));
-    column(app)->addWidget(
+    auto* app = sectionBox(Section::kAppTitle, this, QStringLiteral("update-section-app"));
+    sectionColumn(app)->addWidget(
         captionLabel(Section::kAppExplanation, app, QStringLiteral("update-explanation-app")));
     auto* appRow = buttonRow(8);
     checkApp_ = actionButton(UpdateSurfaceAction::checkApp, app);
@@ -164,13 +154,13 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     connect(downloadApp_, &QPushButton::clicked, this, [this] { openLink(true); });
     appRow->addWidget(downloadApp_);
     appRow->addStretch(1);
-    column(app)->addLayout(appRow);
+    sectionColumn(app)->addLayout(appRow);
     appStatus_ = captionLabel({}, app, QStringLiteral("update-state-app"));
-    column(app)->addWidget(appStatus_);
+    sectionColumn(app)->addWidget(appStatus_);
     appVersion_ = captionLabel({}, app, QStringLiteral("update-version-app"));
-    column(app)->addWidget(appVersion_);
+    sectionColumn(app)->addWidget(appVersion_);
     appTimestamp_ = captionLabel({}, app, QStringLiteral("update-timestamp-app"));
-    column(app)->addWidget(appTimestamp_);
+    sectionColumn(app)->addWidget(appTimestamp_);
     releaseNotes_ =
         linkButton(Section::kReleaseNotesTitle, app, QStringLiteral("update-link-releaseNotes"));
     makeCaptionFont(releaseNotes_);
@@ -178,13 +168,13 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     auto* notesRow = buttonRow(0);
     notesRow->addWidget(releaseNotes_);
     notesRow->addStretch(1);
-    column(app)->addLayout(notesRow);
+    sectionColumn(app)->addLayout(notesRow);
     layout->addWidget(app);
 
     // Rule Updates.
-    auto* rulesBox = group(Section::kRulesTitle, this, QStringLiteral("update-section-rules"));
-    column(rulesBox)->addWidget(captionLabel(Section::kRulesExplanation, rulesBox,
-                                             QStringLiteral("update-explanation-rules")));
+    auto* rulesBox = sectionBox(Section::kRulesTitle, this, QStringLiteral("update-section-rules"));
+    sectionColumn(rulesBox)->addWidget(captionLabel(Section::kRulesExplanation, rulesBox,
+                                                    QStringLiteral("update-explanation-rules")));
     const Section initial = section();
     auto* form = new QFormLayout;
     channel_ = new QWidget(rulesBox);
@@ -213,10 +203,10 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
         }
     });
     form->addRow(qtext(Section::kChannelTitle), channel_);
-    column(rulesBox)->addLayout(form);
+    sectionColumn(rulesBox)->addLayout(form);
     channelExplanation_ =
         captionLabel({}, rulesBox, QStringLiteral("update-rule-channel-explanation"));
-    column(rulesBox)->addWidget(channelExplanation_);
+    sectionColumn(rulesBox)->addWidget(channelExplanation_);
 
     auto* cadenceForm = new QFormLayout;
     cadence_ = new QComboBox(rulesBox);
@@ -232,9 +222,9 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
         }
     });
     cadenceForm->addRow(qtext(Section::kCadenceTitle), cadence_);
-    column(rulesBox)->addLayout(cadenceForm);
-    column(rulesBox)->addWidget(captionLabel(Section::kCadenceExplanation, rulesBox,
-                                             QStringLiteral("update-rule-cadence-explanation")));
+    sectionColumn(rulesBox)->addLayout(cadenceForm);
+    sectionColumn(rulesBox)->addWidget(captionLabel(
+        Section::kCadenceExplanation, rulesBox, QStringLiteral("update-rule-cadence-explanation")));
 
     auto* rulesRow = buttonRow(10);
     checkRules_ = actionButton(UpdateSurfaceAction::checkRules, rulesBox);
@@ -244,30 +234,31 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     installRules_->setText(qtext(Section::kInstallRulesTitle));
     rulesRow->addWidget(installRules_);
     rulesRow->addStretch(1);
-    column(rulesBox)->addLayout(rulesRow);
+    sectionColumn(rulesBox)->addLayout(rulesRow);
     rulesStatus_ = captionLabel({}, rulesBox, QStringLiteral("update-state-rules"));
-    column(rulesBox)->addWidget(rulesStatus_);
+    sectionColumn(rulesBox)->addWidget(rulesStatus_);
     changes_ = new QWidget(rulesBox);
     changes_->setObjectName(QStringLiteral("update-rule-changes"));
     changesLayout_ = new QVBoxLayout(changes_);
     changesLayout_->setContentsMargins(0, 0, 0, 0);
     changesLayout_->setSpacing(4);
-    column(rulesBox)->addWidget(changes_);
+    sectionColumn(rulesBox)->addWidget(changes_);
     rulesVersion_ = captionLabel({}, rulesBox, QStringLiteral("update-version-rules"));
-    column(rulesBox)->addWidget(rulesVersion_);
+    sectionColumn(rulesBox)->addWidget(rulesVersion_);
     commandGuardVersion_ =
         captionLabel({}, rulesBox, QStringLiteral("update-version-commandGuard"));
-    column(rulesBox)->addWidget(commandGuardVersion_);
+    sectionColumn(rulesBox)->addWidget(commandGuardVersion_);
     rulesTimestamp_ = captionLabel({}, rulesBox, QStringLiteral("update-timestamp-rules"));
-    column(rulesBox)->addWidget(rulesTimestamp_);
+    sectionColumn(rulesBox)->addWidget(rulesTimestamp_);
     commandGuardNote_ = captionLabel({}, rulesBox, QStringLiteral("update-rule-commandGuard-note"));
-    column(rulesBox)->addWidget(commandGuardNote_);
+    sectionColumn(rulesBox)->addWidget(commandGuardNote_);
     layout->addWidget(rulesBox);
 
     // Privacy Services Catalog.
-    auto* catalog = group(Section::kCatalogTitle, this, QStringLiteral("update-section-catalog"));
-    column(catalog)->addWidget(captionLabel(Section::kCatalogExplanation, catalog,
-                                            QStringLiteral("update-explanation-catalog")));
+    auto* catalog =
+        sectionBox(Section::kCatalogTitle, this, QStringLiteral("update-section-catalog"));
+    sectionColumn(catalog)->addWidget(captionLabel(Section::kCatalogExplanation, catalog,
+                                                   QStringLiteral("update-explanation-catalog")));
     auto* catalogRow = buttonRow(8);
     checkCatalog_ = actionButton(UpdateSurfaceAction::checkCatalog, catalog);
     checkCatalog_->setText(qtext(Section::kCheckCatalogTitle));
@@ -276,13 +267,13 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     installCatalog_->setText(qtext(Section::kInstallCatalogTitle));
     catalogRow->addWidget(installCatalog_);
     catalogRow->addStretch(1);
-    column(catalog)->addLayout(catalogRow);
+    sectionColumn(catalog)->addLayout(catalogRow);
     catalogStatus_ = captionLabel({}, catalog, QStringLiteral("update-state-catalog"));
-    column(catalog)->addWidget(catalogStatus_);
+    sectionColumn(catalog)->addWidget(catalogStatus_);
     catalogVersion_ = captionLabel({}, catalog, QStringLiteral("update-version-catalog"));
-    column(catalog)->addWidget(catalogVersion_);
+    sectionColumn(catalog)->addWidget(catalogVersion_);
     catalogTimestamp_ = captionLabel({}, catalog, QStringLiteral("update-timestamp-catalog"));
-    column(catalog)->addWidget(catalogTimestamp_);
+    sectionColumn(catalog)->addWidget(catalogTimestamp_);
     layout->addWidget(catalog);
     layout->addStretch(1);
 

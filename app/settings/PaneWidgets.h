@@ -1,0 +1,24 @@
+// What the settings panes build their sections from: a titled group box
+// holding a vertical column.
+//
+//   QGroupBox* box = sectionBox("Startup", form);
+//   sectionColumn(box)->addWidget(checkBox);
+#pragma once
+
+#include <string_view>
+
+#include <QGroupBox>
+#include <QString>
+#include <QVBoxLayout>
+
+namespace scourlet::app {
+
+// A group box titled `title` with a column whose rows stand `spacing` apart;
+// named when `objectName` is not empty.
+QGroupBox* sectionBox(std::string_view title, QWidget* parent, const QString& objectName = {},
+                      int spacing = 8);
+
+// The column of a box made by sectionBox.
+QVBoxLayout* sectionColumn(QGroupBox* box);
+
+}  // namespace scourlet::app
