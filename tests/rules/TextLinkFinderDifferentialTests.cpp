@@ -128,26 +128,6 @@ std::optional<std::vector<ByteRange>> foundLinks(std::string_view text) {
     return links;
 }
 
-std::string encoded(char32_t scalar) {
-    std::string out;
-    if (scalar < 0x80) {
-        out.push_back(static_cast<char>(scalar));
-    } else if (scalar < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (scalar >> 6)));
-        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    } else if (scalar < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (scalar >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (scalar >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((scalar >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    }
-    return out;
-}
-
 // Every search position of `text`, for the primitives that take one.
 void expectPrimitivesAgree(std::string_view text) {
     for (std::size_t from = 0; from <= text.size(); ++from) {
@@ -212,7 +192,8 @@ TEST(TextLinkFinderDifferential, EveryCharacterAroundASchemeAndAStopper) {
         scalars.push_back(c);
     }
     for (const char32_t c : scalars) {
-        const std::string s = encoded(c);
+        std::string s;
+        internal::appendUtf8(s, c);
         for (const std::string& text :
              {s + "ttp://a", "x" + s + "://a", "1" + s + "-://", "http://a" + s + "b"}) {
             ASSERT_EQ(internal::findSchemeOccurrence(text), referenceScheme(text))
