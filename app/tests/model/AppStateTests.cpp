@@ -7,17 +7,10 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "FakeAppServices.h"
 #include "ScourletCore/config/BuildSettings.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/ruleupdates/SignedRuleStore.h"
-#include "support/FakeHttpTransport.h"
 #include "support/FixtureSigner.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 #include "support/RuleFeedFixture.h"
 #include "support/TempDir.h"
 
@@ -25,10 +18,8 @@ namespace scourlet::app {
 namespace {
 
 using namespace std::chrono_literals;
-using scourlet::testing::InMemoryPasteboard;
-using scourlet::testing::ManualTimerScheduler;
 
-class AppStateTest : public ::testing::Test {
+class AppStateTest : public ::testing::Test, public scourlet::testing::FakeAppServices {
 protected:
     static void SetUpTestSuite() {
         if (QCoreApplication::instance() == nullptr) {
@@ -38,25 +29,6 @@ protected:
             static QCoreApplication application(argc, argv);
         }
     }
-
-    AppState::Services services() {
-        AppState::Services s;
-        s.standardDefaults = defaults;
-        s.pasteboard = pasteboard;
-        s.timers = timers;
-        s.mainQueue = std::make_shared<scourlet::testing::ManualMainQueue>();
-        s.executor = std::make_shared<scourlet::testing::ManualExecutor>();
-        s.clock = std::make_shared<scourlet::testing::ManualClock>();
-        s.monotonicClock = std::make_shared<scourlet::testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
-        s.transport = std::make_shared<scourlet::testing::FakeHttpTransport>();
-        return s;
-    }
-
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
-    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
-    std::shared_ptr<InMemoryPasteboard> pasteboard = std::make_shared<InMemoryPasteboard>();
-    std::shared_ptr<ManualTimerScheduler> timers = std::make_shared<ManualTimerScheduler>();
 };
 
 TEST_F(AppStateTest, StartsCleaningWithTheShippedRulesAndNoSharedSuite) {

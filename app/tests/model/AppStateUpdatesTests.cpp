@@ -7,16 +7,13 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "FakeAppServices.h"
 #include "ScourletCore/config/AppConfiguration.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/updateawareness/UpdateMetadata.h"
 #include "ScourletCore/updateawareness/UpdateSurfaceRouter.h"
 #include "app/shell/AppState.h"
 #include "app/shell/TrayLabel.h"
 #include "app/shell/WindowIds.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 #include "updateawareness/UpdateControllerFixture.h"
 
 namespace scourlet::app {
@@ -37,15 +34,11 @@ protected:
 
     // An application over the fixture catalog store (shipping `shipped`) and host.
     std::unique_ptr<AppState> makeState(std::optional<Verified> shipped) {
-        AppState::Services s;
-        s.standardDefaults = std::make_shared<InMemoryUserDefaults>();
-        s.pasteboard = std::make_shared<scourlet::testing::InMemoryPasteboard>();
-        s.timers = std::make_shared<scourlet::testing::ManualTimerScheduler>();
+        AppState::Services s = fakes.services();
+        // The fixture's host, queues and clock.
         s.mainQueue = queue;
         s.executor = executor;
         s.clock = clock;
-        s.monotonicClock = std::make_shared<scourlet::testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
         s.transport = http;
         s.catalogStore = store(std::move(shipped), root);
         s.makerHost = std::string(scourlet::testing::kFixtureHost);
@@ -59,7 +52,7 @@ protected:
     // A release newer than the running one.
     static std::string newerAppVersion() { return std::string(config::kAppVersion) + ".1"; }
 
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
+    scourlet::testing::FakeAppServices fakes;
 };
 
 TEST_F(AppStateUpdatesTest, ChecksStartAfterLaunchAndOnActivationAtMostDaily) {

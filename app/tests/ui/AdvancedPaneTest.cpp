@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "FakeAppServices.h"
 #include "QtTestMain.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "app/settings/AdvancedContent.h"
 #include "app/settings/AdvancedPane.h"
 #include "app/settings/SettingsWindow.h"
@@ -21,12 +21,6 @@
 #include "app/shell/AppState.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -64,7 +58,7 @@ QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-struct Fixture {
+struct Fixture : testing::FakeAppServices {
     Fixture() {
         paths.toolSource = dir / "app" / "scourlet";
         paths.rulesSource = dir / "app" / "Scourlet_ScourletCore.bundle";
@@ -76,16 +70,7 @@ struct Fixture {
         fs::permissions(paths.toolSource, fs::perms(0755), fs::perm_options::replace);
         testing::writeFile(paths.rulesSource / "data.min.json", "{\"providers\":{}}");
 
-        AppState::Services s;
-        s.standardDefaults = defaults;
-        s.pasteboard = pasteboard;
-        s.timers = timers;
-        s.mainQueue = mainQueue;
-        s.executor = std::make_shared<testing::ManualExecutor>();
-        s.clock = clock;
-        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
-        state = std::make_unique<AppState>(std::move(s));
+        state = std::make_unique<AppState>(services());
         QCoreApplication::processEvents();
     }
 
@@ -115,16 +100,6 @@ struct Fixture {
 
     testing::TempDir dir;
     CommandLineToolInstaller::Paths paths;
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
-    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
-    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
-        std::make_shared<testing::InMemoryPasteboard>();
-    std::shared_ptr<testing::ManualTimerScheduler> timers =
-        std::make_shared<testing::ManualTimerScheduler>();
-    std::shared_ptr<testing::ManualMainQueue> mainQueue =
-        std::make_shared<testing::ManualMainQueue>();
-    std::shared_ptr<testing::ManualClock> clock = std::make_shared<testing::ManualClock>(
-        std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000)));
     std::shared_ptr<ScriptedRulesPrompts> rulesPrompts = std::make_shared<ScriptedRulesPrompts>();
     std::shared_ptr<ScriptedAdvancedPrompts> prompts = std::make_shared<ScriptedAdvancedPrompts>();
     std::unique_ptr<AppState> state;

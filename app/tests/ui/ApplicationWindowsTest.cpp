@@ -14,9 +14,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/config/AppConfiguration.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/OperatingSystemVersion.h"
 #include "app/menu/TrayMenu.h"
 #include "app/report/MissedTrackerReportHost.h"
@@ -25,12 +25,6 @@
 #include "app/shell/ApplicationWindows.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -40,18 +34,9 @@ namespace scourlet::app {
 namespace {
 
 // The program's set-up, minus the desktop: the windows registered as main() does.
-struct Fixture {
+struct Fixture : testing::FakeAppServices {
     Fixture() {
-        AppState::Services s;
-        s.standardDefaults = defaults;
-        s.pasteboard = pasteboard;
-        s.timers = timers;
-        s.mainQueue = std::make_shared<testing::ManualMainQueue>();
-        s.executor = std::make_shared<testing::ManualExecutor>();
-        s.clock = std::make_shared<testing::ManualClock>();
-        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
-        state = std::make_unique<AppState>(std::move(s));
+        state = std::make_unique<AppState>(services());
         windows = std::make_unique<WindowManager>(defaults);
         registerApplicationWindows(*windows, *state);
         menu = std::make_unique<TrayMenu>(*state, *windows);
@@ -74,12 +59,6 @@ struct Fixture {
     }
     QWidget* window(std::string_view id) const { return windows->existingWindow(id); }
 
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
-    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
-    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
-        std::make_shared<testing::InMemoryPasteboard>();
-    std::shared_ptr<testing::ManualTimerScheduler> timers =
-        std::make_shared<testing::ManualTimerScheduler>();
     std::unique_ptr<AppState> state;
     std::unique_ptr<WindowManager> windows;
     std::unique_ptr<TrayMenu> menu;

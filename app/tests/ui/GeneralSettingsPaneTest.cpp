@@ -12,9 +12,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/platform/DesktopEntry.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/XdgAutostartEntry.h"
 #include "app/settings/GeneralSettingsContent.h"
 #include "app/settings/GeneralSettingsPane.h"
@@ -23,12 +23,6 @@
 #include "app/shell/AppState.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 #include "support/RecordingNotificationPoster.h"
 #include "support/TempDir.h"
 
@@ -41,19 +35,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace general_settings;
 
-struct Fixture {
+struct Fixture : testing::FakeAppServices {
     Fixture() {
         testing::writeFile(program, "#!/bin/sh\n");
-        AppState::Services s;
-        s.standardDefaults = defaults;
-        s.pasteboard = pasteboard;
-        s.timers = timers;
-        s.mainQueue = mainQueue;
-        s.executor = std::make_shared<testing::ManualExecutor>();
+        AppState::Services s = services();
         s.poster = poster;
-        s.clock = std::make_shared<testing::ManualClock>();
-        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
         state = std::make_unique<AppState>(std::move(s));
         loginItem = std::make_shared<XdgAutostartEntry>(
             XdgAutostartEntry::Identity{"com.morrowgate.scourlet.desktop", "Scourlet", ""}, program,
@@ -94,14 +80,6 @@ struct Fixture {
 
     testing::TempDir home;
     fs::path program = home / "Apps 100% \"mine\"/scourlet-app";
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
-    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
-    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
-        std::make_shared<testing::InMemoryPasteboard>();
-    std::shared_ptr<testing::ManualTimerScheduler> timers =
-        std::make_shared<testing::ManualTimerScheduler>();
-    std::shared_ptr<testing::ManualMainQueue> mainQueue =
-        std::make_shared<testing::ManualMainQueue>();
     std::shared_ptr<testing::RecordingNotificationPoster> poster =
         std::make_shared<testing::RecordingNotificationPoster>();
     std::unique_ptr<AppState> state;

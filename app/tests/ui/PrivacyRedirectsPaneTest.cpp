@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QTest>
 
+#include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogUpdater.h"
@@ -25,12 +26,9 @@
 #include "app/shell/WindowManager.h"
 #include "support/FakeHttpTransport.h"
 #include "support/FixtureSigner.h"
-#include "support/InMemoryPasteboard.h"
 #include "support/ManualClock.h"
 #include "support/ManualExecutor.h"
 #include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -44,18 +42,11 @@ using Settings = PrivacyRedirectSettings;
 constexpr std::uint64_t kNow = testing::kFixtureGenerated + 100;
 const std::string kRedditLink = "https://www.reddit.com/r/pics/comments/abc/title/?utm_source=share";
 
-struct Fixture {
+struct Fixture : testing::FakeAppServices {
     explicit Fixture(bool withAppGroup = true) {
-        AppState::Services s;
-        s.standardDefaults = standard;
+        clock->set(std::chrono::system_clock::time_point(std::chrono::seconds(kNow)));
+        AppState::Services s = services();
         s.appGroupDefaults = withAppGroup ? appGroup : nullptr;
-        s.pasteboard = pasteboard;
-        s.timers = timers;
-        s.mainQueue = std::make_shared<testing::ManualMainQueue>();
-        s.executor = std::make_shared<testing::ManualExecutor>();
-        s.clock = clock;
-        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
         state = std::make_unique<AppState>(std::move(s));
         QCoreApplication::processEvents();
 
@@ -86,7 +77,7 @@ struct Fixture {
     void openPane() {
         std::shared_ptr<URLCleaner> cleaner = state->monitor()->urlCleaner();
         pane = std::make_unique<PrivacyRedirectsPane>(PrivacyRedirectsPane::Inputs{
-            standard, state->appGroupDefaults(), updater,
+            defaults, state->appGroupDefaults(), updater,
             [cleaner](Settings settings) { cleaner->setPrivacyRedirectSettings(std::move(settings)); },
             clock});
         pane->show();
@@ -132,17 +123,9 @@ struct Fixture {
     }
 
     testing::TempDir temp;
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
     const testing::FixtureKey key = testing::FixtureKey::generate("catalog-key");
     const testing::FixtureBundle resources{temp / "bundle"};
-    std::shared_ptr<testing::ManualClock> clock = std::make_shared<testing::ManualClock>(
-        std::chrono::system_clock::time_point(std::chrono::seconds(kNow)));
-    std::shared_ptr<InMemoryUserDefaults> standard = std::make_shared<InMemoryUserDefaults>();
     std::shared_ptr<InMemoryUserDefaults> appGroup = std::make_shared<InMemoryUserDefaults>();
-    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
-        std::make_shared<testing::InMemoryPasteboard>();
-    std::shared_ptr<testing::ManualTimerScheduler> timers =
-        std::make_shared<testing::ManualTimerScheduler>();
     std::unique_ptr<AppState> state;
     std::shared_ptr<PrivacyCatalogUpdater> updater;
     std::unique_ptr<PrivacyRedirectsPane> pane;
@@ -173,7 +156,7 @@ void PrivacyRedirectsPaneTest::redditSwitchAndAddressReachTheNextCopiedLink() {
     QCOMPARE(f.copyAndPoll(kRedditLink), "https://www.reddit.com/r/pics/comments/abc/title/");
 
     toggle->click();
-    QCOMPARE(f.standard->boolForKey(Settings::redditRedirectEnabledKey), true);
+    QCOMPARE(f.defaults->boolForKey(Settings::redditRedirectEnabledKey), true);
     QCOMPARE(f.copyAndPoll(kRedditLink), "https://safereddit.com/r/pics/comments/abc/title/");
     QVERIFY(f.text("reddit-redirect-status")
                 .startsWith(QStringLiteral("Reddit links will be rewritten to "
@@ -205,7 +188,7 @@ void PrivacyRedirectsPaneTest::pickerAndFieldShareOneAddress() {
     // A row stores its whole address, and the field shows it.
     Fixture::choose(picker, 2);
     const QString second = QString::fromStdString(PrivacyRedirectsModel::redditChoices()[2]);
-    QCOMPARE(f.standard->stringForKey(Settings::redditFrontendBaseURLKey), second.toStdString());
+    QCOMPARE(f.defaults->stringForKey(Settings::redditFrontendBaseURLKey), second.toStdString());
     QCOMPARE(field->text(), second);
     QCOMPARE(f.installed().redditFrontendBaseURL, second.toStdString());
 
@@ -224,7 +207,7 @@ void PrivacyRedirectsPaneTest::pickerAndFieldShareOneAddress() {
 
 void PrivacyRedirectsPaneTest::unusableAddressNamesTheDefaultInUse() {
     Fixture f;
-    f.standard->setBool(Settings::redditRedirectEnabledKey, true);
+    f.defaults->setBool(Settings::redditRedirectEnabledKey, true);
     f.openPane();
     f.type(QStringLiteral("<b>not</b> an address"));
     auto* status = f.find<QLabel>("reddit-redirect-status");
@@ -243,8 +226,8 @@ void PrivacyRedirectsPaneTest::unusableAddressNamesTheDefaultInUse() {
 
 void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
     Fixture f;
-    f.standard->setBool(Settings::redditRedirectEnabledKey, true);
-    f.standard->setString(Settings::redditFrontendBaseURLKey, "https://redlib.example");
+    f.defaults->setBool(Settings::redditRedirectEnabledKey, true);
+    f.defaults->setString(Settings::redditFrontendBaseURLKey, "https://redlib.example");
     // No X/Twitter choice stored yet; the shared suite's older switch says Nitter.
     f.appGroup->setBool(Settings::nitterEnabledKey, true);
     f.openPane();
@@ -254,7 +237,7 @@ void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
     auto* automatic = f.find<QCheckBox>("x-redirect-automatic");
     QVERIFY(choice != nullptr && instance != nullptr && automatic != nullptr);
     // Shown once: the older switch became the stored choice, and it is installed.
-    QCOMPARE(f.standard->stringForKey(Settings::xRedirectChoiceKey), "nitter");
+    QCOMPARE(f.defaults->stringForKey(Settings::xRedirectChoiceKey), "nitter");
     QCOMPARE(choice->count(), 3);
     QCOMPARE(choice->currentIndex(), 1);
     QVERIFY(f.find<QWidget>("x-redirect-nitter-section")->isVisible());
@@ -268,7 +251,7 @@ void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
 
     Fixture::choose(instance, 2);
     QCOMPARE(f.appGroup->stringForKey(Settings::nitterServiceIDKey), "beta");
-    QVERIFY(!f.standard->contains(Settings::nitterServiceIDKey));
+    QVERIFY(!f.defaults->contains(Settings::nitterServiceIDKey));
     QCOMPARE(f.installed().nitterServiceID, "beta");
     // The X/Twitter change kept the Reddit settings in the cleaner.
     QVERIFY(f.installed().redditRedirectEnabled);
@@ -282,7 +265,7 @@ void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
     QVERIFY(f.text("nitter-selection-status").startsWith(QStringLiteral("Automatic selection: ")));
 
     Fixture::choose(choice, 2);
-    QCOMPARE(f.standard->stringForKey(Settings::xRedirectChoiceKey), "twitterViewer");
+    QCOMPARE(f.defaults->stringForKey(Settings::xRedirectChoiceKey), "twitterViewer");
     QVERIFY(!f.find<QWidget>("x-redirect-nitter-section")->isVisible());
     QVERIFY(f.find<QWidget>("x-redirect-twitterviewer-section")->isVisible());
     QVERIFY(f.text("x-redirect-privacy-policy")
@@ -299,10 +282,10 @@ void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
 void PrivacyRedirectsPaneTest::withoutTheSharedSuiteTheStandardStoreKeepsTheInstance() {
     Fixture f(/*withAppGroup=*/false);
     f.openPane();
-    QCOMPARE(f.standard->stringForKey(Settings::xRedirectChoiceKey), "off");
+    QCOMPARE(f.defaults->stringForKey(Settings::xRedirectChoiceKey), "off");
     Fixture::choose(f.find<QComboBox>("x-redirect-choice"), 1);
     Fixture::choose(f.find<QComboBox>("x-redirect-instance"), 1);
-    QCOMPARE(f.standard->stringForKey(Settings::nitterServiceIDKey), "alpha");
+    QCOMPARE(f.defaults->stringForKey(Settings::nitterServiceIDKey), "alpha");
     QVERIFY(!f.appGroup->contains(Settings::nitterServiceIDKey));
     QCOMPARE(f.installed().nitterServiceID, "alpha");
     QCOMPARE(f.installed().xRedirectChoice, XRedirectChoice::nitter);
@@ -311,12 +294,12 @@ void PrivacyRedirectsPaneTest::withoutTheSharedSuiteTheStandardStoreKeepsTheInst
 void PrivacyRedirectsPaneTest::settingsWindowOpensThePaneByItsStoredKey() {
     Fixture f;
     // Changed behind the cleaner's back: showing the pane installs it.
-    f.standard->setBool(Settings::redditRedirectEnabledKey, true);
+    f.defaults->setBool(Settings::redditRedirectEnabledKey, true);
     QVERIFY(!f.installed().redditRedirectEnabled);
     // What the tray's catalog update row stores before it opens the window.
-    f.standard->setString(kSelectedSettingsPaneKey, "Privacy Redirects");
+    f.defaults->setString(kSelectedSettingsPaneKey, "Privacy Redirects");
 
-    WindowManager windows(f.standard);
+    WindowManager windows(f.defaults);
     std::unique_ptr<QWidget> widget(makeSettingsWindow(*f.state, windows));
     auto* window = qobject_cast<SettingsWindow*>(widget.get());
     QVERIFY(window != nullptr);

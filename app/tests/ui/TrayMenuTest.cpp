@@ -7,21 +7,14 @@
 #include <QLabel>
 #include <QTest>
 
+#include "FakeAppServices.h"
 #include "QtTestMain.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
 #include "app/menu/TrayMenu.h"
 #include "app/shell/AppState.h"
 #include "app/shell/TrayIcon.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
-#include "support/FakeHttpTransport.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 
 using namespace std::chrono_literals;
 
@@ -29,19 +22,9 @@ namespace scourlet::app {
 
 namespace {
 
-struct Fixture {
+struct Fixture : testing::FakeAppServices {
     Fixture() {
-        AppState::Services s;
-        s.standardDefaults = defaults;
-        s.pasteboard = pasteboard;
-        s.timers = timers;
-        s.mainQueue = queue;
-        s.executor = executor;
-        s.clock = clock;
-        s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
-        s.bundle = &bundle;
-        s.transport = http;  // answers nothing: every check fails
-        state = std::make_unique<AppState>(std::move(s));
+        state = std::make_unique<AppState>(services());  // the network answers nothing
         windows = std::make_unique<WindowManager>(defaults);
         menu = std::make_unique<TrayMenu>(*state, *windows);
         QCoreApplication::processEvents();
@@ -58,17 +41,6 @@ struct Fixture {
     }
     QAction* action(std::string_view id) const { return menu->actionFor(id); }
 
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
-    std::shared_ptr<InMemoryUserDefaults> defaults = std::make_shared<InMemoryUserDefaults>();
-    std::shared_ptr<testing::InMemoryPasteboard> pasteboard =
-        std::make_shared<testing::InMemoryPasteboard>();
-    std::shared_ptr<testing::ManualTimerScheduler> timers =
-        std::make_shared<testing::ManualTimerScheduler>();
-    std::shared_ptr<testing::ManualExecutor> executor = std::make_shared<testing::ManualExecutor>();
-    std::shared_ptr<testing::ManualMainQueue> queue = std::make_shared<testing::ManualMainQueue>();
-    std::shared_ptr<testing::ManualClock> clock = std::make_shared<testing::ManualClock>();
-    std::shared_ptr<testing::FakeHttpTransport> http =
-        std::make_shared<testing::FakeHttpTransport>();
     std::unique_ptr<AppState> state;
     std::unique_ptr<WindowManager> windows;
     std::unique_ptr<TrayMenu> menu;
@@ -241,7 +213,7 @@ void TrayMenuTest::updateRowsOpenTheirPane() {
 void TrayMenuTest::openingTheMenuStartsTheChecksThatAreDue() {
     Fixture f;  // its launch turn started the desktop and catalog checks
     const auto settle = [&f] {
-        while (f.executor->runAll() > 0 || f.queue->runAll() > 0) {
+        while (f.executor->runAll() > 0 || f.mainQueue->runAll() > 0) {
         }
     };
     QCOMPARE(f.executor->submittedCount(), std::size_t{2});

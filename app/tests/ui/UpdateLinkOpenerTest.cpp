@@ -7,21 +7,14 @@
 #include <QDesktopServices>
 #include <QTest>
 
+#include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/config/AppConfiguration.h"
-#include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/updateawareness/UpdateAwarenessSection.h"
 #include "ScourletCore/updateawareness/UpdateMetadata.h"
 #include "ScourletCore/updateawareness/UpdateSurfaceRouter.h"
 #include "app/shell/AppState.h"
 #include "app/shell/UpdateLinkOpener.h"
-#include "support/FakeHttpTransport.h"
-#include "support/InMemoryPasteboard.h"
-#include "support/ManualClock.h"
-#include "support/ManualExecutor.h"
-#include "support/ManualMainQueue.h"
-#include "support/ManualMonotonicClock.h"
-#include "support/ManualTimerScheduler.h"
 
 namespace scourlet::app {
 
@@ -65,32 +58,20 @@ private Q_SLOTS:
 };
 
 void UpdateLinkOpenerTest::releaseLinksOfTheCheckOpenInTheBrowser() {
-    auto http = std::make_shared<testing::FakeHttpTransport>();
-    auto executor = std::make_shared<testing::ManualExecutor>();
-    auto queue = std::make_shared<testing::ManualMainQueue>();
+    testing::FakeAppServices app;
     const std::string base = "https://" + std::string(kHost) + "/scourlet/";
-    http->on(UpdateMetadata::desktopURL(kHost),
-             testing::FakeHttpTransport::ok(
-                 R"({"product":"Scourlet","desktop":{"currentVersion":")" +
-                 std::string(config::kAppVersion) + R"(.1","notesUrl":")" + base +
-                 R"(notes","downloadUrl":")" + base + R"(download"}})"));
-    ResourceBundle bundle{SCOURLET_BUNDLE_DIR};
-    AppState::Services s;
-    s.standardDefaults = std::make_shared<InMemoryUserDefaults>();
-    s.pasteboard = std::make_shared<testing::InMemoryPasteboard>();
-    s.timers = std::make_shared<testing::ManualTimerScheduler>();
-    s.mainQueue = queue;
-    s.executor = executor;
-    s.clock = std::make_shared<testing::ManualClock>();
-    s.monotonicClock = std::make_shared<testing::ManualMonotonicClock>();
-    s.bundle = &bundle;
-    s.transport = http;
+    app.http->on(UpdateMetadata::desktopURL(kHost),
+                 testing::FakeHttpTransport::ok(
+                     R"({"product":"Scourlet","desktop":{"currentVersion":")" +
+                     std::string(config::kAppVersion) + R"(.1","notesUrl":")" + base +
+                     R"(notes","downloadUrl":")" + base + R"(download"}})"));
+    AppState::Services s = app.services();
     s.makerHost = std::string(kHost);
     AppState state(std::move(s));
 
     UpdateSurfaceRouter(state.updates(), state.rulesUpdater())
         .perform(UpdateSurfaceAction::checkApp);
-    while (executor->runAll() > 0 || queue->runAll() > 0) {
+    while (app.executor->runAll() > 0 || app.mainQueue->runAll() > 0) {
     }
     const auto section = UpdateAwarenessSection::make(*state.updates(), {});
     QVERIFY(section.app.releaseNotesLink.has_value());
