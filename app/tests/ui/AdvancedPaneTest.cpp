@@ -15,6 +15,7 @@
 #include "QtTestMain.h"
 #include "app/settings/AdvancedContent.h"
 #include "app/settings/AdvancedPane.h"
+#include "app/settings/PlainLabel.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/SettingsWindowFactory.h"
 #include "app/settings/UpdateAwarenessView.h"
@@ -53,10 +54,6 @@ public:
     bool answer = false;
     int questions = 0;
 };
-
-QString qtext(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 struct Fixture : testing::FakeAppServices {
     Fixture() {

@@ -18,6 +18,7 @@
 #include "ScourletCore/platform/XdgAutostartEntry.h"
 #include "app/settings/GeneralSettingsContent.h"
 #include "app/settings/GeneralSettingsPane.h"
+#include "app/settings/PlainLabel.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/SettingsWindowFactory.h"
 #include "app/shell/AppState.h"
@@ -73,10 +74,6 @@ struct Fixture : testing::FakeAppServices {
     QCheckBox* box(std::string_view id) const { return find<QCheckBox>(id); }
     QPushButton* push(std::string_view id) const { return find<QPushButton>(id); }
     QLabel* label(std::string_view id) const { return find<QLabel>(id); }
-
-    static QString qtext(std::string_view text) {
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
 
     testing::TempDir home;
     fs::path program = home / "Apps 100% \"mine\"/scourlet-app";
@@ -181,7 +178,7 @@ void GeneralSettingsPaneTest::reportButtonsFollowTheLastClean() {
     f.poll();
     QVERIFY(f.push(kWelcomeReportId)->isEnabled());
     QVERIFY(f.push(kSupportReportId)->isEnabled());
-    QCOMPARE(f.label(kSupportCaptionId)->text(), Fixture::qtext(kReadyToReportCaption));
+    QCOMPARE(f.label(kSupportCaptionId)->text(), qtext(kReadyToReportCaption));
     f.push(kSupportReportId)->click();
     f.push(kWelcomeReportId)->click();
     QCOMPARE(f.opened, (std::vector<std::string>{"welcome", "report", "report"}));
@@ -292,11 +289,11 @@ void GeneralSettingsPaneTest::theSettingsWindowOffersThePane() {
     QVERIFY(tab != nullptr);
     tab->click();
     QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""), "Settings");
-    auto* pane = window->findChild<GeneralSettingsPane*>(Fixture::qtext(kPaneId));
+    auto* pane = window->findChild<GeneralSettingsPane*>(qtext(kPaneId));
     QVERIFY(pane != nullptr);
-    pane->findChild<QPushButton*>(Fixture::qtext(kHowItWorksId))->click();
+    pane->findChild<QPushButton*>(qtext(kHowItWorksId))->click();
     QCOMPARE(welcomeShown, 1);
-    pane->findChild<QPushButton*>(Fixture::qtext(kCopyTestCommandId))->click();
+    pane->findChild<QPushButton*>(qtext(kCopyTestCommandId))->click();
     QCOMPARE(f.pasteboard->text().value_or(""), std::string(kTestCommand));
 }
 
