@@ -12,8 +12,8 @@
 
 #include "ScourletCore/config/AppConfiguration.h"
 #include "app/settings/AdvancedContent.h"
-#include "app/settings/PlainLabel.h"
 #include "app/settings/PaneWidgets.h"
+#include "app/settings/PlainLabel.h"
 
 namespace scourlet::app {
 
@@ -21,12 +21,6 @@ using namespace advanced;
 using StatusColor = CommandLineToolInstaller::StatusColor;
 
 namespace {
-
-QPushButton* button(std::string_view title, std::string_view id, QWidget* parent) {
-    auto* pushButton = new QPushButton(qtext(title), parent);
-    pushButton->setObjectName(qtext(id));
-    return pushButton;
-}
 
 // Our own fixed texts with their code parts in a monospace face. Every run is
 // escaped: a path may hold characters that mean something in markup.
@@ -106,9 +100,9 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     makeCaption(caption);
     tool->layout()->addWidget(caption);
     auto* toolButtons = new QHBoxLayout;
-    install_ = button(kInstallTitle, kInstallId, tool);
+    install_ = namedButton(kInstallTitle, kInstallId, tool);
     connect(install_, &QPushButton::clicked, this, &AdvancedPane::startInstall);
-    QPushButton* copyTest = button(kCopyTestCommandTitle, kCopyTestCommandId, tool);
+    QPushButton* copyTest = namedButton(kCopyTestCommandTitle, kCopyTestCommandId, tool);
     // The monitor's own copy: written plainly, its next poll would clean the
     // trackers out of the very link the command is meant to try.
     connect(copyTest, &QPushButton::clicked, this,
@@ -127,9 +121,9 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     // Reset
     QGroupBox* reset = sectionBox(kResetSection, form);
     auto* resetButtons = new QHBoxLayout;
-    QPushButton* resetStatistics = button(kResetStatisticsTitle, kResetStatisticsId, reset);
+    QPushButton* resetStatistics = namedButton(kResetStatisticsTitle, kResetStatisticsId, reset);
     connect(resetStatistics, &QPushButton::clicked, this, &AdvancedPane::resetStatistics);
-    QPushButton* resetRules = button(kResetRulesTitle, kResetRulesId, reset);
+    QPushButton* resetRules = namedButton(kResetRulesTitle, kResetRulesId, reset);
     connect(resetRules, &QPushButton::clicked, this, &AdvancedPane::resetRules);
     resetButtons->addWidget(resetStatistics);
     resetButtons->addWidget(resetRules);

@@ -11,8 +11,8 @@
 #include "ScourletCore/clipboard/CommandGuard.h"
 #include "ScourletCore/clipboard/MissedTrackerReport.h"
 #include "app/settings/GeneralSettingsContent.h"
-#include "app/settings/PlainLabel.h"
 #include "app/settings/PaneWidgets.h"
+#include "app/settings/PlainLabel.h"
 #include "app/shell/WindowIds.h"
 
 namespace scourlet::app {
@@ -33,12 +33,6 @@ void display(QCheckBox* box, const GeneralSettingsContent::Switch& shown) {
         box->setChecked(shown.on);
     }
     box->setEnabled(shown.enabled);
-}
-
-QPushButton* button(std::string_view title, std::string_view id, QWidget* parent) {
-    auto* pushButton = new QPushButton(qtext(title), parent);
-    pushButton->setObjectName(qtext(id));
-    return pushButton;
 }
 
 }  // namespace
@@ -68,11 +62,11 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     welcome->layout()->addWidget(plainLabel(qtext(kWelcomeText), welcome));
     welcome->layout()->addWidget(captionLabel(kWelcomeCaption, welcome));
     auto* welcomeButtons = new QHBoxLayout;
-    QPushButton* howItWorks = button(kHowItWorksTitle, kHowItWorksId, welcome);
+    QPushButton* howItWorks = namedButton(kHowItWorksTitle, kHowItWorksId, welcome);
     connect(howItWorks, &QPushButton::clicked, this,
             [this] { actions_.openWindow(kWelcomeWindowId); });
     welcomeReport_ =
-        button(MissedTrackerReport::SharedCopy::reportActionLabel, kWelcomeReportId, welcome);
+        namedButton(MissedTrackerReport::SharedCopy::reportActionLabel, kWelcomeReportId, welcome);
     connect(welcomeReport_, &QPushButton::clicked, this,
             [this] { actions_.openWindow(kReportWindowId); });
     welcomeButtons->addWidget(howItWorks);
@@ -137,7 +131,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     segmentLayout->setSpacing(0);
     for (std::size_t i = 0; i < names.threshold.size(); ++i) {
         const GeneralSettingsContent::Segment& segment = names.threshold[i];
-        auto* segmentButton = button(segment.title, segment.id, segments);
+        auto* segmentButton = namedButton(segment.title, segment.id, segments);
         segmentButton->setCheckable(true);
         const CommandRiskSeverity value = segment.value;
         connect(segmentButton, &QPushButton::clicked, this, [this, value] {
@@ -157,7 +151,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     });
     guard->layout()->addWidget(neutralize_);
     auto* testRow = new QHBoxLayout;
-    QPushButton* copyTest = button(kCopyTestCommandTitle, kCopyTestCommandId, guard);
+    QPushButton* copyTest = namedButton(kCopyTestCommandTitle, kCopyTestCommandId, guard);
     // Put there as the user's own copy on purpose: the next poll tries Command Guard on it.
     connect(copyTest, &QPushButton::clicked, this, [this] { actions_.copyAsUser(kTestCommand); });
     rulesVersion_ = plainLabel(QString(), guard);
@@ -197,7 +191,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Support
     QGroupBox* support = sectionBox(kSupportSection, form);
     supportReport_ =
-        button(MissedTrackerReport::SharedCopy::reportActionLabel, kSupportReportId, support);
+        namedButton(MissedTrackerReport::SharedCopy::reportActionLabel, kSupportReportId, support);
     connect(supportReport_, &QPushButton::clicked, this,
             [this] { actions_.openWindow(kReportWindowId); });
     auto* supportRow = new QHBoxLayout;

@@ -19,4 +19,10 @@ QVBoxLayout* sectionColumn(QGroupBox* box) {
     return qobject_cast<QVBoxLayout*>(box->layout());
 }
 
+QPushButton* namedButton(std::string_view title, std::string_view id, QWidget* parent) {
+    auto* button = new QPushButton(qtext(title), parent);
+    button->setObjectName(qtext(id));
+    return button;
+}
+
 }  // namespace scourlet::app

@@ -1,13 +1,14 @@
 // What the settings panes build their sections from: a titled group box
-// holding a vertical column.
+// holding a vertical column, and named buttons.
 //
 //   QGroupBox* box = sectionBox("Startup", form);
-//   sectionColumn(box)->addWidget(checkBox);
+//   sectionColumn(box)->addWidget(namedButton("Install", "pane-install", box));
 #pragma once
 
 #include <string_view>
 
 #include <QGroupBox>
+#include <QPushButton>
 #include <QString>
 #include <QVBoxLayout>
 
@@ -20,5 +21,8 @@ QGroupBox* sectionBox(std::string_view title, QWidget* parent, const QString& ob
 
 // The column of a box made by sectionBox.
 QVBoxLayout* sectionColumn(QGroupBox* box);
+
+// A push button titled `title` whose object name is `id`.
+QPushButton* namedButton(std::string_view title, std::string_view id, QWidget* parent);
 
 }  // namespace scourlet::app
