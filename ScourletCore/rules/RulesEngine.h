@@ -280,11 +280,8 @@ public:
         const CompiledProvider* provider;
         std::string_view ruleID;
     };
-    std::optional<ProviderMatch> firstStripRule(
-        const internal::ParameterName& name,
-        const std::vector<const CompiledProvider*>& providers) const;
-    // As above, with `searching` the providers of `providers` (in the same
-    // order) that searchingProviders() keeps, worked out once per link.
+    // `searching` holds the providers of `providers` (in the same order) that
+    // searchingProviders() keeps, worked out once per link.
     std::optional<ProviderMatch> firstStripRule(
         const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers,
         const std::vector<const CompiledProvider*>& searching) const;

@@ -304,13 +304,6 @@ void RulesEngine::searchingProviders(const std::vector<const CompiledProvider*>&
 }
 
 std::optional<RulesEngine::ProviderMatch> RulesEngine::firstStripRule(
-    const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers) const {
-    std::vector<const CompiledProvider*> searching;
-    searchingProviders(providers, searching);
-    return firstStripRule(name, providers, searching);
-}
-
-std::optional<RulesEngine::ProviderMatch> RulesEngine::firstStripRule(
     const internal::ParameterName& name, const std::vector<const CompiledProvider*>& providers,
     const std::vector<const CompiledProvider*>& searching) const {
     if (matchingPath_ == MatchingPath::indexed && providerNames_ && name.indexable()) {

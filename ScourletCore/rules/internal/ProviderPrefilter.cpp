@@ -30,7 +30,6 @@ char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-
 }  // namespace
 
 namespace {
@@ -142,7 +141,6 @@ std::optional<std::vector<std::string>> ProviderPrefilter::requiredHostLiterals(
     }
     return literals;
 }
-
 
 std::optional<std::string> ProviderPrefilter::requiredHostLiteral(std::string_view urlPattern) {
     auto literals = requiredHostLiterals(urlPattern);
