@@ -414,11 +414,9 @@ NameRuleIndex NameRuleIndex::build(const std::vector<std::string_view>& patterns
     for (std::size_t i = 0; i < index.searched_.size() && i < 64; ++i) {
         const std::uint64_t bit = std::uint64_t{1} << i;
         const std::vector<std::string>& leads = index.searchedLeads_[i];
-        const bool anyName = leads.empty() || std::any_of(leads.begin(), leads.end(),
-                                                          [](const std::string& lead) {
-                                                              return lead.empty();
-                                                          });
-        if (anyName) {
+        // leadingNameTexts never gives an empty text: a rule any name may
+        // match has none.
+        if (leads.empty()) {
             index.searchedWithoutLeads_ |= bit;
             for (std::uint64_t& mask : index.searchedByFirstByte_) {
                 mask |= bit;

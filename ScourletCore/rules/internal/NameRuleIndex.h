@@ -255,8 +255,8 @@ private:
     // (leadingNameTexts; empty: any name).
     std::vector<std::vector<std::string>> searchedLeads_;
     // For up to 64 searched rules: per first byte of a name, the searched
-    // rules (bit i: searched_[i]) that have no leading text or one that is
-    // empty or begins with that byte; and those that may match an empty name.
+    // rules (bit i: searched_[i]) that have no leading text or one that
+    // begins with that byte; and those that may match an empty name.
     std::array<std::uint64_t, 256> searchedByFirstByte_{};
     std::uint64_t searchedWithoutLeads_ = 0;
     std::optional<Regex> combined_;
