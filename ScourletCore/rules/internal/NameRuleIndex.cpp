@@ -80,13 +80,7 @@ public:
                 ++pos_;
                 item->push_back(std::string());
             }
-            std::vector<std::string> longer;
-            longer.reserve(texts.size() * item->size());
-            for (const auto& head : texts) {
-                for (const auto& tail : *item) {
-                    longer.push_back(head + tail);
-                }
-            }
+            std::vector<std::string> longer = eachFollowedByEach(texts, *item);
             if (longer.size() > kMaxNamesPerRule) {
                 break;
             }
@@ -113,6 +107,19 @@ private:
 
     bool at(char c) const { return pos_ < pattern_.size() && pattern_[pos_] == c; }
 
+    // Every text of `heads` followed by every text of `tails`.
+    static std::vector<std::string> eachFollowedByEach(const std::vector<std::string>& heads,
+                                                       const std::vector<std::string>& tails) {
+        std::vector<std::string> joined;
+        joined.reserve(heads.size() * tails.size());
+        for (const auto& head : heads) {
+            for (const auto& tail : tails) {
+                joined.push_back(head + tail);
+            }
+        }
+        return joined;
+    }
+
     // A run of items up to "|", ")" or the end.
     std::optional<std::vector<std::string>> sequence() {
         std::vector<std::string> names{std::string()};
@@ -125,13 +132,7 @@ private:
                 ++pos_;
                 item->push_back(std::string());
             }
-            std::vector<std::string> longer;
-            longer.reserve(names.size() * item->size());
-            for (const auto& head : names) {
-                for (const auto& tail : *item) {
-                    longer.push_back(head + tail);
-                }
-            }
+            std::vector<std::string> longer = eachFollowedByEach(names, *item);
             if (longer.size() > kMaxNamesPerRule) {
                 return std::nullopt;
             }
