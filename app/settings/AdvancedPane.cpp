@@ -14,6 +14,7 @@
 #include "app/settings/AdvancedContent.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/TextColours.h"
 
 namespace scourlet::app {
 
@@ -41,9 +42,9 @@ QLabel* runsLabel(const std::vector<TextRun>& runs, QWidget* parent, const QStri
 QColor colorOf(StatusColor color, const QPalette& palette) {
     switch (color) {
         case StatusColor::green:
-            return QColor(0x1e, 0x88, 0x3a);
+            return successColour();
         case StatusColor::red:
-            return QColor(Qt::red).darker(120);
+            return failureColour();
         case StatusColor::secondary:
             break;
     }
@@ -114,7 +115,6 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     status_ = plainLabel(QString(), tool, Selectable::yes);
     status_->setObjectName(qtext(kStatusId));
     makeCaption(status_);
-    status_->setForegroundRole(QPalette::WindowText);
     tool->layout()->addWidget(status_);
     formLayout->addWidget(tool);
 
@@ -159,9 +159,7 @@ void AdvancedPane::showInstaller() {
     install_->setEnabled(shown.installEnabled);
     status_->setText(qtext(shown.status.value_or(std::string())));
     status_->setVisible(shown.status.has_value());
-    QPalette palette = status_->palette();
-    palette.setColor(QPalette::WindowText, colorOf(shown.statusColor, palette));
-    status_->setPalette(palette);
+    paintText(status_, colorOf(shown.statusColor, status_->palette()));
 }
 
 void AdvancedPane::startInstall() {

@@ -16,8 +16,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/settings/PlainLabel.h"
 #include "app/settings/PaneWidgets.h"
+#include "app/settings/PlainLabel.h"
+#include "app/settings/TextColours.h"
 #include "app/shell/UpdateLinkOpener.h"
 
 namespace scourlet::app {
@@ -50,25 +51,18 @@ QColor toneColour(Tone tone, const QPalette& palette) {
         case Tone::accent:
             return palette.color(QPalette::Highlight);
         case Tone::success:
-            return QColor(0, 140, 0);
+            return successColour();
         case Tone::failure:
-            return QColor(Qt::red).darker(120);
+            return failureColour();
         case Tone::secondary:
             break;
     }
     return palette.color(QPalette::PlaceholderText);
 }
 
-void paint(QLabel* label, Tone tone, const QPalette& source) {
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, toneColour(tone, source));
-    label->setPalette(palette);
-    label->setForegroundRole(QPalette::WindowText);
-}
-
 void draw(QLabel* label, const Section::Line& line, const QPalette& source) {
     label->setText(qtext(line.text));
-    paint(label, line.tone, source);
+    paintText(label, toneColour(line.tone, source));
     label->setVisible(true);
 }
 
