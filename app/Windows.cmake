@@ -64,13 +64,11 @@ target_sources(scourlet_app_ui PRIVATE
     settings/RulesManagerPrompts.cpp settings/RulesManagerPrompts.h
     settings/RulesPage.cpp settings/RulesPage.h)
 
-# The advanced pane: the version, the command-line tool installer and the resets.
+# The advanced pane: the update section, the version, the command-line tool
+# installer and the resets.
 target_sources(scourlet_app_model PRIVATE
     settings/AdvancedContent.cpp settings/AdvancedContent.h)
 target_sources(scourlet_app_ui PRIVATE
     settings/AdvancedPane.cpp settings/AdvancedPane.h
-    settings/AdvancedPanePrompts.cpp settings/AdvancedPanePrompts.h)
-
-# The update section that the Advanced pane shows.
-target_sources(scourlet_app_ui PRIVATE
+    settings/AdvancedPanePrompts.cpp settings/AdvancedPanePrompts.h
     settings/UpdateAwarenessView.cpp settings/UpdateAwarenessView.h)
