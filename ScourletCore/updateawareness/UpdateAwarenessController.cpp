@@ -6,20 +6,24 @@
 
 namespace scourlet {
 
-std::int64_t UpdateAwarenessController::parseBuild(std::string_view text) {
-    // from_chars takes a "-" but no "+".
+std::optional<std::int64_t> UpdateAwarenessController::parseBuildNumber(std::string_view text) {
+    // from_chars takes a "-" but no "+"; after a "+" only digits may follow.
     if (text.starts_with('+')) {
         text.remove_prefix(1);
         if (text.starts_with('-')) {
-            return 0;
+            return std::nullopt;
         }
     }
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size()) {
-        return 0;
+        return std::nullopt;
     }
     return value;
+}
+
+std::int64_t UpdateAwarenessController::parseBuild(std::string_view text) {
+    return parseBuildNumber(text).value_or(0);
 }
 
 UpdateAwarenessController::UpdateAwarenessController(std::shared_ptr<RulesUpdaterInterface> rules,

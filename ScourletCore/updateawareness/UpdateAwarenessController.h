@@ -89,8 +89,9 @@ public:
     void checkApp();
 
     // A build number from its text: an optional "+" or "-" and ASCII digits;
-    // 0 for an empty text, anything else, or a number beyond 64 bits ("12a"
-    // gives 0).
+    // nothing for an empty text, anything else, or a number beyond 64 bits.
+    static std::optional<std::int64_t> parseBuildNumber(std::string_view text);
+    // parseBuildNumber(), with 0 where it gives nothing ("12a" gives 0).
     static std::int64_t parseBuild(std::string_view text);
 
 private:

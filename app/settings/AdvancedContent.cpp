@@ -1,6 +1,6 @@
 #include "app/settings/AdvancedContent.h"
 
-#include <charconv>
+#include "ScourletCore/updateawareness/UpdateAwarenessController.h"
 
 namespace scourlet::app {
 
@@ -17,28 +17,13 @@ CommandLineToolContent CommandLineToolContent::from(const CommandLineToolInputs&
 
 namespace advanced {
 
-std::optional<std::int64_t> parseBuildNumber(std::string_view text) {
-    // from_chars takes a "-" but not a "+"; after a "+" only digits may follow.
-    if (text.starts_with('+')) {
-        text.remove_prefix(1);
-        if (text.starts_with('-')) {
-            return std::nullopt;
-        }
-    }
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::string versionLine(std::optional<std::string_view> version,
                         std::optional<std::string_view> buildText) {
     const std::string_view shownVersion =
         version && !version->empty() ? *version : kFallbackVersion;
     const std::int64_t build =
-        buildText ? parseBuildNumber(*buildText).value_or(kFallbackBuild) : kFallbackBuild;
+        buildText ? UpdateAwarenessController::parseBuildNumber(*buildText).value_or(kFallbackBuild)
+                  : kFallbackBuild;
     return "Scourlet " + std::string(shownVersion) + " (Build " + std::to_string(build) + ")";
 }
 

@@ -65,13 +65,9 @@ inline constexpr std::string_view kFallbackVersion = "1.1";
 // Shown for a build that is missing or is no whole number.
 inline constexpr std::int64_t kFallbackBuild = 1;
 
-// A build number from its text: an optional "+" or "-", then decimal digits
-// only. Nothing for an empty text, any other character, or a number beyond 64
-// bits.
-std::optional<std::int64_t> parseBuildNumber(std::string_view text);
-
 // "Scourlet <version> (Build <n>)", with the fallbacks above for a version
-// that is missing or empty and a build that is missing or does not parse.
+// that is missing or empty and a build that is missing or does not parse (as
+// UpdateAwarenessController::parseBuildNumber() reads it).
 std::string versionLine(std::optional<std::string_view> version,
                         std::optional<std::string_view> buildText);
 
