@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <QCoreApplication>
+
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/ResourceBundle.h"
 #include "app/shell/AppState.h"
@@ -25,8 +27,19 @@
 
 namespace scourlet::testing {
 
+// The program's QCoreApplication, made the first time a test needs one (an
+// AppState posts to the Qt event loop); a Qt Test program already has its own.
+inline void ensureCoreApplication() {
+    if (QCoreApplication::instance() == nullptr) {
+        static int argc = 1;
+        static char name[] = "app_model_tests";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+    }
+}
+
 struct FakeAppServices {
-    FakeAppServices() = default;
+    FakeAppServices() { ensureCoreApplication(); }
     // The services point at `bundle`.
     FakeAppServices(const FakeAppServices&) = delete;
     FakeAppServices& operator=(const FakeAppServices&) = delete;

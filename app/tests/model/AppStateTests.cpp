@@ -19,17 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class AppStateTest : public ::testing::Test, public scourlet::testing::FakeAppServices {
-protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "app_model_tests";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication application(argc, argv);
-        }
-    }
-};
+// The fake services make the Qt application the AppState posts to.
+class AppStateTest : public ::testing::Test, public scourlet::testing::FakeAppServices {};
 
 TEST_F(AppStateTest, StartsCleaningWithTheShippedRulesAndNoSharedSuite) {
     AppState state(services());  // no app-group store

@@ -23,15 +23,6 @@ using namespace std::chrono_literals;
 
 class AppStateUpdatesTest : public scourlet::testing::UpdateControllerFixture {
 protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance() == nullptr) {
-            static int argc = 1;
-            static char name[] = "app_model_tests";
-            static char* argv[] = {name, nullptr};
-            static QCoreApplication application(argc, argv);
-        }
-    }
-
     // An application over the fixture catalog store (shipping `shipped`) and host.
     std::unique_ptr<AppState> makeState(std::optional<Verified> shipped) {
         AppState::Services s = fakes.services();
