@@ -154,10 +154,8 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     QPushButton* copyTest = namedButton(kCopyTestCommandTitle, kCopyTestCommandId, guard);
     // Put there as the user's own copy on purpose: the next poll tries Command Guard on it.
     connect(copyTest, &QPushButton::clicked, this, [this] { actions_.copyAsUser(kTestCommand); });
-    rulesVersion_ = plainLabel(QString(), guard);
-    rulesVersion_->setObjectName(qtext(kRulesVersionId));
+    rulesVersion_ = captionLabel({}, guard, qtext(kRulesVersionId));
     rulesVersion_->setWordWrap(false);
-    makeCaption(rulesVersion_);
     testRow->addWidget(copyTest);
     testRow->addWidget(rulesVersion_);
     testRow->addStretch(1);
@@ -211,9 +209,8 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
         plainLabel(QStringLiteral("Contact: ") + qtext(kContactAddress), about, Selectable::yes);
     makeCaption(contact);
     about->layout()->addWidget(contact);
-    QLabel* profile = fixedLinkLabel(kXProfileTitle, kXProfileURL, about, qtext(kXProfileId));
-    makeCaption(profile);
-    about->layout()->addWidget(profile);
+    about->layout()->addWidget(
+        fixedLinkCaption(kXProfileTitle, kXProfileURL, about, qtext(kXProfileId)));
     formLayout->addWidget(about);
     formLayout->addStretch(1);
 

@@ -48,4 +48,11 @@ QLabel* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* pa
     return label;
 }
 
+QLabel* fixedLinkCaption(std::string_view title, std::string_view url, QWidget* parent,
+                         const QString& objectName) {
+    QLabel* label = fixedLinkLabel(title, url, parent, objectName);
+    makeCaption(label);
+    return label;
+}
+
 }  // namespace scourlet::app

@@ -30,5 +30,8 @@ QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& obje
 // the browser; title and address are escaped.
 QLabel* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
                        const QString& objectName);
+// The same link in the caption font.
+QLabel* fixedLinkCaption(std::string_view title, std::string_view url, QWidget* parent,
+                         const QString& objectName);
 
 }  // namespace scourlet::app

@@ -19,13 +19,6 @@ namespace {
 
 using Model = PrivacyRedirectsModel;
 
-// A caption-sized link to one of our own fixed addresses.
-QLabel* link(std::string_view title, std::string_view url, QWidget* parent, const QString& name) {
-    QLabel* label = fixedLinkLabel(title, url, parent, name);
-    makeCaption(label);
-    return label;
-}
-
 // The rows of this pane's sections stand a little further apart than in other panes.
 constexpr int kSectionSpacing = 10;
 
@@ -88,8 +81,8 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
         captionLabel(Model::helpCaption(), reddit, QStringLiteral("reddit-frontend-help")));
     status_ = captionLabel({}, reddit, QStringLiteral("reddit-redirect-status"));
     reddit->layout()->addWidget(status_);
-    reddit->layout()->addWidget(link(Model::kRedlibLinkTitle, Model::redlibURL(), reddit,
-                                     QStringLiteral("reddit-redlib-link")));
+    reddit->layout()->addWidget(fixedLinkCaption(Model::kRedlibLinkTitle, Model::redlibURL(),
+                                                 reddit, QStringLiteral("reddit-redlib-link")));
     layout->addWidget(reddit);
 
     auto* privacy = sectionBox(Model::kPrivacySectionTitle, this,

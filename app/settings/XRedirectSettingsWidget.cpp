@@ -15,13 +15,6 @@ namespace {
 
 using Model = XRedirectSettingsModel;
 
-// A caption-sized link to one of our own fixed addresses.
-QLabel* link(std::string_view title, std::string_view url, QWidget* parent, const QString& name) {
-    QLabel* label = fixedLinkLabel(title, url, parent, name);
-    makeCaption(label);
-    return label;
-}
-
 // Sets a picker's rows and selection without the changes reaching the model.
 void fill(QComboBox* combo, const std::vector<Model::Option>& options, int selected) {
     const QSignalBlocker blocker(combo);
@@ -93,8 +86,9 @@ XRedirectSettingsWidget::XRedirectSettingsWidget(std::shared_ptr<XRedirectSettin
     viewer->setContentsMargins(0, 0, 0, 0);
     viewer->setSpacing(12);
     viewer->addWidget(captionLabel(Model::kTwitterViewerCaption, twitterViewerSection_));
-    viewer->addWidget(link(Model::kPrivacyPolicyTitle, Model::privacyPolicyURL(),
-                           twitterViewerSection_, QStringLiteral("x-redirect-privacy-policy")));
+    viewer->addWidget(fixedLinkCaption(Model::kPrivacyPolicyTitle, Model::privacyPolicyURL(),
+                                       twitterViewerSection_,
+                                       QStringLiteral("x-redirect-privacy-policy")));
     layout->addWidget(twitterViewerSection_);
 
     offSection_ = new QWidget(this);
