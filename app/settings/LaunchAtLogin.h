@@ -52,10 +52,9 @@ public:
     // until the next refresh() or successful set().
     const std::optional<std::string>& failureCaption() const { return failure_; }
 
+private:
     // The stored flag; false when nothing is stored.
     bool storedFlag() const;
-
-private:
     void store(bool on);
 
     std::shared_ptr<LoginItemService> loginItem_;

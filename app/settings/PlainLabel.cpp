@@ -21,11 +21,10 @@ void makeCaption(QLabel* label) {
 }
 
 void makeHeader(QLabel* label) {
+    makeCaption(label);
     QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85);
     font.setBold(true);
     label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
 }
 
 QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName) {

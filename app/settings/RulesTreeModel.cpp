@@ -312,7 +312,8 @@ bool RulesTreeModel::setData(const QModelIndex& index, const QVariant& value, in
         return false;
     }
     const bool on = value.toInt() == Qt::Checked;
-    if (const std::shared_ptr<RuleEntry> entry = entryAt(index)) {
+    const std::shared_ptr<RuleEntry> entry = entryAt(index);
+    if (entry) {
         if (!category->isEnabled()) {
             return false;  // the rules of a category that is off cannot be switched
         }
@@ -322,7 +323,7 @@ bool RulesTreeModel::setData(const QModelIndex& index, const QVariant& value, in
     }
     // The values are stored now: the header's count, every row of the id and,
     // for a category, whether its rules can be switched.
-    const int categoryRow = entryAt(index) ? static_cast<int>(index.internalId() - 1) : index.row();
+    const int categoryRow = entry ? static_cast<int>(index.internalId() - 1) : index.row();
     categoryDataChanged(categoryRow);
     return true;
 }
