@@ -17,19 +17,6 @@ namespace scourlet {
 
 namespace {
 
-constexpr std::string_view kRulesFileName = "data.min.json";
-constexpr std::string_view kSupplementaryFileName = "scourlet-supplementary.json";
-
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return result;
-}
-
 std::shared_ptr<HttpTransport> transportOrShared(std::shared_ptr<HttpTransport> transport) {
     if (transport) {
         return transport;
@@ -81,12 +68,8 @@ std::string commandGuardVersion(const UserDefaults& defaults) {
 
 // What a background check hands to the main queue.
 struct RulesUpdater::CheckOutcome {
-    // The fetch failed: nothing else is set.
-    std::optional<RuleUpdateError> fetchError;
-    std::optional<SignedRuleFeed::Proof> proof;
-    // The proof verified again (and the application is new enough), or why not.
-    std::optional<RuleUpdateManifest> manifest;
-    std::optional<RuleUpdateError> error;
+    // The proof and its verified manifest, or why the fetch failed.
+    Result<SignedRuleFeed::VerifiedProof, RuleUpdateError> fetched;
     // The installed version read from disk, for when none is known yet.
     std::string installedFallback = "0";
 };
@@ -203,37 +186,18 @@ void RulesUpdater::startCheck(std::function<void(bool)> done) {
                                 root = installedRulesRoot_, bundle = environment_.bundle,
                                 host = environment_.host, appVersion = environment_.appVersion,
                                 stop = stop_.get_token(), post = mainPoster()]() mutable {
-        CheckOutcome outcome;
-        const std::string trust = SignedRuleFeed::bundledTrust(bundle);
-        auto proof = SignedRuleFeed::fetchProof(*transport, url, trust, stop, host, appVersion);
-        if (!proof) {
-            outcome.fetchError = proof.error();
-        } else {
-            outcome.proof = *proof;
-            if (!proof->manifest.empty()) {
-                auto manifest = SignedRuleFeed::verify(proof->manifest, proof->signature, trust,
-                                                       host, appVersion);
-                if (!manifest) {
-                    outcome.error = manifest.error();
-                } else if (manifest->minAppVersion &&
-                           SignedRuleFeed::compareAppVersions(appVersion.empty() ? "0.0.0" : appVersion,
-                                                        *manifest->minAppVersion) < 0) {
-                    outcome.error = RuleUpdateError::incompatibleAppVersion(*manifest->minAppVersion);
-                } else {
-                    outcome.manifest = std::move(*manifest);
-                }
+        CheckOutcome outcome{SignedRuleFeed::fetchProof(
+            *transport, url, SignedRuleFeed::bundledTrust(bundle), stop, host, appVersion)};
+        if (outcome.fetched && !installedKnown) {
+            // Disk reads and verification stay off the main thread.
+            std::optional<RuleUpdateManifest> active;
+            if (root) {
+                active = verifiedActiveManifest(*root, bundle, host, appVersion);
             }
-            if (!installedKnown) {
-                // Disk reads and verification stay off the main thread.
-                std::optional<RuleUpdateManifest> active;
-                if (root) {
-                    active = verifiedActiveManifest(*root, bundle, host, appVersion);
-                }
-                if (active) {
-                    outcome.installedFallback = active->currentVersion;
-                } else if (auto shipped = shippedVersion(bundle)) {
-                    outcome.installedFallback = *shipped;
-                }
+            if (active) {
+                outcome.installedFallback = active->currentVersion;
+            } else if (auto shipped = shippedVersion(bundle)) {
+                outcome.installedFallback = *shipped;
             }
         }
         post([this, outcome = std::move(outcome), channel, done = std::move(done)]() mutable {
@@ -244,9 +208,9 @@ void RulesUpdater::startCheck(std::function<void(bool)> done) {
 
 void RulesUpdater::applyCheck(CheckOutcome outcome, RuleUpdateChannel channelAtStart,
                               const std::function<void(bool)>& done) {
-    if (outcome.fetchError) {
+    if (!outcome.fetched) {
         updateStatus_.set(RulesUpdateStatus::failed("Could not check for rule updates: " +
-                                                    outcome.fetchError->errorDescription()));
+                                                    outcome.fetched.error().errorDescription()));
         done(false);
         return;
     }
@@ -256,29 +220,16 @@ void RulesUpdater::applyCheck(CheckOutcome outcome, RuleUpdateChannel channelAtS
         done(false);
         return;
     }
-    pendingProof_ = std::move(outcome.proof);
-    if (!pendingProof_ || pendingProof_->manifest.empty()) {
-        updateStatus_.set(RulesUpdateStatus::failed("Could not check for rule updates: empty manifest"));
-        done(false);
-        return;
-    }
-    if (outcome.error || !outcome.manifest) {
-        const RuleUpdateError error =
-            outcome.error ? *outcome.error
-                          : RuleUpdateError::invalidManifest(std::string(SignedRuleFeed::kRejectionText));
-        updateStatus_.set(RulesUpdateStatus::failed(error.errorDescription()));
-        done(false);
-        return;
-    }
+    pendingProof_ = std::move(outcome.fetched->proof);
+    RuleUpdateManifest& manifest = outcome.fetched->manifest;
     const std::string installed =
         installedVersion_.get() ? *installedVersion_.get() : outcome.installedFallback;
     environment_.awareness->installed(UpdateClass::rules, installed, std::nullopt);
-    environment_.awareness->success(UpdateClass::rules, outcome.manifest->currentVersion,
-                                    std::nullopt);
+    environment_.awareness->success(UpdateClass::rules, manifest.currentVersion, std::nullopt);
 
-    if (internal::compareNaturally(outcome.manifest->currentVersion, installed) > 0) {
-        availableManifest_.set(*outcome.manifest);
-        updateStatus_.set(RulesUpdateStatus::updateAvailable(std::move(*outcome.manifest)));
+    if (internal::compareNaturally(manifest.currentVersion, installed) > 0) {
+        availableManifest_.set(manifest);
+        updateStatus_.set(RulesUpdateStatus::updateAvailable(std::move(manifest)));
         done(true);
     } else {
         updateStatus_.set(RulesUpdateStatus::upToDate(installed));
@@ -305,14 +256,11 @@ void RulesUpdater::startInstall(std::function<void()> done) {
                                 host = environment_.host, appVersion = environment_.appVersion,
                                 stop = stop_.get_token(), post = mainPoster()]() mutable {
         const std::string trust = SignedRuleFeed::bundledTrust(bundle);
-        const auto rejection = [] {
-            return RuleUpdateError::invalidManifest(std::string(SignedRuleFeed::kRejectionText));
-        };
         // One listed file, capped at its stated size, then checked by size and digest.
         auto downloadVerifiedFile =
             [&](const RuleUpdateManifest::File& file) -> Result<std::string, RuleUpdateError> {
             if (!file.bytes) {
-                return rejection();
+                return SignedRuleFeed::rejection();
             }
             auto bytes = SignedRuleFeed::download(*transport, file.url, *file.bytes, stop, host);
             if (!bytes) {
@@ -321,7 +269,8 @@ void RulesUpdater::startInstall(std::function<void()> done) {
             if (static_cast<std::int64_t>(bytes->size()) != *file.bytes) {
                 return RuleUpdateError::invalidRules("Unexpected byte count for " + file.path);
             }
-            if (sha256Hex(*bytes) != lowercased(file.sha256)) {
+            // The verified manifest holds lower-case digests only.
+            if (sha256Hex(*bytes) != file.sha256) {
                 return RuleUpdateError::hashMismatch(file.path);
             }
             return std::move(*bytes);
@@ -331,7 +280,7 @@ void RulesUpdater::startInstall(std::function<void()> done) {
         outcome.version = manifest.currentVersion;
         outcome.error = [&]() -> std::optional<RuleUpdateError> {
             if (!proof) {
-                return rejection();
+                return SignedRuleFeed::rejection();
             }
             auto verified =
                 SignedRuleFeed::verify(proof->manifest, proof->signature, trust, host, appVersion);
@@ -339,15 +288,16 @@ void RulesUpdater::startInstall(std::function<void()> done) {
                 return verified.error();
             }
             if (*verified != manifest) {
-                return rejection();
+                return SignedRuleFeed::rejection();
             }
             const auto clearFile = manifest.clearURLsFile();
             if (!clearFile) {
-                return RuleUpdateError::missingFile(std::string(kRulesFileName));
+                return RuleUpdateError::missingFile(std::string(SignedRuleFeed::kClearURLsFileName));
             }
             const auto supplementaryFile = manifest.supplementaryFile();
             if (!supplementaryFile) {
-                return RuleUpdateError::missingFile(std::string(kSupplementaryFileName));
+                return RuleUpdateError::missingFile(
+                    std::string(SignedRuleFeed::kSupplementaryFileName));
             }
             auto clear = downloadVerifiedFile(*clearFile);
             if (!clear) {

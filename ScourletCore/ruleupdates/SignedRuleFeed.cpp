@@ -230,7 +230,7 @@ Result<std::string, RuleUpdateError> SignedRuleFeed::download(HttpTransport& tra
     return std::move(body).value();
 }
 
-Result<SignedRuleFeed::Proof, RuleUpdateError> SignedRuleFeed::fetchProof(
+Result<SignedRuleFeed::VerifiedProof, RuleUpdateError> SignedRuleFeed::fetchProof(
     HttpTransport& transport, std::string_view manifestURL, std::string_view trust,
     std::stop_token stop, std::string_view host, std::string_view appVersion) {
     if (!isManifestURL(manifestURL, host)) {
@@ -244,10 +244,12 @@ Result<SignedRuleFeed::Proof, RuleUpdateError> SignedRuleFeed::fetchProof(
     if (!signature) {
         return signature.error();
     }
-    if (auto verified = verify(*manifest, *signature, trust, host, appVersion); !verified) {
+    auto verified = verify(*manifest, *signature, trust, host, appVersion);
+    if (!verified) {
         return verified.error();
     }
-    return Proof{std::move(manifest).value(), std::move(signature).value()};
+    return VerifiedProof{Proof{std::move(manifest).value(), std::move(signature).value()},
+                         std::move(verified).value()};
 }
 
 std::string SignedRuleFeed::bundledTrust(const ResourceBundle* bundle) {

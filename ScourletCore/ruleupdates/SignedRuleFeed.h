@@ -18,12 +18,12 @@
 // with a short text for the user. Nothing here writes to disk or touches the
 // live rules.
 //
-//   auto proof = SignedRuleFeed::fetchProof(transport, manifestURL(channel),
-//                                           SignedRuleFeed::bundledTrust());
-//   if (!proof) return show(proof.error().errorDescription());
-//   auto manifest = SignedRuleFeed::verify(proof->manifest, proof->signature, trust);
-//   auto clear = SignedRuleFeed::download(transport, manifest->clearURLsFile()->url,
-//                                         *manifest->clearURLsFile()->bytes);
+//   auto fetched = SignedRuleFeed::fetchProof(transport, manifestURL(channel),
+//                                             SignedRuleFeed::bundledTrust());
+//   if (!fetched) return show(fetched.error().errorDescription());
+//   const auto& manifest = fetched->manifest;
+//   auto clear = SignedRuleFeed::download(transport, manifest.clearURLsFile()->url,
+//                                         *manifest.clearURLsFile()->bytes);
 //
 // The host of every URL is a parameter that defaults to the build's maker
 // host (tests aim it at a local server); the application version that
@@ -57,6 +57,12 @@ struct SignedRuleFeed {
         std::string manifest;
         std::string signature;
         bool operator==(const Proof&) const = default;
+    };
+
+    // A proof as fetched and the manifest its verification returned.
+    struct VerifiedProof {
+        Proof proof;
+        RuleUpdateManifest manifest;
     };
 
     // A complete release as downloaded: the proof and both rule files.
@@ -139,9 +145,10 @@ struct SignedRuleFeed {
 
     // Downloads the manifest at `manifestURL` (at most 65536 bytes) and then
     // its signature file (at most 2048 bytes), and verifies them with the key
-    // set `trust`. A URL other than a manifest URL of `host` is the rejection
-    // without traffic. Errors as download() and verify().
-    static Result<Proof, RuleUpdateError> fetchProof(
+    // set `trust`, returning both with the verified manifest. A URL other than
+    // a manifest URL of `host` is the rejection without traffic. Errors as
+    // download() and verify().
+    static Result<VerifiedProof, RuleUpdateError> fetchProof(
         HttpTransport& transport, std::string_view manifestURL, std::string_view trust,
         std::stop_token stop = {}, std::string_view host = config::kMakerHost,
         std::string_view appVersion = config::kAppVersion);

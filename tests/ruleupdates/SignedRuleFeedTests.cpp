@@ -429,7 +429,10 @@ TEST_F(SignedRuleFeedTest, FetchesAndVerifiesAProof) {
     http.on(kStableSig, FakeHttpTransport::ok(proof.signature));
     const auto fetched = Feed::fetchProof(http, kStable, trust_, {}, kHost, "1.0");
     ASSERT_TRUE(fetched.ok()) << fetched.error().errorDescription();
-    EXPECT_EQ(*fetched, proof);
+    EXPECT_EQ(fetched->proof, proof);
+    const auto verified = Feed::verify(proof.manifest, proof.signature, trust_, kHost, "1.0");
+    ASSERT_TRUE(verified.ok());
+    EXPECT_EQ(fetched->manifest, *verified);
     ASSERT_EQ(http.sent().size(), 2u);
     EXPECT_EQ(http.sent()[0].options.maxBodyBytes(), Feed::kMaxManifestBytes);
     EXPECT_EQ(http.sent()[1].options.maxBodyBytes(), Feed::kMaxSignatureBytes);
