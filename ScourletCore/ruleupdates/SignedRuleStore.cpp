@@ -48,8 +48,58 @@ Json encodeRecord(const Record& record) {
     return json;
 }
 
-// The components of a feed version; nothing when it is not one.
+// The components of a feed version.
 using Components = std::vector<std::uint64_t>;
+
+// The records `state` holds, `active` first.
+std::vector<const Record*> storedRecords(const State& state) {
+    std::vector<const Record*> stored{&state.active};
+    if (state.previous) {
+        stored.push_back(&*state.previous);
+    }
+    return stored;
+}
+
+// The record of `state` to use with the version floor `floor` (see
+// Store::bestRecord).
+std::optional<SignedRuleFeed::Store::VerifiedRecord> bestOf(const SignedRuleFeed::Store& store,
+                                                            const State& state,
+                                                            const Components& floor) {
+    // The signatures are checked first, which is cheap and tells the version
+    // each candidate claims; the full check (digests and a trial compile of
+    // the rules) then runs from the highest claim down and stops at the first
+    // that passes. That is the same choice as checking every candidate in
+    // full, with one compile instead of two in the usual case.
+    struct Candidate {
+        const Record* record;
+        Components version;
+    };
+    std::vector<Candidate> candidates;
+    for (const Record* record : storedRecords(state)) {
+        const auto manifest = SignedRuleFeed::verify(record->proof.manifest, record->proof.signature,
+                                                     store.trust, store.host, store.appVersion);
+        if (!manifest) {
+            continue;
+        }
+        auto version = SignedRuleFeed::versionComponents(manifest->currentVersion);
+        if (!version || SignedRuleFeed::compareComponents(*version, floor) < 0) {
+            continue;
+        }
+        candidates.push_back({record, std::move(*version)});
+    }
+    // Stable: on equal versions `active` stays first.
+    std::stable_sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+        return SignedRuleFeed::compareComponents(a.version, b.version) > 0;
+    });
+    for (const Candidate& candidate : candidates) {
+        if (auto manifest =
+                SignedRuleFeed::verify(*candidate.record, store.trust, store.host, store.appVersion)) {
+            return SignedRuleFeed::Store::VerifiedRecord{*candidate.record,
+                                                         std::move(manifest).value()};
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -123,46 +173,11 @@ std::optional<SignedRuleFeed::Store::VerifiedRecord> SignedRuleFeed::Store::best
     if (!floor) {
         return std::nullopt;
     }
-    auto state = loadState();
+    const auto state = loadState();
     if (!state) {
         return std::nullopt;
     }
-    // The signatures are checked first, which is cheap and tells the version
-    // each candidate claims; the full check (digests and a trial compile of
-    // the rules) then runs from the highest claim down and stops at the first
-    // that passes. That is the same choice as checking every candidate in
-    // full, with one compile instead of two in the usual case.
-    struct Candidate {
-        const Record* record;
-        Components version;
-    };
-    std::vector<Candidate> candidates;
-    std::vector<const Record*> stored{&state->active};
-    if (state->previous) {
-        stored.push_back(&*state->previous);
-    }
-    for (const Record* record : stored) {
-        const auto manifest =
-            verify(record->proof.manifest, record->proof.signature, trust, host, appVersion);
-        if (!manifest) {
-            continue;
-        }
-        auto version = versionComponents(manifest->currentVersion);
-        if (!version || compareComponents(*version, *floor) < 0) {
-            continue;
-        }
-        candidates.push_back({record, std::move(*version)});
-    }
-    // Stable: on equal versions `active` stays first.
-    std::stable_sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
-        return compareComponents(a.version, b.version) > 0;
-    });
-    for (const Candidate& candidate : candidates) {
-        if (auto manifest = verify(*candidate.record, trust, host, appVersion)) {
-            return VerifiedRecord{*candidate.record, std::move(manifest).value()};
-        }
-    }
-    return std::nullopt;
+    return bestOf(*this, *state, *floor);
 }
 
 Result<void, RuleUpdateError> SignedRuleFeed::Store::install(
@@ -191,12 +206,10 @@ Result<void, RuleUpdateError> SignedRuleFeed::Store::install(
     if (!version || !floor || compareComponents(*version, *floor) < 0) {
         return rejection();
     }
-    if (const auto state = loadState()) {
-        std::vector<const Record*> stored{&state->active};
-        if (state->previous) {
-            stored.push_back(&*state->previous);
-        }
-        for (const Record* old : stored) {
+    const auto state = loadState();
+    std::optional<Record> inUse;
+    if (state) {
+        for (const Record* old : storedRecords(*state)) {
             const auto oldManifest =
                 verify(old->proof.manifest, old->proof.signature, trust, host, appVersion);
             if (!oldManifest) {
@@ -211,8 +224,10 @@ Result<void, RuleUpdateError> SignedRuleFeed::Store::install(
                 return rejection();
             }
         }
+        if (auto best = bestOf(*this, *state, *floor)) {
+            inUse = std::move(best->record);
+        }
     }
-    auto inUse = bestRecord(minimumVersion);
     if (inUse && inUse->proof.manifest == record.proof.manifest) {
         return {};
     }
