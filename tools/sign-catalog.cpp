@@ -162,6 +162,16 @@ std::optional<std::string> loadSecretKey(const fs::path& keyFile, KeyPair& pair)
     return std::nullopt;
 }
 
+// The canonical signature file over `message`: an Ed25519 envelope naming `keyID`.
+std::string signedEnvelope(std::string_view message, const KeyPair& pair,
+                           const std::string& keyID) {
+    unsigned char signature[crypto_sign_BYTES];
+    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                         message.size(), pair.secretKey);
+    return PrivacyServicesCatalog::canonical(
+        PrivacyServicesCatalog::Envelope{"Ed25519", keyID, base64(signature, sizeof signature)});
+}
+
 // What both signing commands take: the key, the keyset it must be in, where
 // the signed files go and the host that serves them.
 struct SigningOptions {
@@ -215,12 +225,7 @@ int sign(const SignOptions& options) {
         return fail("the catalog holds keys or null values that the catalog format does not know");
     }
 
-    unsigned char signature[crypto_sign_BYTES];
-    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(payload.data()),
-                         payload.size(), pair.secretKey);
-    const PrivacyServicesCatalog::Envelope envelope{"Ed25519", options.keyID,
-                                                    base64(signature, sizeof signature)};
-    const std::string envelopeText = PrivacyServicesCatalog::canonical(envelope);
+    const std::string envelopeText = signedEnvelope(payload, pair, options.keyID);
 
     // Publish nothing that the programs would refuse.
     const auto verified =
@@ -247,13 +252,8 @@ int sign(const SignOptions& options) {
         manifest.version = catalog.version;
         manifest.generated = catalog.generated;
         auto asset = [&](std::string_view bytes, std::string_view extension) {
-            unsigned char digest[crypto_hash_sha256_BYTES];
-            crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(bytes.data()),
-                               bytes.size());
             return PrivacyCatalogManifest::Asset{
-                static_cast<std::int64_t>(bytes.size()),
-                scourlet::lowercaseHex(
-                    std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)),
+                static_cast<std::int64_t>(bytes.size()), scourlet::sha256Hex(bytes),
                 PrivacyCatalogManifest::expectedAssetURL(catalog.version, extension,
                                                          options.makerHost)};
         };
@@ -349,12 +349,7 @@ int signRules(const SignRulesOptions& options) {
 
     std::string message(SignedRuleFeed::kMessageHeader);
     message += manifestText;
-    unsigned char signature[crypto_sign_BYTES];
-    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
-                         message.size(), pair.secretKey);
-    const std::string envelopeText =
-        PrivacyServicesCatalog::canonical(PrivacyServicesCatalog::Envelope{
-            "Ed25519", options.keyID, base64(signature, sizeof signature)});
+    const std::string envelopeText = signedEnvelope(message, pair, options.keyID);
 
     // Publish nothing that the programs would refuse. An application at
     // exactly the minimum version must accept it.
