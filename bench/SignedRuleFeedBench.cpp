@@ -95,7 +95,7 @@ void BM_InstallPublicSizeRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_InstallPublicSizeRecord)->Unit(benchmark::kMillisecond);
 
-// Choosing the record in use at start-up, with an active and a previous record.
+// Choosing the record in use at start-up, with one stored record.
 void BM_BestRecordPublicSize(benchmark::State& state) {
     const SignedRelease& r = release();
     const auto root = std::filesystem::temp_directory_path() / "scourlet-bench-rule-store-best";
