@@ -13,6 +13,7 @@
 #include "app/settings/GeneralSettingsContent.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/TextColours.h"
 #include "app/shell/WindowIds.h"
 
 namespace scourlet::app {
@@ -85,10 +86,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     launchFailure_ = plainLabel(QString(), startup, Selectable::yes);
     launchFailure_->setObjectName(qtext(kLaunchAtLoginFailureId));
     makeCaption(launchFailure_);
-    QPalette red = launchFailure_->palette();
-    red.setColor(QPalette::WindowText, QColor(Qt::red).darker(120));
-    launchFailure_->setPalette(red);
-    launchFailure_->setForegroundRole(QPalette::WindowText);
+    paintText(launchFailure_, failureColour());
     launchFailure_->hide();
     startup->layout()->addWidget(launch_);
     startup->layout()->addWidget(launchFailure_);
