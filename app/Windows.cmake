@@ -20,6 +20,7 @@ target_sources(scourlet_app_ui PRIVATE
     settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
     settings/PlainLabel.cpp settings/PlainLabel.h
     settings/PaneWidgets.cpp settings/PaneWidgets.h
+    settings/PickerWheelGuard.cpp settings/PickerWheelGuard.h
     settings/PrivacyRedirectsPane.cpp settings/PrivacyRedirectsPane.h
     settings/XRedirectSettingsWidget.cpp settings/XRedirectSettingsWidget.h
     settings/SettingsPage.h

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/settings/PickerWheelGuard.h"
 #include "app/shell/WindowIds.h"
 
 namespace scourlet::app {
@@ -144,6 +145,7 @@ void SettingsWindow::showPane(SettingsPane pane) {
         } else {
             widget = content;
         }
+        PickerWheelGuard::install(widget);
         stack_->addWidget(widget);
         widgets_[pane] = widget;
     }

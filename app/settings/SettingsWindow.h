@@ -6,7 +6,8 @@
 // so storing a pane and showing the window opens it there. Tabs appear only
 // for the panes the window was given; a pane's widget is made on its first
 // selection. The tabs wrap into two rows (the first four panes, then the rest)
-// when one row does not fit.
+// when one row does not fit. The pickers of every pane scroll the pane when the
+// wheel turns over them unfocused (PickerWheelGuard).
 //
 //   auto* window = new SettingsWindow(defaults, std::move(pages));
 //   defaults->setString(kSelectedSettingsPaneKey, "Stats");   // an open window follows

@@ -4,12 +4,17 @@
 #include <memory>
 #include <string>
 
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +77,23 @@ T* child(QWidget* root, const char* name) {
     return root->findChild<T*>(QString::fromLatin1(name));
 }
 
+QAbstractScrollArea* scrollAreaAround(QWidget* widget) {
+    for (QWidget* up = widget->parentWidget(); up != nullptr; up = up->parentWidget()) {
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(up)) {
+            return area;
+        }
+    }
+    return nullptr;
+}
+
+// One notch of the wheel, away from the user, over the middle of `widget`.
+void turnWheelOver(QWidget* widget) {
+    const QPointF middle = QRectF(widget->rect()).center();
+    QWheelEvent turn(middle, widget->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &turn);
+}
+
 QString previewOf(QWidget* report) {
     return child<QPlainTextEdit>(report, "report-preview")->toPlainText();
 }
@@ -87,6 +109,7 @@ private Q_SLOTS:
     void copiedReportSurvivesTheNextPoll();
     void statusPaneShowsTheLastCleanAndCopiesItAsItsOwn();
     void saveDialogAddsTheDefaultSuffix();
+    void wheelOverAnUnfocusedPickerScrollsThePane();
 };
 
 void ApplicationWindowsTest::menuRowsOpenTheRegisteredWindows() {
@@ -208,6 +231,66 @@ void ApplicationWindowsTest::saveDialogAddsTheDefaultSuffix() {
                                   });
     QVERIFY(saved);
     QCOMPARE(written, typed + QStringLiteral(".txt"));
+}
+
+void ApplicationWindowsTest::wheelOverAnUnfocusedPickerScrollsThePane() {
+    Fixture f;
+    QVERIFY(f.windows->showSettingsPane("Advanced"));
+    QWidget* settings = f.window(kSettingsWindowId);
+    settings->resize(720, 560);  // the smallest window: every pane with pickers scrolls
+    QVERIFY(QTest::qWaitForWindowExposed(settings));
+    int guarded = 0;
+    for (const char* pane : {"Status", "Settings", "Privacy Redirects", "Rules", "Exceptions",
+                             "Stats", "Advanced"}) {
+        QVERIFY(f.windows->showSettingsPane(pane));
+        QCoreApplication::processEvents();
+        QWidget* shown = child<QStackedWidget>(settings, "settings-pages")->currentWidget();
+        QList<QWidget*> pickers;
+        for (QComboBox* combo : shown->findChildren<QComboBox*>()) {
+            pickers.append(combo);
+        }
+        for (QAbstractSpinBox* spin : shown->findChildren<QAbstractSpinBox*>()) {
+            pickers.append(spin);
+        }
+        for (QWidget* picker : pickers) {
+            if (!picker->isVisible() || !picker->isEnabled()) {
+                continue;
+            }
+            const QString name = QString::fromLatin1(pane) + QLatin1Char('/') + picker->objectName();
+            QAbstractScrollArea* area = scrollAreaAround(picker);
+            QVERIFY2(area != nullptr, qPrintable(name));
+            QScrollBar* bar = area->verticalScrollBar();
+            QVERIFY2(bar->maximum() > 0, qPrintable(name));
+            bar->setValue(0);
+            auto* combo = qobject_cast<QComboBox*>(picker);
+            auto* spin = qobject_cast<QAbstractSpinBox*>(picker);
+            if (combo != nullptr) {
+                combo->setCurrentIndex(0);  // the wheel away from the user moves to the next row
+            }
+            const QString before = combo != nullptr ? combo->currentText() : spin->text();
+            QSignalSpy activated(picker, SIGNAL(activated(int)));
+            turnWheelOver(picker);
+            QCoreApplication::processEvents();
+            QCOMPARE((combo != nullptr ? combo->currentText() : spin->text()), before);
+            if (combo != nullptr) {
+                QVERIFY2(activated.isEmpty(), qPrintable(name));
+            }
+            QVERIFY2(!picker->hasFocus(), qPrintable(name));
+            QVERIFY2(bar->value() > 0, qPrintable(name));  // the pane scrolled instead
+            ++guarded;
+        }
+    }
+    QVERIFY(guarded > 0);  // the pickers were reached at all
+    // The one that switches on network checks and installs stayed off.
+    QCOMPARE(f.state->rulesUpdater()->automaticUpdateCadence(), RuleUpdateCadence::never);
+
+    // With focus the picker takes the wheel as before.
+    QVERIFY(f.windows->showSettingsPane("Advanced"));
+    auto* cadence = child<QComboBox>(settings, "update-setting-rule-cadence");
+    cadence->setFocus();
+    QTRY_VERIFY(cadence->hasFocus());
+    turnWheelOver(cadence);
+    QCOMPARE(f.state->rulesUpdater()->automaticUpdateCadence(), RuleUpdateCadence::daily);
 }
 
 SCOURLET_QT_TEST(ApplicationWindowsTest);
