@@ -133,27 +133,50 @@ CommandLineToolInstaller::CommandLineToolInstaller(std::optional<Paths> paths,
                                                    std::shared_ptr<const Clock> clock)
     : paths_(std::move(paths)), clock_(std::move(clock)) {}
 
-bool CommandLineToolInstaller::linkResolvesToInstalledTool() const {
+bool CommandLineToolInstaller::linkPointsAtInstalledTool() const {
     if (!paths_) {
         return false;
     }
+    const fs::path link = paths_->linkPath();
     std::error_code error;
-    if (!fs::is_symlink(fs::symlink_status(paths_->linkPath(), error))) {
+    if (!fs::is_symlink(fs::symlink_status(link, error))) {
         return false;
     }
-    const fs::path resolved = fs::canonical(paths_->linkPath(), error);
+    // Read, not followed: the tool it names may be gone or broken.
+    fs::path target = fs::read_symlink(link, error);
     if (error) {
         return false;
     }
-    const fs::path installed = fs::canonical(paths_->installedTool(), error);
-    return !error && resolved == installed && isExecutableRegularFile(installed);
+    if (target.is_relative()) {
+        target = link.parent_path() / target;
+    }
+    const fs::path named = fs::weakly_canonical(target, error);
+    if (error) {
+        return false;
+    }
+    const fs::path installed = fs::weakly_canonical(paths_->installedTool(), error);
+    return !error && named == installed;
+}
+
+bool CommandLineToolInstaller::linkResolvesToInstalledTool() const {
+    return linkPointsAtInstalledTool() && isExecutableRegularFile(paths_->installedTool());
 }
 
 void CommandLineToolInstaller::refreshStatus() {
     isInstalled_ = linkResolvesToInstalledTool();
+    needsReinstall_ = false;
     if (isInstalled_) {
         statusMessage_ = "Installed at " + paths_->linkPath().string() + ".";
         statusColor_ = StatusColor::green;
+        return;
+    }
+    // Our own link whose tool no longer runs (its execute bit lost, the copy
+    // deleted or replaced by something else): ours to mend, not someone else's.
+    if (linkPointsAtInstalledTool()) {
+        needsReinstall_ = true;
+        statusMessage_ = "The scourlet at " + paths_->linkPath().string() +
+                         " no longer runs. Reinstall it to mend it.";
+        statusColor_ = StatusColor::red;
         return;
     }
     std::error_code error;
@@ -169,6 +192,7 @@ void CommandLineToolInstaller::install() {
     auto outcome = performInstall();
     if (outcome) {
         isInstalled_ = true;
+        needsReinstall_ = false;
         statusMessage_ = "Installed at " + paths_->linkPath().string() +
                          ". If your shell cannot find it, add " + paths_->binDirectory.string() +
                          " to your PATH." + *outcome;

@@ -64,12 +64,17 @@ public:
     StatusColor statusColor() const { return statusColor_; }
     bool isWorking() const { return isWorking_; }
     bool isInstalled() const { return isInstalled_; }
+    // Our own link is there but the tool it leads to no longer runs: the next
+    // install() mends it.
+    bool needsReinstall() const { return needsReinstall_; }
     const std::optional<Paths>& paths() const { return paths_; }
 
     // Sets isInstalled(): the link resolves to our installed tool, a regular
     // executable file. When installed the status reads "Installed at <link>."
-    // in green; when another file stands at the link path the status says so;
-    // otherwise the status is left as it was.
+    // in green. When our own link leads to a tool that no longer runs (or to
+    // none) it sets needsReinstall() and says so in red; when another file
+    // stands at the link path the status says so; otherwise the status is left
+    // as it was.
     void refreshStatus();
 
     // Installs (see the file comment) and sets the status: "Installed at <link>.
@@ -91,6 +96,9 @@ private:
     // The installation steps: the note on a file moved aside (empty when none
     // was), or the text of the first failure.
     Result<std::string, Failure> performInstall();
+    // The link at the link path names our installed tool, whatever state that is in.
+    bool linkPointsAtInstalledTool() const;
+    // ...and the tool is a regular executable file.
     bool linkResolvesToInstalledTool() const;
 
     std::optional<Paths> paths_;
@@ -99,6 +107,7 @@ private:
     StatusColor statusColor_ = StatusColor::secondary;
     bool isWorking_ = false;
     bool isInstalled_ = false;
+    bool needsReinstall_ = false;
 };
 
 }  // namespace scourlet::app

@@ -8,7 +8,7 @@ using namespace advanced;
 
 CommandLineToolContent CommandLineToolContent::from(const CommandLineToolInputs& inputs) {
     CommandLineToolContent shown;
-    shown.installTitle = inputs.isInstalled ? kReinstallTitle : kInstallTitle;
+    shown.installTitle = inputs.isInstalled || inputs.needsReinstall ? kReinstallTitle : kInstallTitle;
     shown.installEnabled = !inputs.isWorking;
     shown.status = inputs.statusMessage;
     shown.statusColor = inputs.statusColor;

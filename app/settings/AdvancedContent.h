@@ -27,10 +27,12 @@ struct CommandLineToolInputs {
     std::optional<std::string> statusMessage;
     CommandLineToolInstaller::StatusColor statusColor =
         CommandLineToolInstaller::StatusColor::secondary;
+    bool needsReinstall = false;
 };
 
 struct CommandLineToolContent {
-    // "Install Command Line Tool", or "Reinstall Command Line Tool" once installed.
+    // "Install Command Line Tool", or "Reinstall Command Line Tool" once
+    // installed or while our own installation needs mending.
     std::string_view installTitle;
     // Off while an installation runs.
     bool installEnabled = true;

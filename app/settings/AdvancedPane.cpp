@@ -154,7 +154,7 @@ void AdvancedPane::showInstaller() {
     const CommandLineToolInstaller& installer = *inputs_.installer;
     const CommandLineToolContent shown = CommandLineToolContent::from(
         {installer.isInstalled(), installer.isWorking() || installPending_,
-         installer.statusMessage(), installer.statusColor()});
+         installer.statusMessage(), installer.statusColor(), installer.needsReinstall()});
     install_->setText(qtext(shown.installTitle));
     install_->setEnabled(shown.installEnabled);
     status_->setText(qtext(shown.status.value_or(std::string())));

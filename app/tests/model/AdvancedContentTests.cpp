@@ -53,6 +53,7 @@ TEST(AdvancedContentTest, InstallButtonAndStatusFollowTheInstaller) {
         Color color;
         std::string_view title;
         bool enabled;
+        bool needsReinstall = false;
     };
     const Case cases[] = {
         {"fresh", false, false, std::nullopt, Color::secondary, kInstallTitle, true},
@@ -62,11 +63,14 @@ TEST(AdvancedContentTest, InstallButtonAndStatusFollowTheInstaller) {
         {"installed", true, false, "Installed at /b/scourlet.", Color::green, kReinstallTitle,
          true},
         {"failed", false, false, "Install failed: x", Color::red, kInstallTitle, true},
+        // Our own install that no longer runs is mended by reinstalling it.
+        {"ours, broken", false, false, "The scourlet at /b/scourlet no longer runs.", Color::red,
+         kReinstallTitle, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const CommandLineToolContent shown =
-            CommandLineToolContent::from({c.installed, c.working, c.status, c.color});
+        const CommandLineToolContent shown = CommandLineToolContent::from(
+            {c.installed, c.working, c.status, c.color, c.needsReinstall});
         EXPECT_EQ(shown.installTitle, c.title);
         EXPECT_EQ(shown.installEnabled, c.enabled);
         EXPECT_EQ(shown.status, c.status);

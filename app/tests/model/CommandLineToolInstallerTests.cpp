@@ -153,6 +153,40 @@ TEST_F(InstallerTest, RefreshNamesAnotherToolWithoutCallingItInstalled) {
     EXPECT_EQ(installer.statusMessage(), "Another scourlet is at " + paths.linkPath().string() + ".");
 }
 
+// Our own link whose tool no longer runs is ours: it needs reinstalling, and
+// reinstalling mends it.
+TEST_F(InstallerTest, OurOwnInstallThatNoLongerRunsNeedsReinstalling) {
+    struct Case {
+        const char* name;
+        void (*breakIt)(const CommandLineToolInstaller::Paths&);
+    };
+    const Case cases[] = {
+        {"execute bit lost",
+         [](const auto& p) {
+             fs::permissions(p.installedTool(), fs::perms(0644), fs::perm_options::replace);
+         }},
+        {"copy deleted", [](const auto& p) { fs::remove(p.installedTool()); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        make().install();
+        c.breakIt(paths);
+        auto installer = make();
+        installer.refreshStatus();
+        EXPECT_FALSE(installer.isInstalled());
+        EXPECT_TRUE(installer.needsReinstall());
+        EXPECT_EQ(installer.statusMessage(), "The scourlet at " + paths.linkPath().string() +
+                                                 " no longer runs. Reinstall it to mend it.");
+        EXPECT_EQ(installer.statusColor(), Color::red);
+
+        installer.install();
+        EXPECT_EQ(installer.statusMessage(), installedText());
+        EXPECT_TRUE(installer.isInstalled());
+        EXPECT_FALSE(installer.needsReinstall());
+        EXPECT_EQ(permissions(paths.installedTool()), fs::perms(0755));
+    }
+}
+
 TEST_F(InstallerTest, MissingPiecesOfTheApplicationFailBeforeAnythingIsCopied) {
     struct Case {
         const char* name;
