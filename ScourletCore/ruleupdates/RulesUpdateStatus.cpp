@@ -1,25 +1,8 @@
 #include "ScourletCore/ruleupdates/RulesUpdateStatus.h"
 
-#include <ctime>
 #include <utility>
 
 namespace scourlet {
-
-namespace {
-
-// The locale's short date followed by the hour and minute, in local time.
-std::string shortDateAndTime(std::chrono::system_clock::time_point date) {
-    const std::time_t whole = std::chrono::system_clock::to_time_t(date);
-    std::tm parts{};
-    if (localtime_r(&whole, &parts) == nullptr) {
-        return {};
-    }
-    char text[128];
-    const std::size_t length = std::strftime(text, sizeof text, "%x %H:%M", &parts);
-    return std::string(text, length);
-}
-
-}  // namespace
 
 RulesUpdateStatus RulesUpdateStatus::updateAvailable(RuleUpdateManifest manifest) {
     RulesUpdateStatus status(Kind::updateAvailable);
@@ -68,7 +51,7 @@ bool RulesUpdateStatus::isBusy() const {
     return false;
 }
 
-std::optional<std::string> RulesUpdateStatus::displayText() const {
+std::optional<std::string> RulesUpdateStatus::displayText(const TimeFormatter& formatTime) const {
     switch (kind_) {
         case Kind::idle:
             return std::nullopt;
@@ -86,7 +69,7 @@ std::optional<std::string> RulesUpdateStatus::displayText() const {
             return "Rules are up to date: " + text_;
         case Kind::installed:
             return "Installed rules " + text_ + " at " +
-                   (date_ ? shortDateAndTime(*date_) : std::string());
+                   (date_ && formatTime ? formatTime(*date_) : std::string());
         case Kind::failed:
             return text_;
     }

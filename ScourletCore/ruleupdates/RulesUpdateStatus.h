@@ -2,11 +2,12 @@
 // interface shows it.
 //
 //   status = RulesUpdateStatus::upToDate("2026.03.01.1");
-//   status.displayText();   // "Rules are up to date: 2026.03.01.1"
+//   status.displayText(formatTime);   // "Rules are up to date: 2026.03.01.1"
 //   if (!status.isBusy()) startCheck();
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,11 @@ public:
         installed,         // text(): the rules version; date(): when installed
         failed,            // text(): the message to show
     };
+
+    // Writes an install time as the interface shows it: the short date and
+    // the short time of the user's locale, in the local time zone. The
+    // interface supplies it; the core knows no locale.
+    using TimeFormatter = std::function<std::string(std::chrono::system_clock::time_point)>;
 
     RulesUpdateStatus() = default;  // idle
 
@@ -59,9 +65,9 @@ public:
     // The status line: nothing for idle; "Checking…", "Downloading…",
     // "Validating…", "Installing…" (ending in U+2026); "Rules update available:
     // <manifest version>"; "Rules are up to date: <version>"; "Installed rules
-    // <version> at <date>" with the date in the locale's short date and time
-    // in the local time zone; the message of failed as it is.
-    std::optional<std::string> displayText() const;
+    // <version> at <date>" with the date as `formatTime` writes it; the
+    // message of failed as it is.
+    std::optional<std::string> displayText(const TimeFormatter& formatTime) const;
 
     // Same kind and equal payloads.
     bool operator==(const RulesUpdateStatus&) const = default;

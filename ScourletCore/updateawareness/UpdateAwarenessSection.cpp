@@ -198,7 +198,7 @@ bool UpdateAwarenessSection::RulesInput::busy() const {
 }
 
 UpdateAwarenessSection::RulesInput UpdateAwarenessSection::RulesInput::of(
-    const RulesUpdater& updater) {
+    const RulesUpdater& updater, const RulesUpdateStatus::TimeFormatter& formatTime) {
     RulesInput input;
     input.channel =
         updater.selectedChannel() == RuleUpdateChannel::beta ? Channel::beta : Channel::stable;
@@ -247,7 +247,7 @@ UpdateAwarenessSection::RulesInput UpdateAwarenessSection::RulesInput::of(
             input.phase = Phase::failed;
             break;
     }
-    input.statusText = status.displayText();
+    input.statusText = status.displayText(formatTime);
     if (const auto& manifest = updater.availableManifest()) {
         input.availableNotes = manifest->notes;
         input.availableHasCommandGuardFile = manifest->commandGuardFile().has_value();

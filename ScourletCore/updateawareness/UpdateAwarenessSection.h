@@ -6,7 +6,7 @@
 // the user's locale.
 //
 //   auto section = UpdateAwarenessSection::make(
-//       *controller, UpdateAwarenessSection::RulesInput::of(*rulesUpdater));
+//       *controller, UpdateAwarenessSection::RulesInput::of(*rulesUpdater, formatTime));
 //   label->setText(section.app.status.text);            // plain text, never rich text
 //   paint(label, section.app.status.tone);
 //   if (section.app.downloadLink) addLink(*section.app.downloadLink);
@@ -27,6 +27,7 @@
 
 #include "ScourletCore/ruleupdates/RuleUpdateCadence.h"
 #include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
+#include "ScourletCore/ruleupdates/RulesUpdateStatus.h"
 #include "ScourletCore/updateawareness/DesktopUpdateStatus.h"
 #include "ScourletCore/updateawareness/UpdateAwarenessState.h"
 #include "ScourletCore/updateawareness/UpdateSurfaceAction.h"
@@ -76,8 +77,10 @@ struct UpdateAwarenessSection {
         // What the rules updater publishes now: its channel and cadence, the
         // kind and display text of its status, the notes and Command Guard
         // file of its available manifest (whatever the status), its installed
-        // versions and its last install time.
-        static RulesInput of(const RulesUpdater& updater);
+        // versions and its last install time. `formatTime` writes the install
+        // time of the status text (see RulesUpdateStatus::displayText).
+        static RulesInput of(const RulesUpdater& updater,
+                             const RulesUpdateStatus::TimeFormatter& formatTime);
 
         // The rules updater's value for a row of the channel or cadence
         // picker (Picker::choices); nothing for a row that is not there.

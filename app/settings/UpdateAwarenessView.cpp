@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -94,6 +95,22 @@ void draw(QPushButton* button, const std::optional<Section::Button>& model) {
     }
 }
 
+QDateTime localDateTime(std::chrono::system_clock::time_point time) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count()).toLocalTime();
+}
+
+// The locale's date with the month abbreviated and no weekday ("MMM d, yyyy"
+// in en_US, "d MMM yyyy" in fr_FR): Qt offers only the short (numeric) and
+// the long (weekday, full month) styles, so it is made from the long one.
+QString abbreviatedDateFormat(const QLocale& locale) {
+    static const QRegularExpression weekday(QStringLiteral("\\s*d{4}[\\s,.\u060C\uFF0C]*"));
+    QString format = locale.dateFormat(QLocale::LongFormat);
+    format.remove(weekday);
+    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
+    return format.trimmed();
+}
+
 // A row of buttons, packed to the leading edge (the caller adds a stretch last).
 QHBoxLayout* buttonRow(int spacing) {
     auto* row = new QHBoxLayout;
@@ -104,10 +121,13 @@ QHBoxLayout* buttonRow(int spacing) {
 }  // namespace
 
 QString formatUpdateTime(std::chrono::system_clock::time_point time, const QLocale& locale) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms.count()).toLocalTime();
-    return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+    const QDateTime local = localDateTime(time);
+    return locale.toString(local.date(), abbreviatedDateFormat(locale)) + QStringLiteral(" at ") +
            locale.toString(local.time(), QLocale::ShortFormat);
+}
+
+QString formatStatusTime(std::chrono::system_clock::time_point time, const QLocale& locale) {
+    return locale.toString(localDateTime(time), QLocale::ShortFormat);
 }
 
 UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessController> controller,
@@ -292,7 +312,10 @@ QPushButton* UpdateAwarenessView::actionButton(UpdateSurfaceAction action, QWidg
 }
 
 UpdateAwarenessSection UpdateAwarenessView::section() const {
-    return Section::make(*controller_, Section::RulesInput::of(*rules_));
+    return Section::make(*controller_,
+                         Section::RulesInput::of(*rules_, [](std::chrono::system_clock::time_point time) {
+                             return formatStatusTime(time).toStdString();
+                         }));
 }
 
 void UpdateAwarenessView::scheduleRefresh() {

@@ -53,10 +53,14 @@ class QVBoxLayout;
 
 namespace scourlet::app {
 
-// A time of the update section in the locale's abbreviated date and short
-// time, in the local time zone.
+// A "Last checked"/"Last updated" time: the locale's abbreviated date and
+// short time, in the local time zone ("Jan 15, 2027 at 8:00 AM" in en_US).
 QString formatUpdateTime(std::chrono::system_clock::time_point time,
-                         const QLocale& locale = QLocale::system());
+                         const QLocale& locale = QLocale());
+// The install time of the rules status line: the locale's short date and
+// short time, in the local time zone ("1/15/27 8:00 AM" in en_US).
+QString formatStatusTime(std::chrono::system_clock::time_point time,
+                         const QLocale& locale = QLocale());
 
 class UpdateAwarenessView final : public QWidget {
     Q_OBJECT

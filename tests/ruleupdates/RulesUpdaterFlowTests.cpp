@@ -8,6 +8,7 @@
 
 #include "ScourletCore/platform/CurlHttpTransport.h"
 #include "ruleupdates/RulesUpdaterFixture.h"
+#include "support/SecondsTimeText.h"
 #include "support/TestCertificateAuthority.h"
 #include "support/TestHttpsServer.h"
 
@@ -42,8 +43,8 @@ TEST_F(RulesUpdaterTest, CheckThenInstallReplacesTheRules) {
     EXPECT_EQ(updater->updateStatus(), RulesUpdateStatus::checkingManifest());
     settle();
     ASSERT_EQ(updater->updateStatus().kind(), Kind::updateAvailable)
-        << updater->updateStatus().displayText().value_or("");
-    EXPECT_EQ(updater->updateStatus().displayText(), "Rules update available: 2026.03.02.1");
+        << updater->updateStatus().displayText(testing::secondsTimeText).value_or("");
+    EXPECT_EQ(updater->updateStatus().displayText(testing::secondsTimeText), "Rules update available: 2026.03.02.1");
     ASSERT_TRUE(updater->availableManifest().has_value());
     const auto& rules = awareness->state().entries.at(UpdateClass::rules);
     EXPECT_EQ(rules.installedVersion, kShippedVersion);
@@ -194,7 +195,7 @@ TEST_F(RulesUpdaterTest, SwitchingTheChannelDuringACheckEndsIdle) {
     serve(RuleRelease("2026.03.03.1"), RuleUpdateChannel::beta);
     updater->checkForUpdates();
     settle();
-    EXPECT_EQ(updater->updateStatus().displayText(), "Rules update available: 2026.03.03.1");
+    EXPECT_EQ(updater->updateStatus().displayText(testing::secondsTimeText), "Rules update available: 2026.03.03.1");
 }
 
 TEST_F(RulesUpdaterTest, TheManifestURLMustStillBeOneOfTheFeeds) {
@@ -428,11 +429,11 @@ TEST_F(RulesUpdaterTest, ChecksAndInstallsOverHttps) {
     updater->checkForUpdates();
     settle();
     ASSERT_EQ(updater->updateStatus().kind(), Kind::updateAvailable)
-        << updater->updateStatus().displayText().value_or("");
+        << updater->updateStatus().displayText(testing::secondsTimeText).value_or("");
     updater->installAvailableUpdate();
     settle();
     EXPECT_EQ(updater->updateStatus().kind(), Kind::installed)
-        << updater->updateStatus().displayText().value_or("");
+        << updater->updateStatus().displayText(testing::secondsTimeText).value_or("");
     EXPECT_EQ(providerNames(), namesOf(release));
     EXPECT_EQ(server.requests().size(), 4u);
 }

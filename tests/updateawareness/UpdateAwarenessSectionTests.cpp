@@ -12,6 +12,7 @@
 
 #include "ScourletCore/platform/UnixTime.h"
 #include "ruleupdates/RulesUpdaterFixture.h"
+#include "support/SecondsTimeText.h"
 #include "updateawareness/UpdateControllerFixture.h"
 
 namespace scourlet {
@@ -376,7 +377,7 @@ TEST_F(UpdateAwarenessSectionRulesTest, ReadsWhatTheRulesUpdaterPublishes) {
         SCOPED_TRACE(c.name);
         const auto updater = makeUpdater();
         c.arrange(*updater);
-        c.check(Section::RulesInput::of(*updater));
+        c.check(Section::RulesInput::of(*updater, testing::secondsTimeText));
     }
 }
 
@@ -387,10 +388,10 @@ TEST_F(UpdateAwarenessSectionRulesTest, ACheckThatFindsAnUpdateOffersItsInstall)
     const auto updater = makeUpdater();
     updater->loadPreferringAppSupport();
     updater->checkForUpdates();
-    EXPECT_FALSE(World{}.with(Section::RulesInput::of(*updater)).make().rules.check.enabled);
+    EXPECT_FALSE(World{}.with(Section::RulesInput::of(*updater, testing::secondsTimeText)).make().rules.check.enabled);
     settle();
 
-    const Section s = World{}.with(Section::RulesInput::of(*updater)).make();
+    const Section s = World{}.with(Section::RulesInput::of(*updater, testing::secondsTimeText)).make();
     EXPECT_EQ(s.rules.status, (Section::Line{"Rules update available: 2026.04.01.1",
                                              "update-state-rules", Tone::accent}));
     ASSERT_TRUE(s.rules.install);
@@ -408,7 +409,7 @@ TEST_F(UpdateAwarenessSectionRulesTest, PickerRowsRoundTripThroughTheRulesUpdate
         const auto channel = Section::RulesInput::channelAt(row);
         ASSERT_TRUE(channel);
         updater->setSelectedChannel(*channel);
-        const Section s = World{}.with(Section::RulesInput::of(*updater)).make();
+        const Section s = World{}.with(Section::RulesInput::of(*updater, testing::secondsTimeText)).make();
         EXPECT_EQ(s.rules.channel.selected, row);
         EXPECT_EQ(s.rules.channel.choices[row], displayName(*channel));
     }
@@ -416,7 +417,7 @@ TEST_F(UpdateAwarenessSectionRulesTest, PickerRowsRoundTripThroughTheRulesUpdate
         const auto cadence = Section::RulesInput::cadenceAt(row);
         ASSERT_TRUE(cadence);
         updater->setAutomaticUpdateCadence(*cadence);
-        const Section s = World{}.with(Section::RulesInput::of(*updater)).make();
+        const Section s = World{}.with(Section::RulesInput::of(*updater, testing::secondsTimeText)).make();
         EXPECT_EQ(s.rules.cadence.selected, row);
         EXPECT_EQ(s.rules.cadence.choices[row], displayName(*cadence));
     }

@@ -190,6 +190,7 @@ private Q_SLOTS:
     void settingsWriteThrough();
     void redrawsOnlyOnTheNextTurn();
     void timesFollowTheLocalZone();
+    void timesInUsEnglish();
 };
 
 void UpdateAwarenessViewTest::beforeAnyCheck() {
@@ -454,17 +455,48 @@ void UpdateAwarenessViewTest::redrawsOnlyOnTheNextTurn() {
 }
 
 void UpdateAwarenessViewTest::timesFollowTheLocalZone() {
-    const QLocale german(QLocale::German, QLocale::Germany);
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
     const auto time = std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000));
-    testing::ScopedTimeZone zone(testing::kTokyoTimeZone);  // 2027-01-15 17:00 there
-    const QString tokyo = formatUpdateTime(time, german);
-    QVERIFY2(tokyo.contains(QStringLiteral("15.01.")) && tokyo.contains(QStringLiteral("17:00")),
-             qPrintable(tokyo));
-    zone.change(testing::kNewYorkTimeZone);  // 03:00 there
-    const QString newYork = formatUpdateTime(time, german);
-    QVERIFY2(
-        newYork.contains(QStringLiteral("15.01.")) && newYork.contains(QStringLiteral("03:00")),
-        qPrintable(newYork));
+    struct Case {
+        const char* zone;
+        const char* updateTime;  // "Last checked" and "Last updated"
+        const char* statusTime;  // "Installed rules … at …"
+    };
+    const Case cases[] = {
+        {"UTC0", "Jan 15, 2027 at 8:00 AM", "1/15/27 8:00 AM"},
+        {testing::kTokyoTimeZone, "Jan 15, 2027 at 5:00 PM", "1/15/27 5:00 PM"},
+        {testing::kNewYorkTimeZone, "Jan 15, 2027 at 3:00 AM", "1/15/27 3:00 AM"},
+    };
+    for (const Case& c : cases) {
+        testing::ScopedTimeZone zone(c.zone);
+        QCOMPARE(formatUpdateTime(time, english), QString::fromUtf8(c.updateTime));
+        QCOMPARE(formatStatusTime(time, english), QString::fromUtf8(c.statusTime));
+    }
+    // A 24-hour locale keeps its own order and clock.
+    testing::ScopedTimeZone zone(testing::kTokyoTimeZone);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    QCOMPARE(formatStatusTime(time, german), QStringLiteral("15.01.27 17:00"));
+    const QString update = formatUpdateTime(time, german);
+    QVERIFY2(update.startsWith(QStringLiteral("15. Jan")) && update.endsWith(QStringLiteral(" 17:00")),
+             qPrintable(update));
+}
+
+// The view writes its times in the user's locale: both styles of the section.
+void UpdateAwarenessViewTest::timesInUsEnglish() {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    testing::ScopedTimeZone zone("UTC0");
+    Fixture f;
+    f.open();
+    const auto time = std::chrono::system_clock::time_point(std::chrono::seconds(1'800'000'000));
+    f.rules->setUpdateStatus(RulesUpdateStatus::installed("2027.01.15.1", time));
+    f.rules->setLastUpdateDate(time);
+    QCoreApplication::processEvents();
+    const QString status = f.text("update-state-rules");
+    const QString stamp = f.text("update-timestamp-rules");
+    QLocale::setDefault(before);
+    QCOMPARE(status, QStringLiteral("Installed rules 2027.01.15.1 at 1/15/27 8:00 AM"));
+    QCOMPARE(stamp, QStringLiteral("Last updated: Jan 15, 2027 at 8:00 AM"));
 }
 
 SCOURLET_QT_TEST(UpdateAwarenessViewTest);
