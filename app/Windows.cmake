@@ -61,9 +61,11 @@ target_sources(scourlet_app_model PRIVATE
 target_sources(scourlet_app_ui PRIVATE
     settings/AddCustomRuleDialog.cpp settings/AddCustomRuleDialog.h
     settings/RulesItemDelegate.cpp settings/RulesItemDelegate.h
+    settings/RulesListView.cpp settings/RulesListView.h
     settings/RulesManagerPane.cpp settings/RulesManagerPane.h
     settings/RulesManagerPrompts.cpp settings/RulesManagerPrompts.h
-    settings/RulesPage.cpp settings/RulesPage.h)
+    settings/RulesPage.cpp settings/RulesPage.h
+    settings/SectionChevron.cpp settings/SectionChevron.h)
 
 # The advanced pane: the update section, the version, the command-line tool
 # installer and the resets.

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTreeView>
 
 #include "app/settings/RulesTreeModel.h"
 
@@ -36,10 +37,6 @@ QFont captionFont(const QFont& base) {
     return small;
 }
 
-QIcon themeIcon(const QString& name, QStyle::StandardPixmap fallback, const QStyle* style) {
-    return QIcon::fromTheme(name, style->standardIcon(fallback));
-}
-
 }  // namespace
 
 void RulesItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -56,15 +53,9 @@ void RulesItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->setOpacity(0.5);
     }
     if (index.column() == RulesTreeModel::deleteColumn) {
+        // The row's background; its button draws itself.
         opt.text.clear();
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
-        if (index.data(RulesTreeModel::IsCustomRole).toBool()) {
-            const QIcon trash = themeIcon(index.data(RulesTreeModel::IconNameRole).toString(),
-                                          QStyle::SP_TrashIcon, style);
-            const int side = 16;
-            const QRect box(opt.rect.center().x() - side / 2, opt.rect.center().y() - side / 2, side, side);
-            trash.paint(painter, box);
-        }
         painter->restore();
         return;
     }
@@ -138,6 +129,19 @@ QSize RulesItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
     const int second = QFontMetrics(captionFont(option.font)).height();
     size.setHeight(std::max(size.height(), first + kLineGap + second + 2 * kVerticalPadding));
     return size;
+}
+
+void RulesItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                             const QModelIndex& index) const {
+    const auto* view = qobject_cast<const QTreeView*>(parent());
+    if (view != nullptr && index.data(RulesTreeModel::IsCategoryRole).toBool()) {
+        // A section's chevron stands where the tree draws a branch arrow.
+        const QRect row = view->visualRect(index.siblingAtColumn(RulesTreeModel::ruleColumn));
+        editor->setGeometry(row.left() - view->indentation(), row.top(), view->indentation(),
+                            row.height());
+        return;
+    }
+    QStyledItemDelegate::updateEditorGeometry(editor, option, index);
 }
 
 }  // namespace scourlet::app

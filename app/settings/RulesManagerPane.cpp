@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -19,6 +20,8 @@
 #include "app/settings/RulesDocument.h"
 #include "app/settings/RulesFileTransfer.h"
 #include "app/settings/RulesItemDelegate.h"
+#include "app/settings/RulesListView.h"
+#include "app/settings/SectionChevron.h"
 
 namespace scourlet::app {
 
@@ -60,7 +63,7 @@ RulesManagerPane::RulesManagerPane(std::shared_ptr<RulesEngine> engine, std::sha
     connect(clearSearch_, &QToolButton::clicked, search_, &QLineEdit::clear);
 
     // The list.
-    list_ = new QTreeView(this);
+    list_ = new RulesListView(this);
     list_->setObjectName(QStringLiteral("rules-list"));
     list_->setAccessibleName(QStringLiteral("Rules"));
     list_->setModel(model_);
@@ -88,15 +91,21 @@ RulesManagerPane::RulesManagerPane(std::shared_ptr<RulesEngine> engine, std::sha
         if (row.isValid() && list_->isExpanded(row) != expanded) {
             list_->setExpanded(row, expanded);
         }
+        showChevron(row);
     });
     connect(model_, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { scrollBeforeReset_ = list_->verticalScrollBar()->value(); });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
         showExpansion();
+        placeRowButtons();
         list_->doItemsLayout();  // the scroll range of the new rows, before the old place returns
         list_->verticalScrollBar()->setValue(scrollBeforeReset_);
     });
     connect(list_, &QTreeView::clicked, this, &RulesManagerPane::clicked);
+    // From the keyboard: Delete on a custom rule's row; other rows stay.
+    connect(list_, &RulesListView::deleteRequested, this,
+            [this](const QModelIndex& index) { model_->removeCustomRule(index); });
+    placeRowButtons();
 
     // The bottom bar.
     auto* bottom = new QHBoxLayout;
@@ -140,6 +149,54 @@ void RulesManagerPane::showExpansion() {
     for (int row = 0; row < model_->rowCount(); ++row) {
         const QModelIndex index = model_->index(row, RulesTreeModel::ruleColumn);
         list_->setExpanded(index, model_->isExpanded(model_->categoryAt(index)->id()));
+    }
+}
+
+void RulesManagerPane::placeRowButtons() {
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const QModelIndex header = model_->index(row, RulesTreeModel::ruleColumn);
+        auto* chevron = new SectionChevron(list_->viewport());
+        const std::string id = model_->categoryAt(header)->id();
+        connect(chevron, &SectionChevron::clicked, this, [this, id] { model_->toggleExpanded(id); });
+        list_->setIndexWidget(header.siblingAtColumn(RulesTreeModel::deleteColumn), chevron);
+        showChevron(header);
+        for (int child = 0; child < model_->rowCount(header); ++child) {
+            const QModelIndex cell = model_->index(child, RulesTreeModel::deleteColumn, header);
+            if (!cell.data(RulesTreeModel::IsCustomRole).toBool()) {
+                continue;
+            }
+            auto* trash = new QToolButton(list_->viewport());
+            trash->setObjectName(QStringLiteral("rules-delete"));
+            trash->setAutoRaise(true);
+            trash->setIcon(QIcon::fromTheme(cell.data(RulesTreeModel::IconNameRole).toString(),
+                                            style()->standardIcon(QStyle::SP_TrashIcon)));
+            trash->setAccessibleName(cell.data(Qt::AccessibleTextRole).toString());
+            trash->setAccessibleDescription(cell.data(Qt::AccessibleDescriptionRole).toString());
+            trash->setToolTip(cell.data(Qt::ToolTipRole).toString());
+            const QPersistentModelIndex rule(cell);
+            // At once, without a question: the rule can be added again.
+            connect(trash, &QToolButton::clicked, this, [this, rule] {
+                if (rule.isValid()) {
+                    model_->removeCustomRule(rule);
+                }
+            });
+            list_->setIndexWidget(cell, trash);
+        }
+    }
+}
+
+void RulesManagerPane::showChevron(const QModelIndex& header) {
+    if (!header.isValid()) {
+        return;
+    }
+    auto* chevron = qobject_cast<SectionChevron*>(
+        list_->indexWidget(header.siblingAtColumn(RulesTreeModel::deleteColumn)));
+    if (chevron != nullptr) {
+        const std::string& id = model_->categoryAt(header)->id();
+        chevron->setObjectName(QStringLiteral("rules-chevron-") + QString::fromStdString(id));
+        chevron->setState(model_->isExpanded(id),
+                          header.data(RulesTreeModel::ExpandLabelRole).toString(),
+                          header.data(RulesTreeModel::ExpandValueRole).toString());
     }
 }
 

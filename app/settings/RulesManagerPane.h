@@ -6,6 +6,9 @@
 // The list is an item view over RulesTreeModel, so the thousands of rules of
 // the public rule set cost no widgets; the model follows the engine by
 // itself. Failed imports and exports are reported; cancelled dialogs are not.
+// Each section's chevron and each custom rule's delete button are real buttons
+// (with their accessible names, values and press actions); the Delete key
+// deletes the selected custom rule too.
 //
 //   auto* pane = new RulesManagerPane(engine, saver, std::make_shared<RulesManagerPrompts>());
 #pragma once
@@ -16,12 +19,12 @@
 
 #include "ScourletCore/rules/RulesEngine.h"
 #include "app/settings/FileSaver.h"
+#include "app/settings/RulesListView.h"
 #include "app/settings/RulesManagerPrompts.h"
 #include "app/settings/RulesTreeModel.h"
 
 class QLineEdit;
 class QToolButton;
-class QTreeView;
 
 namespace scourlet::app {
 
@@ -42,6 +45,10 @@ public:
 
 private:
     void showExpansion();
+    // The chevron of every section and the delete button of every custom
+    // rule, made again after each reset of the list.
+    void placeRowButtons();
+    void showChevron(const QModelIndex& header);
     void clicked(const QModelIndex& index);
 
     std::shared_ptr<RulesEngine> engine_;
@@ -50,7 +57,7 @@ private:
     RulesTreeModel* model_ = nullptr;
     QLineEdit* search_ = nullptr;
     QToolButton* clearSearch_ = nullptr;
-    QTreeView* list_ = nullptr;
+    RulesListView* list_ = nullptr;
     int scrollBeforeReset_ = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -136,6 +137,8 @@ private Q_SLOTS:
     void openSectionsStayOpenThroughSearches();
     void rowSwitchesFollowTheirIdAndLockWithTheirCategory();
     void onlyCustomRulesHaveADeleteAction();
+    void sectionChevronsSpeakThroughAccessibility();
+    void customRulesDeleteByKeyAndByAccessibleAction();
     void addDialogIsClosedForEmptyOrListedPatterns();
     void addDialogTrimsAndStartsEmptyEachTime();
     void importTellsWhatWentWrongAndChangesNothing();
@@ -257,6 +260,105 @@ void RulesManagerTest::onlyCustomRulesHaveADeleteAction() {
     QCoreApplication::processEvents();
     QCOMPARE(f.model()->rowCount(f.header("Analytics")), count - 1);
     QVERIFY(f.category(RuleCategoryType::analytics).entryWithID("Analytics:mine") == nullptr);
+}
+
+// What a screen reader finds for a section's chevron, and what pressing it does.
+void RulesManagerTest::sectionChevronsSpeakThroughAccessibility() {
+    Fixture f;
+    const auto chevron = [&f](const char* title) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the buttons of an earlier list
+        auto* widget = f.pane.findChild<QWidget*>(QStringLiteral("rules-chevron-") + QLatin1String(title));
+        return widget != nullptr ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    };
+    const auto expectState = [&](const char* title, bool expanded) {
+        QAccessibleInterface* a = chevron(title);
+        QVERIFY2(a != nullptr, title);
+        const QString word = expanded ? QStringLiteral("Collapse ") : QStringLiteral("Expand ");
+        QCOMPARE(a->role(), QAccessible::Button);
+        QCOMPARE(a->text(QAccessible::Name), word + QLatin1String(title) + QStringLiteral(" rules"));
+        QCOMPARE(a->text(QAccessible::Value),
+                 expanded ? QStringLiteral("Expanded") : QStringLiteral("Collapsed"));
+        QCOMPARE(bool(a->state().expanded), expanded);
+        QCOMPARE(bool(a->state().collapsed), !expanded);
+        QCOMPARE(f.list()->isExpanded(f.header(title)), expanded);
+    };
+    for (int row = 0; row < f.model()->rowCount(); ++row) {
+        expectState(qPrintable(f.model()->index(row, 0).data().toString()), false);
+    }
+    // Where the branch arrow would be: before the row's switch.
+    QWidget* analytics = f.pane.findChild<QWidget*>(QStringLiteral("rules-chevron-Analytics"));
+    QVERIFY(analytics->isVisible());
+    QVERIFY(analytics->geometry().right() < f.list()->visualRect(f.header("Analytics")).left());
+
+    // The press action opens and closes the section.
+    QAccessibleInterface* a = chevron("Analytics");
+    QVERIFY(a->actionInterface() != nullptr);
+    QVERIFY(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    expectState("Analytics", true);
+    // The list's own keys keep the chevron in step.
+    f.list()->setCurrentIndex(f.header("Analytics"));
+    QTest::keyClick(f.list(), Qt::Key_Left);
+    expectState("Analytics", false);
+    QTest::keyClick(f.list(), Qt::Key_Right);
+    expectState("Analytics", true);
+    // And so does a search, which lists the sections anew.
+    f.pane.findChild<QLineEdit*>(QStringLiteral("rules-search"))->setText(QStringLiteral("a"));
+    QCoreApplication::processEvents();
+    expectState("Analytics", true);
+    chevron("Analytics")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    expectState("Analytics", false);
+}
+
+void RulesManagerTest::customRulesDeleteByKeyAndByAccessibleAction() {
+    Fixture f;
+    f.engine->addCustomRule("mine", "Mine", RuleCategoryType::analytics);
+    f.engine->addCustomRule("yours", "Yours", RuleCategoryType::analytics);
+    QCoreApplication::processEvents();
+    const auto analytics = [&f] { return f.header("Analytics"); };
+    f.list()->expand(analytics());
+    const int count = f.model()->rowCount(analytics());
+    const auto rowNamed = [&](const QString& name) {
+        for (int row = 0; row < f.model()->rowCount(analytics()); ++row) {
+            if (f.model()->index(row, 0, analytics()).data().toString() == name) {
+                return f.model()->index(row, 0, analytics());
+            }
+        }
+        return QModelIndex();
+    };
+
+    // The Delete key on a shipped rule, and on the section itself, changes nothing.
+    f.list()->setFocus();
+    for (const QModelIndex& row : {f.model()->index(0, 0, analytics()), analytics()}) {
+        f.list()->setCurrentIndex(row);
+        QTest::keyClick(f.list(), Qt::Key_Delete);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.model()->rowCount(analytics()), count);
+    }
+    // On a custom rule it deletes that rule.
+    f.list()->setCurrentIndex(rowNamed(QStringLiteral("Mine")));
+    QTest::keyClick(f.list(), Qt::Key_Delete);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.model()->rowCount(analytics()), count - 1);
+    QVERIFY(f.category(RuleCategoryType::analytics).entryWithID("Analytics:mine") == nullptr);
+    QVERIFY(f.category(RuleCategoryType::analytics).entryWithID("Analytics:yours") != nullptr);
+
+    // Only the remaining custom rule has a delete button, found by its name.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the buttons of an earlier list
+    QAccessibleInterface* button = nullptr;
+    for (QToolButton* candidate : f.pane.findChildren<QToolButton*>(QStringLiteral("rules-delete"))) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(candidate);
+        QCOMPARE(a->text(QAccessible::Name), QStringLiteral("Delete custom rule: Yours"));
+        button = a;
+    }
+    QVERIFY(button != nullptr);
+    QCOMPARE(button->role(), QAccessible::Button);
+    QCOMPARE(button->text(QAccessible::Description),
+             QStringLiteral("Removes this custom rule from Scourlet."));
+    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    QCOMPARE(f.model()->rowCount(analytics()), count - 2);
+    QVERIFY(f.category(RuleCategoryType::analytics).entryWithID("Analytics:yours") == nullptr);
 }
 
 void RulesManagerTest::addDialogIsClosedForEmptyOrListedPatterns() {
