@@ -16,6 +16,7 @@ target_sources(scourlet_app_model PRIVATE
 target_sources(scourlet_app_ui PRIVATE
     settings/CommandRiskSection.cpp settings/CommandRiskSection.h
     settings/DomainExceptionsPane.cpp settings/DomainExceptionsPane.h
+    settings/DialogFolder.cpp settings/DialogFolder.h
     settings/FileSaver.cpp settings/FileSaver.h
     settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
     settings/PlainLabel.cpp settings/PlainLabel.h

@@ -23,10 +23,12 @@ std::optional<QString> FileSaver::chooseTarget(QWidget* parent, const Request& r
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(request.nameFilter);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    dialog.setDirectory(folder_.start());
     dialog.selectFile(request.suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
+    folder_.remember(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

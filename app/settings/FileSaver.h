@@ -1,7 +1,8 @@
 // Saving an export through the save dialog: the dialog offers one file type
 // and adds its suffix to a name typed without one; the bytes are written all
 // or nothing (see AtomicFileWrite.h); a failure is shown to the user, a
-// cancelled dialog stays silent.
+// cancelled dialog stays silent. The dialog opens in the home folder, then in
+// the folder of the last file chosen through the same saver.
 //
 //   FileSaver saver;
 //   saver.save(this, {"Export Statistics", "Scourlet-Stats.csv", CSVDocument::nameFilter,
@@ -17,6 +18,8 @@
 #include <string>
 
 #include <QString>
+
+#include "app/settings/DialogFolder.h"
 
 class QWidget;
 
@@ -43,6 +46,9 @@ protected:
     // The path the user chose; nothing when the dialog was cancelled.
     virtual std::optional<QString> chooseTarget(QWidget* parent, const Request& request);
     virtual void reportError(QWidget* parent, const QString& message);
+
+private:
+    DialogFolder folder_;
 };
 
 }  // namespace scourlet::app

@@ -13,9 +13,11 @@ std::optional<QString> RulesManagerPrompts::chooseImportFile(QWidget* parent) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString::fromLatin1(RulesDocument::nameFilter));
+    dialog.setDirectory(importFolder_.start());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
+    importFolder_.remember(dialog.selectedFiles().constFirst());
     return dialog.selectedFiles().constFirst();
 }
 

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include "app/settings/DialogFolder.h"
+
 class QWidget;
 
 namespace scourlet::app {
@@ -17,11 +19,15 @@ class RulesManagerPrompts {
 public:
     virtual ~RulesManagerPrompts() = default;
 
-    // The JSON file chosen in the open dialog; nothing when cancelled.
+    // The JSON file chosen in the open dialog, which opens in the home folder
+    // and then where the last file was chosen; nothing when cancelled.
     virtual std::optional<QString> chooseImportFile(QWidget* parent);
     // "Reset to Defaults?": true for "Reset", false for "Cancel".
     virtual bool confirmReset(QWidget* parent);
     virtual void reportImportError(QWidget* parent, const QString& message);
+
+private:
+    DialogFolder importFolder_;
 };
 
 }  // namespace scourlet::app

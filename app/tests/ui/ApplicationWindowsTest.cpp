@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -26,6 +27,7 @@
 #include "app/menu/TrayMenu.h"
 #include "app/report/MissedTrackerReportHost.h"
 #include "app/settings/FileSaver.h"
+#include "app/settings/RulesManagerPrompts.h"
 #include "app/shell/AppState.h"
 #include "app/shell/ApplicationWindows.h"
 #include "app/shell/WindowIds.h"
@@ -94,6 +96,17 @@ void turnWheelOver(QWidget* widget) {
     QApplication::sendEvent(widget, &turn);
 }
 
+// Answers the next file dialog with `choose`, noting the folder it opened in.
+void answerFileDialog(QString* openedIn, const QString& choose) {
+    QTimer::singleShot(0, [openedIn, choose] {
+        QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr);
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        *openedIn = dialog->directory().absolutePath();
+        dialog->selectFile(choose);
+        static_cast<QDialog*>(dialog)->accept();  // as the Save or Open button does
+    });
+}
+
 QString previewOf(QWidget* report) {
     return child<QPlainTextEdit>(report, "report-preview")->toPlainText();
 }
@@ -110,6 +123,7 @@ private Q_SLOTS:
     void statusPaneShowsTheLastCleanAndCopiesItAsItsOwn();
     void saveDialogAddsTheDefaultSuffix();
     void wheelOverAnUnfocusedPickerScrollsThePane();
+    void fileDialogsOpenAtHomeThenWhereTheLastFileWent();
 };
 
 void ApplicationWindowsTest::menuRowsOpenTheRegisteredWindows() {
@@ -291,6 +305,44 @@ void ApplicationWindowsTest::wheelOverAnUnfocusedPickerScrollsThePane() {
     QTRY_VERIFY(cadence->hasFocus());
     turnWheelOver(cadence);
     QCOMPARE(f.state->rulesUpdater()->automaticUpdateCadence(), RuleUpdateCadence::daily);
+}
+
+// The save dialogs (rules export, statistics, report) and the rules import
+// open in the home folder, not the program's working folder, and then where
+// the user last chose a file.
+void ApplicationWindowsTest::fileDialogsOpenAtHomeThenWhereTheLastFileWent() {
+    const QString home = QDir(QDir::homePath()).absolutePath();
+    QVERIFY(QDir::currentPath() != home);
+    testing::TempDir dir;
+    const QString elsewhere = QString::fromStdString(dir.path().string());
+    const QString picked = elsewhere + QStringLiteral("/picked.json");
+    testing::writeFile(dir / "picked.json", "{}");
+
+    FileSaver saver;
+    const auto save = [&saver] {
+        return saver.save(nullptr,
+                          {QStringLiteral("Export Rules"), QStringLiteral("Scourlet-Rules.json"),
+                           QStringLiteral("JSON (*.json)"), QStringLiteral("json")},
+                          [](const QString&) { return std::optional<std::string>(); });
+    };
+    RulesManagerPrompts prompts;
+    const struct {
+        const char* name;
+        std::function<bool()> open;
+        QString choose;  // a new file to save, an existing one to import
+    } dialogs[] = {
+        {"save", save, elsewhere + QStringLiteral("/exported.json")},
+        {"import", [&prompts] { return prompts.chooseImportFile(nullptr).has_value(); }, picked},
+    };
+    for (const auto& dialog : dialogs) {
+        QString openedIn;
+        answerFileDialog(&openedIn, dialog.choose);
+        QVERIFY2(dialog.open(), dialog.name);
+        QCOMPARE(openedIn, home);
+        answerFileDialog(&openedIn, dialog.choose);
+        QVERIFY2(dialog.open(), dialog.name);
+        QCOMPARE(openedIn, QDir(elsewhere).absolutePath());
+    }
 }
 
 SCOURLET_QT_TEST(ApplicationWindowsTest);
