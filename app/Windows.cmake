@@ -20,6 +20,7 @@ target_sources(scourlet_app_ui PRIVATE
     settings/FileSaver.cpp settings/FileSaver.h
     settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
     settings/PlainLabel.cpp settings/PlainLabel.h
+    settings/PaneScrollArea.cpp settings/PaneScrollArea.h
     settings/PaneWidgets.cpp settings/PaneWidgets.h
     settings/PickerWheelGuard.cpp settings/PickerWheelGuard.h
     settings/PrivacyRedirectsPane.cpp settings/PrivacyRedirectsPane.h

@@ -6,12 +6,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "ScourletCore/config/AppConfiguration.h"
 #include "app/settings/AdvancedContent.h"
+#include "app/settings/PaneScrollArea.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
 #include "app/settings/TextColours.h"
@@ -69,7 +69,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     : QWidget(parent), inputs_(std::move(inputs)) {
     setObjectName(qtext(kPaneId));
 
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new PaneScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* form = new QWidget;

@@ -5,12 +5,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "ScourletCore/clipboard/CommandGuard.h"
 #include "ScourletCore/clipboard/MissedTrackerReport.h"
 #include "app/settings/GeneralSettingsContent.h"
+#include "app/settings/PaneScrollArea.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
 #include "app/settings/TextColours.h"
@@ -51,7 +51,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Ids and titles only; values come with refresh().
     const GeneralSettingsContent names = GeneralSettingsContent::from({});
 
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new PaneScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* form = new QWidget;

@@ -6,11 +6,11 @@
 #include <QIcon>
 #include <QPointer>
 #include <QResizeEvent>
-#include <QScrollArea>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/settings/PaneScrollArea.h"
 #include "app/settings/PickerWheelGuard.h"
 #include "app/shell/WindowIds.h"
 
@@ -136,7 +136,7 @@ void SettingsWindow::showPane(SettingsPane pane) {
         QWidget* content = (*page)->createWidget(nullptr);
         if (pane == SettingsPane::privacyRedirects) {
             // The one pane that does not scroll by itself.
-            auto* scroll = new QScrollArea;
+            auto* scroll = new PaneScrollArea;
             scroll->setObjectName(QStringLiteral("settings-pane-scroll"));
             scroll->setWidgetResizable(true);
             scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -129,6 +131,7 @@ private Q_SLOTS:
     void markupInAFolderNameIsShownAsText();
     void sectionsComeInOrderUnderTheUpdateSection();
     void theSettingsWindowOffersThePaneLast();
+    void startingARuleCheckKeepsThePaneWhereItIs();
 };
 
 void AdvancedPaneTest::installTurnsTheButtonOffUntilDoneThenOffersReinstall() {
@@ -317,6 +320,46 @@ void AdvancedPaneTest::theSettingsWindowOffersThePaneLast() {
     f.state->updateAwareness()->setAutomaticChecks(false);
     QCoreApplication::processEvents();
     QVERIFY(!automatic->isChecked());
+}
+
+// A check turns its button off while it runs. The button had the focus from
+// the click; the pane must not scroll off to wherever the focus goes next.
+void AdvancedPaneTest::startingARuleCheckKeepsThePaneWhereItIs() {
+    Fixture f;
+    auto pane = f.makePane(new UpdateAwarenessView(f.state->updates(), f.state->rulesUpdater()));
+    pane->resize(720, 420);
+    pane->show();
+    QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
+    auto* scroll = pane->findChild<QScrollArea*>();
+    QScrollBar* bar = scroll->verticalScrollBar();
+    auto* check = find<QPushButton>(*pane, "update-action-checkRules");
+    for (const bool keyboard : {false, true}) {
+        // The button at the bottom edge of the view.
+        const int buttonBottom = check->mapTo(scroll->widget(), QPoint(0, check->height())).y();
+        bar->setValue(buttonBottom - scroll->viewport()->height() + 4);
+        QCoreApplication::processEvents();
+        const int before = bar->value();
+        QVERIFY(before > 0 && before < bar->maximum());
+        if (keyboard) {
+            check->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(check, Qt::Key_Space);
+        } else {
+            QTest::mouseClick(check, Qt::LeftButton);
+        }
+        QVERIFY(f.state->rulesUpdater()->updateStatus().isBusy());
+        QCoreApplication::processEvents();  // the section redraws with the button off
+        QVERIFY(!check->isEnabled());
+        QCOMPARE(bar->value(), before);
+        if (keyboard) {  // the focus went on to another control of the pane
+            QVERIFY(pane->focusWidget() != nullptr && pane->focusWidget() != check);
+        }
+        // The check ends (nothing answers) and the button comes back.
+        while (f.executor->runAll() > 0 || f.mainQueue->runAll() > 0) {
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(check->isEnabled());
+        QCOMPARE(bar->value(), before);
+    }
 }
 
 SCOURLET_QT_TEST(AdvancedPaneTest);
