@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -291,6 +292,10 @@ void ApplicationWindowsTest::wheelOverAnUnfocusedPickerScrollsThePane() {
             }
             QVERIFY2(!picker->hasFocus(), qPrintable(name));
             QVERIFY2(bar->value() > 0, qPrintable(name));  // the pane scrolled instead
+            // ...and its content with the scroll bar, not apart from it.
+            if (auto* scroll = qobject_cast<QScrollArea*>(area)) {
+                QCOMPARE(scroll->widget()->y(), -bar->value());
+            }
             ++guarded;
         }
     }
