@@ -119,7 +119,9 @@ void RulesTreeModel::setExpanded(const std::string& categoryID, bool expanded) {
         expanded_.erase(categoryID);
     }
     if (const QModelIndex row = categoryIndex(categoryID); row.isValid()) {
-        Q_EMIT dataChanged(row, row, {ExpandLabelRole, ExpandValueRole});
+        Q_EMIT dataChanged(row, row.siblingAtColumn(deleteColumn),
+                           {ExpandLabelRole, ExpandValueRole, Qt::AccessibleTextRole,
+                            Qt::AccessibleDescriptionRole});
     }
     Q_EMIT expansionChanged(qstring(categoryID), expanded);
 }
@@ -232,7 +234,17 @@ QVariant RulesTreeModel::data(const QModelIndex& index, int role) const {
     }
     if (!entry) {
         if (index.column() != ruleColumn) {
-            return {};
+            // The cell of the section's chevron (the button stands over the
+            // branch area): what assistive tools that walk the list's cells
+            // read for it, as the button itself says.
+            switch (role) {
+            case Qt::AccessibleTextRole:
+                return qstring(presentation::expandLabel(title, isExpanded(title)));
+            case Qt::AccessibleDescriptionRole:
+                return qstring(presentation::expandValue(isExpanded(title)));
+            default:
+                return {};
+            }
         }
         switch (role) {
         case Qt::DisplayRole:

@@ -2,7 +2,8 @@
 // item model (categories, then their rules), filtered by the pane's search.
 //
 // Column 0 holds a category's or rule's switch (check state), title and
-// second line; column 1 the delete action of a custom rule. Rule rows stand
+// second line; column 1 the delete action of a custom rule, and for a
+// category the accessible label and state of its chevron. Rule rows stand
 // for entries, not ids: a category may list one id twice, and switching
 // either row switches both (see RuleSwitches.h).
 //

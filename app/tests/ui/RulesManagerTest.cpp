@@ -281,6 +281,15 @@ void RulesManagerTest::sectionChevronsSpeakThroughAccessibility() {
         QCOMPARE(bool(a->state().expanded), expanded);
         QCOMPARE(bool(a->state().collapsed), !expanded);
         QCOMPARE(f.list()->isExpanded(f.header(title)), expanded);
+        // Tools that walk the list's cells find the same words in the row.
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.list());
+        bool listed = false;
+        for (int i = 0; i < list->childCount() && !listed; ++i) {
+            QAccessibleInterface* cell = list->child(i);
+            listed = cell->text(QAccessible::Name) == a->text(QAccessible::Name) &&
+                     cell->text(QAccessible::Description) == a->text(QAccessible::Value);
+        }
+        QVERIFY2(listed, title);
     };
     for (int row = 0; row < f.model()->rowCount(); ++row) {
         expectState(qPrintable(f.model()->index(row, 0).data().toString()), false);
