@@ -1,12 +1,24 @@
 // Links in text: the links found lie inside the text in order without
 // overlapping, each is an http(s) link that parses, and replacing them keeps
-// every byte outside the links as it was.
+// every byte outside the links as it was. A link never ends in the sentence's
+// punctuation, so cleaning it keeps every byte outside a removed parameter:
+// the text comes back with only the removed parameters (and the "&" or "?"
+// before them) gone.
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/platform/PercentEncoding.h"
 #include "ScourletCore/platform/URLComponents.h"
+#include "ScourletCore/rules/ClipboardLink.h"
 #include "ScourletCore/rules/TextURLBlock.h"
+#include "ScourletCore/rules/URLCleaner.h"
+#include "ScourletCore/rules/internal/RawQuery.h"
 
 namespace {
 
@@ -25,10 +37,80 @@ bool startsWithWebScheme(std::string_view url) {
     return lower(url.substr(0, 7)) == "http://" || lower(url.substr(0, 8)) == "https://";
 }
 
+// The user's punctuation, which no link may end in: sentence marks, and a
+// ")" or "]" that the link did not open.
+bool endsInUserPunctuation(std::string_view url) {
+    const char last = url.back();
+    auto count = [url](char c) { return std::count(url.begin(), url.end(), c); };
+    return std::string_view(".,;:!?").find(last) != std::string_view::npos ||
+           (last == ')' && count(')') > count('(')) || (last == ']' && count(']') > count('['));
+}
+
+// A cleaner that removes parameters and does nothing else to a link.
+URLCleaner& parameterCleaner() {
+    static URLCleaner* const cleaner = [] {
+        auto engine = std::make_shared<RulesEngine>(std::make_shared<InMemoryUserDefaults>(), nullptr);
+        engine->loadRules(R"json({"providers":{"trackers":{"urlPattern":"^https?://",
+            "rules":["utm_[a-z]*","fbclid","ref"]}}})json");
+        FUZZ_CHECK(!engine->compiledProviders().empty());
+        return new URLCleaner(engine, nullptr, nullptr, "fuzz", PrivacyRedirectSettings::disabled());
+    }();
+    return *cleaner;
+}
+
+// A kept segment that the cleaner writes back as it was whatever the host:
+// nothing to decode, one "=" at most, nothing that encoding again escapes.
+bool isWrittenBackAsItIs(std::string_view segment) {
+    const std::size_t equals = segment.find('=');
+    if (equals != std::string_view::npos && segment.find('=', equals + 1) != std::string_view::npos) {
+        return false;
+    }
+    for (const char c : segment) {
+        if (c != '=' && !PercentEncodeSet::urlQueryItemAllowed.contains(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What a clean of `url` that only removed parameters gives: `url` with the
+// segments of the removed names gone; nothing when a kept segment may come
+// back in another spelling.
+std::optional<std::string> withParametersRemoved(std::string_view url,
+                                                 const std::vector<std::string>& removedNames) {
+    const auto components = URLComponents::parse(url);
+    FUZZ_CHECK(components.has_value());
+    const auto query = components->percentEncodedQuery();
+    FUZZ_CHECK(query.has_value());
+    const std::size_t queryStart = static_cast<std::size_t>(query->data() - components->string().data());
+    const std::set<std::string> removed(removedNames.begin(), removedNames.end());
+    std::string kept;
+    bool any = false;
+    for (const auto& item : internal::parseRawQuery(query)) {
+        if (removed.contains(item.name)) {
+            continue;
+        }
+        if (!isWrittenBackAsItIs(item.segment)) {
+            return std::nullopt;
+        }
+        kept.append(any ? "&" : "").append(item.segment);
+        any = true;
+    }
+    std::string expected(url.substr(0, queryStart - 1));  // up to the "?"
+    if (any) {
+        expected.append("?").append(kept);
+    }
+    expected.append(url.substr(queryStart + query->size()));  // the fragment, if any
+    return expected;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const std::string_view text = fuzz::asText(data, size);
+    if (const auto single = ClipboardLink::make(text)) {
+        FUZZ_CHECK(!endsInUserPunctuation(single->url()));
+    }
     const auto block = TextURLBlock::make(text);
     if (!block) {
         return 0;
@@ -45,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                    match.url);
         FUZZ_CHECK(startsWithWebScheme(match.url));
         FUZZ_CHECK(URLComponents::parseLenient(match.url).has_value());
+        FUZZ_CHECK(!endsInUserPunctuation(match.url));
         end = match.range.second;
         replacements.push_back("<link " + std::to_string(replacements.size()) + ">");
     }
@@ -62,5 +145,44 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     FUZZ_CHECK(block->replacingURLs([&](std::size_t number, std::string_view) {
         return replacements.at(number);
     }) == expected);
+
+    // Cleaned, the text loses the removed parameters and nothing else. Links
+    // that a clean changed otherwise, or whose kept parameters may come back
+    // spelled anew, are taken as the cleaner gave them.
+    std::vector<std::optional<CleanResult>> results;
+    for (const auto& match : block->matches()) {
+        CleanOutcome outcome = parameterCleaner().cleanWithOutcome(match.url);
+        CleanResult* result = outcome.cleanedResult();
+        results.push_back(result ? std::optional(std::move(*result)) : std::nullopt);
+    }
+    const std::string cleanedText = block->replacingURLs(
+        [&](std::size_t number, std::string_view url) {
+            const auto& result = results.at(number);
+            return result ? result->cleanedURL : std::string(url);
+        });
+    std::string withoutParameters;
+    copied = 0;
+    for (std::size_t i = 0; i < block->matches().size(); ++i) {
+        const auto& match = block->matches()[i];
+        withoutParameters.append(text.substr(copied, match.range.first - copied));
+        copied = match.range.second;
+        const std::optional<CleanResult>& result = results[i];
+        if (!result) {
+            withoutParameters.append(match.url);
+            continue;
+        }
+        bool onlyParameters = !result->removedQueryParameters.empty();
+        for (const auto& operation : result->operations) {
+            onlyParameters = onlyParameters &&
+                             operation.kind == CleanOperationKind::localParameterRemoval &&
+                             operation.removedParameters == result->removedQueryParameters;
+        }
+        const auto removed =
+            onlyParameters ? withParametersRemoved(match.url, result->removedQueryParameters)
+                           : std::nullopt;
+        withoutParameters.append(removed ? *removed : result->cleanedURL);
+    }
+    withoutParameters.append(text.substr(copied));
+    FUZZ_CHECK(cleanedText == withoutParameters);
     return 0;
 }

@@ -122,9 +122,10 @@ std::optional<std::string> PrivacyRedirector::normalizedFrontendBaseURL(
 
     auto url = URLComponents::parse(candidate);
     bool accepted = false;
+    std::string lowerScheme;
     if (url) {
         const auto scheme = url->scheme();
-        const std::string lowerScheme = scheme ? lowercased(*scheme) : std::string();
+        lowerScheme = scheme ? lowercased(*scheme) : std::string();
         const auto host = url->percentEncodedHost();
         accepted = (lowerScheme == "http" || lowerScheme == "https") && host && !host->empty() &&
                    !url->percentEncodedUser() && !url->percentEncodedPassword() &&
@@ -135,6 +136,11 @@ std::optional<std::string> PrivacyRedirector::normalizedFrontendBaseURL(
             return std::nullopt;
         }
         return normalizedFrontendBaseURL(*fallback, std::nullopt);
+    }
+    // Rewritten links start with the base, and a cleaned link is spelled
+    // "http://" or "https://" whatever letter case the user typed.
+    if (!url->setScheme(lowerScheme)) {
+        return std::nullopt;  // cannot happen: the scheme was checked above
     }
     const std::string_view path = url->percentEncodedPath();
     if (!path.empty() && path != "/" && !url->setPercentEncodedPath("")) {

@@ -29,4 +29,17 @@ std::optional<std::chrono::system_clock::time_point> timePointFromUnixSeconds(do
             std::chrono::duration<double>(seconds)));
 }
 
+std::optional<std::chrono::system_clock::time_point> timePointAdding(
+    std::chrono::system_clock::time_point time, std::chrono::seconds offset) {
+    using Duration = std::chrono::system_clock::duration;
+    constexpr auto ticksPerSecond = Duration(std::chrono::seconds(1)).count();
+    Duration::rep ticks = 0;
+    Duration::rep sum = 0;
+    if (__builtin_mul_overflow(offset.count(), ticksPerSecond, &ticks) ||
+        __builtin_add_overflow(time.time_since_epoch().count(), ticks, &sum)) {
+        return std::nullopt;
+    }
+    return std::chrono::system_clock::time_point(Duration(sum));
+}
+
 }  // namespace scourlet

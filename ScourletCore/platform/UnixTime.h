@@ -25,4 +25,11 @@ bool isRepresentableUnixSeconds(double seconds);
 // The moment `seconds` after 1970; nothing when !isRepresentableUnixSeconds().
 std::optional<std::chrono::system_clock::time_point> timePointFromUnixSeconds(double seconds);
 
+// `time` moved by `offset`; nothing when the result lies outside the clock's
+// range. Plain time point arithmetic overflows silently there, which is
+// undefined behaviour, so a moment read from outside (a stored date may be
+// any year the clock holds) is moved only through this.
+std::optional<std::chrono::system_clock::time_point> timePointAdding(
+    std::chrono::system_clock::time_point time, std::chrono::seconds offset);
+
 }  // namespace scourlet

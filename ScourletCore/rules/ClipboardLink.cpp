@@ -32,11 +32,12 @@ std::optional<ClipboardLink> ClipboardLink::make(std::string_view text) {
         return std::nullopt;
     }
     const bool proseBefore = internal::firstNonWhitespaceOffset(text.substr(0, start)) < start;
-    if (!internal::isAcceptableLink(text.substr(start, end - start), proseBefore,
-                                    internal::SchemeCase::exact)) {
+    const std::optional<std::size_t> linkEnd =
+        internal::acceptedLinkEnd(text, start, end, proseBefore, internal::SchemeCase::exact);
+    if (!linkEnd) {
         return std::nullopt;
     }
-    return ClipboardLink(text, {start, end});
+    return ClipboardLink(text, {start, *linkEnd});
 }
 
 std::string ClipboardLink::replacingURL(std::string_view replacement) const {

@@ -29,7 +29,9 @@ public:
     // when an opening bracket lacks its partner; and when the link does not
     // start with "http://" or "https://" (case-sensitive), holds a backslash,
     // is not a URL with a host, carries a user or password, or follows prose
-    // and ends in sentence punctuation without query or fragment.
+    // and ends in sentence punctuation without query or fragment. The link
+    // leaves out trailing "." "," ";" ":" "!" "?" and a ")" or "]" without an
+    // opener inside it: they are the user's and stay when the link is replaced.
     static std::optional<ClipboardLink> make(std::string_view text);
 
     // The whole input, as given (not trimmed).

@@ -37,13 +37,6 @@ bool TextURLBlock::findLinks(std::string_view text, std::vector<ByteRange>& link
             }
             end = *closed;
         }
-        const bool proseBefore = firstProse < start;
-        if (lead.kind == internal::LinkLead::Kind::whitespace && proseBefore) {
-            const std::string_view candidate = text.substr(start, end - start);
-            if (candidate.find_first_of("?#") != std::string_view::npos) {
-                end = internal::endBeforeShortPunctuation(text, start, end);
-            }
-        }
         // Trimming stops at the "/" that ends the scheme, so the candidate
         // always still holds it; the check only guards that reasoning.
         if (start >= end || end < scheme->second) {
@@ -52,11 +45,12 @@ bool TextURLBlock::findLinks(std::string_view text, std::vector<ByteRange>& link
         if (internal::findSchemeOccurrence(text.substr(0, end), scheme->second)) {
             continue;  // a second scheme inside one link: a wrapper left alone
         }
-        const std::string_view url = text.substr(start, end - start);
-        if (!internal::isAcceptableLink(url, proseBefore, internal::SchemeCase::insensitive)) {
+        const std::optional<std::size_t> linkEnd = internal::acceptedLinkEnd(
+            text, start, end, firstProse < start, internal::SchemeCase::insensitive);
+        if (!linkEnd) {
             continue;
         }
-        links.emplace_back(start, end);
+        links.emplace_back(start, *linkEnd);
     }
     return true;
 }

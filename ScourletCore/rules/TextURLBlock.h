@@ -38,9 +38,10 @@ public:
     // a text without links gives a block with no matches. A link must start
     // with "http://" or "https://" in any letter case, hold one scheme only,
     // be a URL with a host and without user or password, and have no
-    // backslash; after prose, trailing "." "," ";" "!" are left out of a link
-    // with a query or fragment, and one without them that ends in such
-    // punctuation is not taken.
+    // backslash; after prose, one without query or fragment that ends in
+    // sentence punctuation is not taken. A link leaves out trailing "." ","
+    // ";" ":" "!" "?" and a ")" or "]" without an opener inside it: they are
+    // the user's text and stay when the link is replaced.
     static std::optional<TextURLBlock> make(std::string_view text);
 
     // The byte ranges of the links make(text) would find, appended to `links`

@@ -32,6 +32,25 @@ std::optional<PrivacyServicesCatalog::Verified> sharedCatalog() {
     return PrivacyCatalogStore(PrivacyCatalogStore::sharedRoot()).current();
 }
 
+bool hasWebScheme(std::string_view url) {
+    return url.starts_with("http://") || url.starts_with("https://");
+}
+
+// What every clean must give: a web link that parses as it stands, with a
+// host. Rules are data (downloaded, imported, written by the user), and a raw
+// rule "https://" or a front end's odd answer must not turn a link into text.
+bool isCleanedWebLink(std::string_view url) {
+    if (!hasWebScheme(url)) {
+        return false;
+    }
+    const std::optional<URLComponents> components = URLComponents::parse(url);
+    if (!components) {
+        return false;
+    }
+    const std::optional<std::string_view> host = components->percentEncodedHost();
+    return host && !host->empty();
+}
+
 bool containsEncodedPlus(std::string_view segment) {
     for (std::size_t i = 0; i + 2 < segment.size(); ++i) {
         if (segment[i] == '%' && segment[i + 1] == '2' &&
@@ -84,7 +103,7 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     if (!parsed && !URLComponents::parsesLenient(trimmed)) {
         return CleanOutcome::invalid();
     }
-    if (!trimmed.starts_with("http://") && !trimmed.starts_with("https://")) {
+    if (!hasWebScheme(trimmed)) {
         return CleanOutcome::invalid();
     }
     // A result keeps the link as given, and stored results are JSON, which
@@ -108,6 +127,11 @@ CleanOutcome URLCleaner::cleanWithOutcome(std::string_view urlString) {
     }
     // Every rule that fired counts, also in passes that came to nothing.
     rulesEngine_->recordMatches(pendingMatchIDs_, pendingMatchCategories_);
+    // Whichever step made it (raw rules, unwrapping, a front-end rewrite,
+    // custom rules), a result that is no web link is no clean: the link stays.
+    if (result && !isCleanedWebLink(result->cleanedURL)) {
+        return CleanOutcome::unchanged();
+    }
     if (!result) {
         return CleanOutcome::unchanged();
     }

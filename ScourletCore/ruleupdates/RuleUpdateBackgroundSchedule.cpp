@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ScourletCore/platform/UnixTime.h"
+
 namespace scourlet {
 
 std::optional<std::chrono::system_clock::time_point> RuleUpdateBackgroundSchedule::earliestBeginDate(
@@ -15,7 +17,11 @@ std::optional<std::chrono::system_clock::time_point> RuleUpdateBackgroundSchedul
     if (!lastAutomaticCheck) {
         return now;
     }
-    return std::max(*lastAutomaticCheck + *length, now);
+    // A last check so far ahead that the interval runs past the clock's end
+    // begins at the clock's last moment.
+    const auto candidate = timePointAdding(*lastAutomaticCheck, *length)
+                               .value_or(std::chrono::system_clock::time_point::max());
+    return std::max(candidate, now);
 }
 
 }  // namespace scourlet

@@ -1,5 +1,7 @@
 #include "ScourletCore/ruleupdates/RuleUpdateCadence.h"
 
+#include "ScourletCore/platform/UnixTime.h"
+
 namespace scourlet {
 
 std::string_view displayName(RuleUpdateCadence cadence) {
@@ -41,7 +43,11 @@ bool isDue(RuleUpdateCadence cadence,
     if (!lastCheck) {
         return true;
     }
-    return now - *lastCheck >= *length;
+    // Compared as "the check plus the interval has come", never as a
+    // difference: a stored check centuries away is a valid time point whose
+    // distance from `now` is not. Beyond the clock's end it never comes.
+    const auto dueAt = timePointAdding(*lastCheck, *length);
+    return dueAt && now >= *dueAt;
 }
 
 }  // namespace scourlet

@@ -78,6 +78,26 @@ TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
               "caf\xC3\xA9 \xE2\x80\x94 end without newline");
 }
 
+// Punctuation right after a link is the user's text: only the link changes,
+// whether the text is taken whole or, being long, line by line.
+TEST_F(CleanCommandTest, PunctuationAfterALinkSurvivesItsClean) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"https://a.example/p?id=3&utm_source=s3, and more", "https://a.example/p?id=3, and more"},
+        {"See https://a.example/p?id=3&utm_source=s3: the page",
+         "See https://a.example/p?id=3: the page"},
+        {"Is it https://a.example/p?id=3&utm_source=s3? Yes", "Is it https://a.example/p?id=3? Yes"},
+        {"x https://x.example/p?utm_source=1), then", "x https://x.example/p), then"},
+        {"https://a.example/p?id=3&utm_source=s3.", "https://a.example/p?id=3."},
+        {"(see https://a.example/p?fbclid=s3!).", "(see https://a.example/p!)."},
+    };
+    const std::string filler = std::string(70 * 1024, 'x') + "\n";
+    for (const auto& [text, expected] : cases) {
+        const std::string line = std::string(text) + "\n";
+        EXPECT_EQ(run({"-q"}, line).out, std::string(expected) + "\n") << text;
+        EXPECT_EQ(run({"-q"}, filler + line).out, filler + std::string(expected) + "\n") << text;
+    }
+}
+
 TEST_F(CleanCommandTest, UnwrappedLinksInjectNoMarkupIntoTheText) {
     const std::string text =
         "<a href=\"https://www.google.com/url?q=https%3A%2F%2Fa.example%2F%22onmouseover%3D%22"

@@ -267,7 +267,7 @@ TEST(NormalizedFrontendBaseURLTest, Table) {
         {"http://r.example", std::nullopt, "http://r.example"},
         {"https://r.example:8443/", std::nullopt, "https://r.example:8443"},
         {"https://r.example:8443/a/b?", fallback, "https://fallback.example"},
-        {"HTTPS://R.Example/x", std::nullopt, "HTTPS://R.Example"},
+        {"HTTPS://R.Example/x", std::nullopt, "https://R.Example"},
         {"ftp://r.example", fallback, "https://fallback.example"},
         {"https://r.example/?q=1", fallback, "https://fallback.example"},
         {"https://r.example#f", fallback, "https://fallback.example"},

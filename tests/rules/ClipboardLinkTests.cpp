@@ -45,7 +45,7 @@ TEST(ClipboardLink, FindsTheLinkWhereverItMayStand) {
         {"<https://a.example/x>", "https://a.example/x"},
         {"\"https://a.example/x\"", "https://a.example/x"},
         {"'https://a.example/x'.", "https://a.example/x"},
-        {"https://a.example/x.", "https://a.example/x."},  // nothing before: no prose
+        {"https://a.example/x.", "https://a.example/x"},  // nothing before: no prose
         {"https://a.example/x'y", "https://a.example/x"},
     });
 }
@@ -56,9 +56,10 @@ TEST(ClipboardLink, BracketsMustCloseAndSentencePunctuationIsLeftOut) {
         {"(https://a.example/x)", "https://a.example/x"},
         {"[https://a.example/x]", "https://a.example/x"},
         {"(https://a.example/x)?!", "https://a.example/x"},
-        // Punctuation inside the brackets stays with the link and is then
-        // judged like any other: a query keeps it, a bare path is refused.
-        {"(https://a.example/x?!)", "https://a.example/x?!"},
+        // Punctuation inside the brackets is judged like any other: it is
+        // left out of a link with a query, and a bare path ending in it after
+        // prose (the opener counts as prose) is refused.
+        {"(https://a.example/x?!)", "https://a.example/x"},
         {"(https://a.example/x.)", std::nullopt},
         {"(https://a.example/(x))", "https://a.example/(x)"},
         {"(https://a.example/x", std::nullopt},
@@ -66,10 +67,13 @@ TEST(ClipboardLink, BracketsMustCloseAndSentencePunctuationIsLeftOut) {
         {"[https://a.example/x)", std::nullopt},
         {"see https://a.example/x.", std::nullopt},
         {"see https://a.example/x!", std::nullopt},
-        {"see https://a.example/?q=1.", "https://a.example/?q=1."},
-        {"see https://a.example/#top,", "https://a.example/#top,"},
+        {"see https://a.example/?q=1.", "https://a.example/?q=1"},
+        {"see https://a.example/#top,", "https://a.example/#top"},
         {"see https://a.example/x", "https://a.example/x"},
-        {" \r\n\u00A0https://a.example/x.", "https://a.example/x."},  // only white space before
+        {" \r\n\u00A0https://a.example/x.", "https://a.example/x"},  // only white space before
+        // A ")" without its opener inside the link is the sentence's.
+        {"see https://a.example/?q=1), then", "https://a.example/?q=1"},
+        {"https://a.example/wiki/C_(language)", "https://a.example/wiki/C_(language)"},
     });
 }
 

@@ -3,6 +3,7 @@
 // regex-based finder it replaced is kept here as the reference: on every text
 // below, both must find exactly the same links, and the primitives the
 // clipboard's single-link finder shares must answer as before.
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -71,8 +72,28 @@ std::size_t referenceStopper(std::string_view text, std::size_t from) {
     return text.size();
 }
 
+// A link's own end, found the slow way: punctuation that ends the sentence
+// and closers without an opener in the link are dropped one by one, the
+// brackets counted again each time.
+std::size_t referenceLinkEnd(std::string_view text, std::size_t start, std::size_t end) {
+    while (start < end) {
+        const std::string_view link = text.substr(start, end - start);
+        auto count = [link](char c) { return std::count(link.begin(), link.end(), c); };
+        const char last = link.back();
+        const bool sentence = std::string_view(".,;:!?").find(last) != std::string_view::npos;
+        const bool unopened = (last == ')' && count(')') > count('(')) ||
+                              (last == ']' && count(']') > count('['));
+        if (!sentence && !unopened) {
+            break;
+        }
+        --end;
+    }
+    return end;
+}
+
 // The finder as it was: every scheme the expression enumerates over the whole
-// text, skipping those inside an earlier candidate.
+// text, skipping those inside an earlier candidate; a link found then leaves
+// out the punctuation that ends it.
 std::optional<std::vector<ByteRange>> referenceLinks(std::string_view text) {
     if (!internal::isAdmissibleLinkText(text)) {
         return std::nullopt;
@@ -101,10 +122,6 @@ std::optional<std::vector<ByteRange>> referenceLinks(std::string_view text) {
             end = *closed;
         }
         const bool proseBefore = firstProse < start;
-        if (lead.kind == internal::LinkLead::Kind::whitespace && proseBefore &&
-            text.substr(start, end - start).find_first_of("?#") != std::string_view::npos) {
-            end = internal::endBeforeShortPunctuation(text, start, end);
-        }
         if (start >= end || end < scheme.second) {
             continue;
         }
@@ -115,7 +132,12 @@ std::optional<std::vector<ByteRange>> referenceLinks(std::string_view text) {
                                         internal::SchemeCase::insensitive)) {
             continue;
         }
-        links.emplace_back(start, end);
+        const std::size_t linkEnd = referenceLinkEnd(text, start, end);
+        if (!internal::isAcceptableLink(text.substr(start, linkEnd - start), proseBefore,
+                                        internal::SchemeCase::insensitive)) {
+            continue;
+        }
+        links.emplace_back(start, linkEnd);
     }
     return links;
 }
@@ -171,6 +193,11 @@ TEST(TextLinkFinderDifferential, TrickyTextsFindTheSameLinks) {
         "\r\nhttps://a.example/\r\n\r\n\thttps://b.example/?x=1,\r\n",
         "text:https://a.example/ text://b.example/ ://c.example/ https:://d.example/",
         "https://a.example/>https://b.example/<https://c.example/'https://d.example/",
+        "https://a.example/p?id=3&utm_source=s3, and more",
+        "See https://a.example/p?id=3&utm_source=s3: the page. Is it https://b.example/?q=1? Yes",
+        "x https://x.example/p?utm_source=1), then (https://y.example/a_(b)), [https://z/[1]]].",
+        "https://a.example/p?q=1.:;!?)] https://b.example/)))))) https://c.example/((x)))",
+        "https://. https://.. https://a.example:. (https://b.example/?). https://[::1]]:",
     };
     for (const std::string_view text : texts) {
         EXPECT_EQ(foundLinks(text), referenceLinks(text)) << text;

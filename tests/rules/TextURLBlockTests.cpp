@@ -48,24 +48,31 @@ TEST(TextURLBlock, FindsEveryLinkInProse) {
 
 TEST(TextURLBlock, SentencePunctuationAfterALink) {
     expectURLs({
-        // After prose, a link with a query or fragment loses . , ; ! but not ?
+        // Punctuation that ends the sentence is the user's, never the link's,
+        // wherever the link stands.
         {"see https://a.example/?q=1.", {"https://a.example/?q=1"}},
         {"see https://a.example/#top!,", {"https://a.example/#top"}},
-        {"see https://a.example/?q=1?", {"https://a.example/?q=1?"}},
-        {"see https://a.example/?q=1?.", {"https://a.example/?q=1?"}},
-        // Without a query or fragment the link is refused instead.
+        {"see https://a.example/?q=1?", {"https://a.example/?q=1"}},
+        {"see https://a.example/?q=1?.", {"https://a.example/?q=1"}},
+        {"see https://a.example/?q=1: the page", {"https://a.example/?q=1"}},
+        // After prose, a link without query or fragment that ends in such
+        // punctuation is refused instead.
         {"see https://a.example/x.", {}},
-        {"see https://a.example/x?", {"https://a.example/x?"}},  // "?" starts an empty query
-        // No prose before: nothing is trimmed.
-        {"https://a.example/?q=1.", {"https://a.example/?q=1."}},
-        {" \n https://a.example/?q=1.", {"https://a.example/?q=1."}},
-        {"https://a.example/x.", {"https://a.example/x."}},
-        // After an opener without partner the short trim does not apply.
-        {"see \"https://a.example/?q=1.", {"https://a.example/?q=1."}},
+        {"see https://a.example/x?", {"https://a.example/x"}},  // "?" starts an empty query
+        {"https://a.example/?q=1.", {"https://a.example/?q=1"}},
+        {" \n https://a.example/?q=1.", {"https://a.example/?q=1"}},
+        {"https://a.example/x.", {"https://a.example/x"}},
+        {"see \"https://a.example/?q=1.", {"https://a.example/?q=1"}},
         {"see (https://a.example/?q=1).", {"https://a.example/?q=1"}},
-        // Only an opener right before the link closes it; otherwise ")" is
-        // part of the link, as in many encyclopedia paths.
-        {"(see https://a.example/y)", {"https://a.example/y)"}},
+        // A ")" or "]" closes the link only when the link has no opener for
+        // it; encyclopedia paths keep theirs.
+        {"(see https://a.example/y)", {"https://a.example/y"}},
+        {"x https://x.example/p?utm_source=1), then", {"https://x.example/p?utm_source=1"}},
+        {"see https://a.example/wiki/C_(language) too", {"https://a.example/wiki/C_(language)"}},
+        {"https://a.example/wiki/C_(language)).", {"https://a.example/wiki/C_(language)"}},
+        // What is left must still be a link with a host.
+        {"https://.", {}},
+        {"https://a.example:", {"https://a.example"}},
     });
 }
 

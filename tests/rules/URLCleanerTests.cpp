@@ -246,6 +246,50 @@ TEST_F(URLCleanerTest, UnwrappedTargetIsAlwaysAStrictlyValidURL) {
               CleanOutcome::unchanged());
 }
 
+// Rules are data from outside; whatever they do, a clean gives a web link
+// that parses as it stands, or leaves the link as it was.
+TEST_F(URLCleanerTest, NoStepCanTurnALinkIntoSomethingElse) {
+    engine->loadRules(R"json({"providers":{
+      "scheme eater": {"urlPattern": "^https?://raw\\.example", "rawRules": ["https://"]},
+      "slash eater": {"urlPattern": "^https?://slash\\.example", "rawRules": ["//"]},
+      "host eater": {"urlPattern": "^https?://host\\.example",
+                     "rawRules": ["host\\.example"], "rules": ["utm_source"]},
+      "everything eater": {"urlPattern": "^https?://all\\.example", "rawRules": [".*"]},
+      "out wrapper": {"urlPattern": "^https?://out\\.example",
+                      "redirections": ["^https?://out\\.example/\\?u=([^&]*)"]}
+    }})json");
+    const std::string_view leftAlone[] = {
+        "https://raw.example/p?x=1",
+        "https://slash.example/p?x=1",
+        "https://host.example/p?utm_source=x",
+        "https://all.example/p",
+        // A wrapper whose target is a scheme without a host.
+        "https://out.example/?u=https%3A%2F%2F",
+        "https://out.example/?u=http%3A%2F%2F%3Fq%3D1",
+    };
+    for (std::string_view url : leftAlone) {
+        EXPECT_EQ(cleaner->cleanWithOutcome(url), CleanOutcome::unchanged()) << url;
+        EXPECT_EQ(cleaner->cleanWithOutcome("  " + std::string(url) + "\n"),
+                  CleanOutcome::unchanged())
+            << url;
+    }
+    EXPECT_EQ(recorder->current(), std::nullopt);
+    // The same wrapper with a real target still unwraps.
+    EXPECT_EQ(cleaned("https://out.example/?u=https%3A%2F%2Fa.example%2F").cleanedURL,
+              "https://a.example/");
+}
+
+// The front end the user typed may be spelled "HTTPS://"; its links are
+// still written as the web links every clean gives.
+TEST_F(URLCleanerTest, FrontEndTypedInCapitalsStillRewrites) {
+    PrivacyRedirectSettings settings;
+    settings.redditRedirectEnabled = true;
+    settings.redditFrontendBaseURL = "HTTPS://Redlib.example/";
+    cleaner = makeCleaner(settings);
+    const CleanResult reddit = cleaned("https://old.reddit.com/r/x/?utm_source=share");
+    EXPECT_EQ(reddit.cleanedURL, "https://Redlib.example/r/x/");
+}
+
 TEST_F(URLCleanerTest, UnwrappedTargetSchemeIgnoresLetterCase) {
     for (std::string_view scheme : {"https", "HTTPS", "htTps", "hTTp"}) {
         const CleanResult r = cleaned(wrap(std::string(scheme) + "://news.example/a?id=1&ref_src=tw"));

@@ -63,6 +63,46 @@ TEST(RuleUpdateCadenceTest, DueTestAndEarliestBackgroundStart) {
     }
 }
 
+// Stored dates may lie anywhere the clock reaches, and the distance between
+// two of them need not fit the clock's own duration.
+TEST(RuleUpdateCadenceTest, DatesFarFromNowNeitherOverflowNorStopUpdates) {
+    constexpr TimePoint kEarliest = TimePoint::min();
+    constexpr TimePoint kLatest = TimePoint::max();
+    const TimePoint year1732(seconds(-7'500'000'000));
+    const TimePoint year2250(seconds(8'800'000'000));
+    struct Case {
+        const char* name;
+        std::optional<TimePoint> lastCheck;
+        TimePoint now;
+        bool due;
+        TimePoint earliest;
+    };
+    const Case cases[] = {
+        {"checked in 1732", year1732, kNow, true, kNow},
+        {"checked at the clock's first moment", kEarliest, kNow, true, kNow},
+        {"first moment, now the last", kEarliest, kLatest, true, kLatest},
+        {"first moment, now the same", kEarliest, kEarliest, false, kEarliest + kDay},
+        {"checked in 2250", year2250, kNow, false, year2250 + kDay},
+        {"checked at the clock's last moment", kLatest, kNow, false, kLatest},
+        {"last moment, now 1732", kLatest, year1732, false, kLatest},
+        {"a day before the last moment, now the last", kLatest - kDay, kLatest, true, kLatest},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isDue(RuleUpdateCadence::daily, c.lastCheck, c.now), c.due) << c.name;
+        EXPECT_EQ(RuleUpdateBackgroundSchedule::earliestBeginDate(RuleUpdateCadence::daily,
+                                                                  c.lastCheck, c.now),
+                  c.earliest)
+            << c.name;
+        EXPECT_FALSE(isDue(RuleUpdateCadence::never, c.lastCheck, c.now)) << c.name;
+    }
+    // Monthly is the longest interval.
+    EXPECT_TRUE(isDue(RuleUpdateCadence::monthly, year1732, kNow));
+    EXPECT_FALSE(isDue(RuleUpdateCadence::monthly, kLatest - kDay, kLatest));
+    EXPECT_EQ(RuleUpdateBackgroundSchedule::earliestBeginDate(RuleUpdateCadence::monthly,
+                                                              kLatest - kDay, kNow),
+              kLatest);
+}
+
 TEST(RuleUpdateCadenceTest, PlanAndBackgroundOutcome) {
     using Action = AutomaticRuleUpdateAction;
     EXPECT_TRUE(AutomaticRuleUpdatePlan::actions(false, false).empty());

@@ -316,7 +316,7 @@ TEST_F(RulesUpdaterTest, AutomaticRuns) {
     struct Case {
         const char* name;
         RuleUpdateCadence cadence;
-        std::optional<seconds> sinceLastCheck;
+        std::optional<std::chrono::system_clock::time_point> lastCheck;
         std::function<void()> arrange;
         Result result;
         Kind status;
@@ -325,9 +325,9 @@ TEST_F(RulesUpdaterTest, AutomaticRuns) {
     const std::string manifest = manifestURL(RuleUpdateChannel::stable, kFixtureRulesHost);
     const Case cases[] = {
         {"never", RuleUpdateCadence::never, std::nullopt, [] {}, Result::notDue, Kind::idle, false},
-        {"checked an hour ago", RuleUpdateCadence::daily, seconds(3600), [] {}, Result::notDue,
-         Kind::idle, false},
-        {"up to date", RuleUpdateCadence::daily, seconds(86400),
+        {"checked an hour ago", RuleUpdateCadence::daily, clock->now() - seconds(3600), [] {},
+         Result::notDue, Kind::idle, false},
+        {"up to date", RuleUpdateCadence::daily, clock->now() - seconds(86400),
          [&] { serve(RuleRelease(kShippedVersion)); }, Result::succeeded, Kind::upToDate, true},
         {"update found and installed", RuleUpdateCadence::weekly, std::nullopt,
          [&] { serve(RuleRelease("2026.03.02.1")); }, Result::succeeded, Kind::installed, true},
@@ -343,13 +343,18 @@ TEST_F(RulesUpdaterTest, AutomaticRuns) {
                       FakeHttpTransport::ok("{}"));
          },
          Result::failed, Kind::failed, true},
+        // A stored date the settings file accepts, further from now than a
+        // time point difference can hold.
+        {"checked in 1732", RuleUpdateCadence::daily,
+         std::chrono::system_clock::time_point(seconds(-7'500'000'000)),
+         [&] { serve(RuleRelease(kShippedVersion)); }, Result::succeeded, Kind::upToDate, true},
     };
     for (const Case& c : cases) {
         std::filesystem::remove_all(root());
         http = std::make_shared<FakeHttpTransport>();
         defaults = std::make_shared<InMemoryUserDefaults>();
-        if (c.sinceLastCheck) {
-            defaults->setDate(RulesUpdater::kLastAutomaticCheckKey, clock->now() - *c.sinceLastCheck);
+        if (c.lastCheck) {
+            defaults->setDate(RulesUpdater::kLastAutomaticCheckKey, *c.lastCheck);
         }
         c.arrange();
         auto updater = makeUpdater();

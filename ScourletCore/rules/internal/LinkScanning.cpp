@@ -286,10 +286,6 @@ bool isFullTrailingPunctuation(char c) {
     return c == '.' || c == ',' || c == ';' || c == '!' || c == '?';
 }
 
-bool isShortTrailingPunctuation(char c) {
-    return c == '.' || c == ',' || c == ';' || c == '!';
-}
-
 std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::size_t start,
                                                    std::size_t end, char closingPartner) {
     // Only ASCII is dropped here, and no byte of a longer UTF-8 sequence is
@@ -303,8 +299,38 @@ std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::s
     return end - 1;
 }
 
-std::size_t endBeforeShortPunctuation(std::string_view text, std::size_t start, std::size_t end) {
-    while (start < end && isShortTrailingPunctuation(text[end - 1])) {
+std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end) {
+    // The brackets of the link are counted once, when a closer is first met,
+    // and kept up to date as closers are dropped: a link of many ")" is
+    // trimmed in one pass. Only ASCII is dropped, as above.
+    bool counted = false;
+    std::size_t openParens = 0;
+    std::size_t closeParens = 0;
+    std::size_t openBrackets = 0;
+    std::size_t closeBrackets = 0;
+    while (start < end) {
+        const char last = text[end - 1];
+        if (isFullTrailingPunctuation(last) || last == ':') {
+            --end;
+            continue;
+        }
+        if (last != ')' && last != ']') {
+            break;
+        }
+        if (!counted) {
+            for (const char c : text.substr(start, end - start)) {
+                openParens += c == '(' ? 1 : 0;
+                closeParens += c == ')' ? 1 : 0;
+                openBrackets += c == '[' ? 1 : 0;
+                closeBrackets += c == ']' ? 1 : 0;
+            }
+            counted = true;
+        }
+        std::size_t& closers = last == ')' ? closeParens : closeBrackets;
+        if (closers <= (last == ')' ? openParens : openBrackets)) {
+            break;  // "https://en.wikipedia.org/wiki/C_(language)" keeps its ")"
+        }
+        --closers;
         --end;
     }
     return end;
@@ -347,6 +373,22 @@ bool isAcceptableLink(std::string_view url, bool proseBefore, SchemeCase schemeC
         return false;
     }
     return true;
+}
+
+std::optional<std::size_t> acceptedLinkEnd(std::string_view text, std::size_t start,
+                                           std::size_t end, bool proseBefore,
+                                           SchemeCase schemeCase) {
+    if (!isAcceptableLink(text.substr(start, end - start), proseBefore, schemeCase)) {
+        return std::nullopt;
+    }
+    const std::size_t linkEnd = endBeforeUserPunctuation(text, start, end);
+    // Dropping punctuation can only cost the host ("https://." is a link,
+    // "https://" none); the common link that ends in neither is parsed once.
+    if (linkEnd != end &&
+        !isAcceptableLink(text.substr(start, linkEnd - start), proseBefore, schemeCase)) {
+        return std::nullopt;
+    }
+    return linkEnd;
 }
 
 }  // namespace scourlet::internal

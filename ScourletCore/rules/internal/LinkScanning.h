@@ -62,8 +62,6 @@ std::size_t linkStopperAtOrAfter(std::string_view text, std::size_t from);
 
 // "." "," ";" "!" "?": punctuation that ends a sentence rather than a link.
 bool isFullTrailingPunctuation(char c);
-// As isFullTrailingPunctuation without "?".
-bool isShortTrailingPunctuation(char c);
 
 // For a link in [start, end) after an opener that has a closing partner:
 // drops trailing punctuation, then requires and drops `closingPartner`.
@@ -71,8 +69,10 @@ bool isShortTrailingPunctuation(char c);
 std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::size_t start,
                                                    std::size_t end, char closingPartner);
 
-// `end` moved back over trailing "." "," ";" "!" but never before `start`.
-std::size_t endBeforeShortPunctuation(std::string_view text, std::size_t start, std::size_t end);
+// `end` moved back over what closes the sentence around a link rather than
+// the link: trailing "." "," ";" ":" "!" "?", and a ")" or "]" that has no
+// opener of its own in [start, end). Never before `start`.
+std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end);
 
 // The offset of the first character of `text` that is not white space or a
 // line break; text.size() when there is none. Text before a link at `start`
@@ -90,5 +90,15 @@ enum class SchemeCase {
 // and, when prose stands before it (`proseBefore`), does not end in sentence
 // punctuation unless it has a query or fragment.
 bool isAcceptableLink(std::string_view url, bool proseBefore, SchemeCase schemeCase);
+
+// The end of the link that the candidate [start, end) holds; nothing when it
+// holds none. The candidate as found must be acceptable (isAcceptableLink),
+// so which texts hold a link is decided on it; the link then leaves out the
+// punctuation that ends it (endBeforeUserPunctuation), which is the user's
+// text and must survive the link's clean, and what is left must still be
+// acceptable.
+std::optional<std::size_t> acceptedLinkEnd(std::string_view text, std::size_t start,
+                                           std::size_t end, bool proseBefore,
+                                           SchemeCase schemeCase);
 
 }  // namespace scourlet::internal
