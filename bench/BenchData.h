@@ -20,7 +20,8 @@ inline const std::string& publicRuleSet() {
         const std::string file = folder + "/clearurls/data.min.json";
         auto read = [](const std::string& path) {
             std::ifstream in(path, std::ios::binary);
-            return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            return std::string{std::istreambuf_iterator<char>(in),
+                               std::istreambuf_iterator<char>()};
         };
         std::string text = read(file);
         if (text.empty()) {

@@ -22,11 +22,11 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "ScourletCore/rules/ProvidersFile.h"
 #include "ScourletCore/rules/RulesEngine.h"
-#include "ScourletCore/ruleupdates/RulesUpdater.h"
-#include "ScourletCore/ruleupdates/VerifiedRuleBundleLoader.h"
 #include "ScourletCore/rules/TextURLBlock.h"
 #include "ScourletCore/rules/URLCleaner.h"
 #include "ScourletCore/rules/internal/LinkScanning.h"
+#include "ScourletCore/ruleupdates/RulesUpdater.h"
+#include "ScourletCore/ruleupdates/VerifiedRuleBundleLoader.h"
 
 namespace scourlet::cli {
 
@@ -57,7 +57,8 @@ public:
     // Writes what is left of `in`.
     bool copy(std::istream& in) {
         std::string chunk(64 * 1024, '\0');
-        while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) ||
+               in.gcount() > 0) {
             if (!write(std::string_view(chunk.data(), static_cast<std::size_t>(in.gcount())))) {
                 return false;
             }
@@ -165,19 +166,21 @@ std::string oneLine(std::string_view input) {
 // `path`) that the engine left out because its URL pattern does not compile,
 // or compiled without some of its patterns; `compiled` from index `from` on
 // are the providers the engine made of that file.
-std::string patternWarnings(const std::filesystem::path& path, std::string_view data,
-                            const std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>& compiled,
-                            std::size_t from) {
+std::string patternWarnings(
+    const std::filesystem::path& path, std::string_view data,
+    const std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>& compiled,
+    std::size_t from) {
     const auto file = ProvidersFile::decode(data);
     if (!file) {
         return {};
     }
     std::string warnings;
     for (const auto& [name, provider] : file->providers()) {
-        const auto found = std::find_if(compiled.begin() + static_cast<std::ptrdiff_t>(from),
-                                        compiled.end(),
-                                        [&](const auto& each) { return each->name == name; });
-        const std::string start = "scourlet: warning: " + path.string() + ": provider \"" + name + "\" ";
+        const auto found =
+            std::find_if(compiled.begin() + static_cast<std::ptrdiff_t>(from), compiled.end(),
+                         [&](const auto& each) { return each->name == name; });
+        const std::string start =
+            "scourlet: warning: " + path.string() + ": provider \"" + name + "\" ";
         if (found == compiled.end()) {
             warnings.append(start).append("is left out: its urlPattern does not compile\n");
             continue;
@@ -192,8 +195,9 @@ std::string patternWarnings(const std::filesystem::path& path, std::string_view 
         if (left < given) {
             const std::size_t lost = given - left;
             warnings.append(start)
-                .append(lost == 1 ? "lost 1 pattern that does not compile"
-                                  : "lost " + std::to_string(lost) + " patterns that do not compile")
+                .append(lost == 1
+                            ? "lost 1 pattern that does not compile"
+                            : "lost " + std::to_string(lost) + " patterns that do not compile")
                 .push_back('\n');
         }
     }
@@ -326,7 +330,8 @@ bool appendCleaned(std::string_view text, std::size_t context, std::vector<ByteR
 // The offset of the last link stopper in (from, last] of `text`; `from` when
 // there is none. A stopper is only taken when all its bytes lie in `text`.
 std::size_t lastStopperAfter(std::string_view text, std::size_t from, std::size_t last) {
-    const std::string_view searched = text.substr(0, std::min(text.size(), last + kLongestStopperBytes));
+    const std::string_view searched =
+        text.substr(0, std::min(text.size(), last + kLongestStopperBytes));
     std::size_t found = from;
     for (std::size_t stopper = internal::linkStopperAtOrAfter(searched, from + 1);
          stopper <= last && stopper < searched.size();
@@ -436,8 +441,8 @@ void streamLinks(std::istream& in, Clean&& clean, Write&& write) {
             const std::size_t lookedAt = std::min(left, inLongLine ? kPieceBytes : kBlockBytes);
             const void* found = std::memchr(unread.data() + start, '\n', lookedAt);
             if (found != nullptr) {
-                const auto end = static_cast<std::size_t>(static_cast<const char*>(found) -
-                                                          unread.data()) + 1;
+                const auto end =
+                    static_cast<std::size_t>(static_cast<const char*>(found) - unread.data()) + 1;
                 if (inLongLine) {
                     cleanPiece(unread.substr(start, end - start));
                     inLongLine = false;
@@ -683,8 +688,7 @@ int CleanCommand::run(const std::vector<std::string>& args, std::istream& in, Ou
                        std::string(kSurface), PrivacyRedirectSettings::disabled());
     // What is said about a clean: its JSON object, or unless quiet a summary.
     OutputStream& notesStream = options.json ? out : err;
-    auto appendNote = [&](std::string& notes, std::string_view input,
-                          const CleanOutcome& outcome) {
+    auto appendNote = [&](std::string& notes, std::string_view input, const CleanOutcome& outcome) {
         if (options.json) {
             notes.append(dumpJson(outcomeJson(input, outcome))).push_back('\n');
         } else if (!options.quiet) {

@@ -16,8 +16,7 @@ int main(int argc, char** argv) {
     // Hold them with /dev/null opened for reading: writes to them still fail,
     // and are reported.
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF &&
-            ::open("/dev/null", O_RDONLY) == -1) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDONLY) == -1) {
             return scourlet::cli::CleanCommand::kWriteFailed;
         }
     }

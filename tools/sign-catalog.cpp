@@ -245,8 +245,9 @@ std::string keysetRuleBroken(std::string_view text) {
         for (std::size_t i = 0; i < layout.size(); ++i) {
             what.append(i == 0 ? " " : i + 1 == layout.size() ? " and " : ", ").append(layout[i]);
         }
-        return what + "; a keyset is one line without spaces or a final line break "
-                      "(jq -cS . FILE | tr -d '\\n' writes one)";
+        return what +
+               "; a keyset is one line without spaces or a final line break "
+               "(jq -cS . FILE | tr -d '\\n' writes one)";
     }
     if (scourlet::containsNonPrintableASCII(text)) {
         return "it holds a byte that is not printable ASCII";
@@ -266,7 +267,8 @@ std::string keysetRuleBroken(std::string_view text) {
         const std::string_view entry = inner.substr(start, end - start);
         start = end + 1;
         const std::size_t separator = entry.find("\":\"");
-        const std::string label = "entry " + std::to_string(number) + " (" + std::string(entry) + ")";
+        const std::string label =
+            "entry " + std::to_string(number) + " (" + std::string(entry) + ")";
         if (entry.size() < 5 || entry.front() != '"' || entry.back() != '"' ||
             separator == std::string_view::npos) {
             return label + " is not \"key-id\":\"base64 key\"";
@@ -298,8 +300,7 @@ std::string keysetRuleBroken(std::string_view text) {
 }
 
 // The keyset read from `path`, or why it is refused, naming the rule it breaks.
-std::optional<PrivacyServicesCatalog::Keyset> readKeyset(const fs::path& path,
-                                                         std::string& error) {
+std::optional<PrivacyServicesCatalog::Keyset> readKeyset(const fs::path& path, std::string& error) {
     const auto text = readFile(path, "the keyset", error);
     if (!text) {
         return std::nullopt;
@@ -327,9 +328,10 @@ std::optional<std::string> keysetProblem(const fs::path& keysetFile, const std::
         for (const auto& [id, key] : *keys) {
             held.append(held.empty() ? "" : ", ").append(id);
         }
-        return "the keyset " + keysetFile.string() + " holds no key id \"" + keyID + "\" (it holds " +
-               (held.empty() ? "none" : held) + "); add the key with: scourlet-sign-catalog add-key --key " +
-               keyFile.string() + " --key-id " + keyID + " --keyset " + keysetFile.string();
+        return "the keyset " + keysetFile.string() + " holds no key id \"" + keyID +
+               "\" (it holds " + (held.empty() ? "none" : held) +
+               "); add the key with: scourlet-sign-catalog add-key --key " + keyFile.string() +
+               " --key-id " + keyID + " --keyset " + keysetFile.string();
     }
     if (found->second != base64(pair.publicKey, sizeof pair.publicKey)) {
         return "the key \"" + keyID + "\" in the keyset " + keysetFile.string() +
@@ -362,8 +364,7 @@ int addKey(const fs::path& keyFile, const std::string& keyID, const fs::path& ke
             return fail("the keyset " + keysetFile.string() + " holds another key as \"" + keyID +
                         "\"; a key id names one key for good");
         }
-        std::cout << "the keyset " << keysetFile.string() << " already holds \"" << keyID
-                  << "\"\n";
+        std::cout << "the keyset " << keysetFile.string() << " already holds \"" << keyID << "\"\n";
         return 0;
     }
     if (keys.size() >= PrivacyServicesCatalog::kMaxKeysetEntries) {

@@ -113,7 +113,8 @@ TEST_F(CleanCommandTest, AnArgumentThatIsNotOneLinkIsRefusedOnOneLine) {
         {"https://x.example/?a=1\nhttps://y.example/?utm_source=1",
          "https://x.example/?a=1\\nhttps://y.example/?utm_source=1"},
         {"https://x.example/?a=1\r\nmore", "https://x.example/?a=1\\r\\nmore"},
-        {"https://x.example/?utm_source=1 trailing words", "https://x.example/?utm_source=1 trailing words"},
+        {"https://x.example/?utm_source=1 trailing words",
+         "https://x.example/?utm_source=1 trailing words"},
         {"https://x.example/?utm_source=1\u00A0x", "https://x.example/?utm_source=1\u00A0x"},
     };
     for (const auto& c : cases) {
@@ -434,11 +435,15 @@ TEST_F(CleanCommandTest, ProvidersThatLostPatternsToCompileErrorsAreNamed) {
         "lost":{"urlPattern":"(","rules":["track"]},
         "one":{"urlPattern":"^https://one\\.example","redirections":["^https://one\\.example/\\?u=((?<x)"]}}})json");
     const std::string expected =
-        "scourlet: warning: " + file.string() + ": provider \"lossy\" lost 2 patterns that do not compile\n" +
-        "scourlet: warning: " + file.string() + ": provider \"lost\" is left out: its urlPattern does not compile\n" +
-        "scourlet: warning: " + file.string() + ": provider \"one\" lost 1 pattern that does not compile\n";
+        "scourlet: warning: " + file.string() +
+        ": provider \"lossy\" lost 2 patterns that do not compile\n" +
+        "scourlet: warning: " + file.string() +
+        ": provider \"lost\" is left out: its urlPattern does not compile\n" +
+        "scourlet: warning: " + file.string() +
+        ": provider \"one\" lost 1 pattern that does not compile\n";
     for (const std::string option : {"--rules", "--supplementary"}) {
-        const CommandRun r = run({"-q", option, file.string(), "https://lossy.example/?track=1&id=2"});
+        const CommandRun r =
+            run({"-q", option, file.string(), "https://lossy.example/?track=1&id=2"});
         EXPECT_EQ(r.status, CleanCommand::kSuccess);
         EXPECT_EQ(r.err, expected) << option;
         // What compiled still cleans.

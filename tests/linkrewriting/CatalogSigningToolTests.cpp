@@ -122,28 +122,37 @@ TEST(CatalogSigningToolTest, RefusesWhatTheProgramsWouldRefuseAndWritesNothing) 
         std::string arguments;
         std::string says;
     } cases[] = {
-        {"key id not in the keyset", "--key " + keyFile + " --key-id other-key" + keyset + catalogFile,
+        {"key id not in the keyset",
+         "--key " + keyFile + " --key-id other-key" + keyset + catalogFile,
          "the keyset " + (dir / "keys.json").string() +
              " holds no key id \"other-key\" (it holds catalog-2027); add the key with: "
-             "scourlet-sign-catalog add-key --key " + keyFile + " --key-id other-key" + keyset},
+             "scourlet-sign-catalog add-key --key " +
+             keyFile + " --key-id other-key" + keyset},
         {"another key under the trusted id",
-         "--key " + (dir / "stranger.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
+         "--key " + (dir / "stranger.key").string() + " --key-id catalog-2027" + keyset +
+             catalogFile,
          "the key \"catalog-2027\" in the keyset " + (dir / "keys.json").string() +
              " is not the public key of " + (dir / "stranger.key").string()},
         {"keyset ending in a line feed",
          signKey + " --keyset " + (dir / "line-feed.json").string() + catalogFile,
-         "the keyset " + (dir / "line-feed.json").string() + " is refused: it ends with a line break;"},
-        {"keyset with spaces", signKey + " --keyset " + (dir / "spaced.json").string() + catalogFile,
+         "the keyset " + (dir / "line-feed.json").string() +
+             " is refused: it ends with a line break;"},
+        {"keyset with spaces",
+         signKey + " --keyset " + (dir / "spaced.json").string() + catalogFile,
          "the keyset " + (dir / "spaced.json").string() + " is refused: it holds spaces;"},
-        {"keyset out of order", signKey + " --keyset " + (dir / "unsorted.json").string() + catalogFile,
+        {"keyset out of order",
+         signKey + " --keyset " + (dir / "unsorted.json").string() + catalogFile,
          "the keyset " + (dir / "unsorted.json").string() +
              " is refused: its key ids are not in ascending order (\"catalog-2026\" comes after "
              "\"catalog-2027\"; jq -S sorts them)"},
         {"no keyset", signKey + " --keyset " + (dir / "none.json").string() + catalogFile,
-         "could not read the keyset " + (dir / "none.json").string() + ": " + std::strerror(ENOENT)},
+         "could not read the keyset " + (dir / "none.json").string() + ": " +
+             std::strerror(ENOENT)},
         {"no catalog", signKey + keyset + " " + (dir / "none.json").string(),
-         "could not read the catalog " + (dir / "none.json").string() + ": " + std::strerror(ENOENT)},
-        {"no key", "--key " + (dir / "none.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
+         "could not read the catalog " + (dir / "none.json").string() + ": " +
+             std::strerror(ENOENT)},
+        {"no key",
+         "--key " + (dir / "none.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
          "could not read the secret key " + (dir / "none.key").string()},
         {"unknown field", signKey + keyset + " " + (dir / "extra.json").string(),
          "the catalog " + (dir / "extra.json").string() + " holds keys"},
@@ -181,9 +190,11 @@ TEST(CatalogSigningToolTest, MakesAKeyInAPrivateFolderAndAddsItToAKeysetTheProgr
     // to a keyset that does not exist yet.
     const FixtureKey other = FixtureKey::generate("catalog-2026");
     testing::writeFile(dir / "keys.json", testing::keysetText({&other}));
-    const std::string add = "add-key --key " + keyFile.string() + " --key-id catalog-2027 --keyset ";
+    const std::string add =
+        "add-key --key " + keyFile.string() + " --key-id catalog-2027 --keyset ";
     for (const auto& keyset : {dir / "keys.json", dir / "fresh.json"}) {
-        ASSERT_EQ(run(add + keyset.string(), dir / "log.txt"), 0) << testing::readFile(dir / "log.txt");
+        ASSERT_EQ(run(add + keyset.string(), dir / "log.txt"), 0)
+            << testing::readFile(dir / "log.txt");
         const std::string text = testing::readFile(keyset);
         const auto keys = PrivacyServicesCatalog::parseKeyset(text);
         ASSERT_TRUE(keys.ok()) << text;
