@@ -103,10 +103,20 @@ std::optional<std::string> readFile(const fs::path& path, std::string_view what,
     return buffer.str();
 }
 
-bool writeFile(const fs::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
+// Writes each file with its bytes, in order; why the first that failed could
+// not be written, naming it, if one did.
+std::optional<std::string> writeFiles(
+    std::initializer_list<std::pair<fs::path, std::string_view>> files) {
+    for (const auto& [path, bytes] : files) {
+        errno = 0;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            return "could not write " + path.string() +
+                   (errno != 0 ? ": " + std::string(std::strerror(errno)) : std::string());
+        }
+    }
+    return std::nullopt;
 }
 
 bool isInsideSourceTree(const fs::path& path) {
@@ -377,9 +387,9 @@ int addKey(const fs::path& keyFile, const std::string& keyID, const fs::path& ke
     }
     // Written beside it and moved over it, so that a failed write leaves the old one.
     const fs::path written = keysetFile.string() + ".new";
-    if (!writeFile(written, text)) {
+    if (auto error = writeFiles({{written, text}})) {
         fs::remove(written, ec);
-        return fail("could not write " + written.string());
+        return fail(*error);
     }
     fs::rename(written, keysetFile, ec);
     if (ec) {
@@ -479,9 +489,9 @@ int sign(const SignOptions& options) {
 
     std::error_code ec;
     fs::create_directories(options.outFolder, ec);
-    if (!writeFile(options.outFolder / "privacy-services.json", payload) ||
-        !writeFile(options.outFolder / "privacy-services.sig", envelopeText)) {
-        return fail("could not write into " + options.outFolder.string());
+    if (auto failed = writeFiles({{options.outFolder / "privacy-services.json", payload},
+                                  {options.outFolder / "privacy-services.sig", envelopeText}})) {
+        return fail(*failed);
     }
     if (options.manifest) {
         const auto& catalog = verified->catalog();
@@ -501,10 +511,11 @@ int sign(const SignOptions& options) {
         manifest.signature = asset(envelopeText, "sig");
         const std::string manifestText = manifest.canonicalJSON();
         if (!PrivacyCatalogManifest::parse(manifestText, options.makerHost)) {
-            return fail("the update manifest would be refused (check the version and times)");
+            return fail("the update manifest of " + options.catalogFile.string() +
+                        " would be refused (check its version and times)");
         }
-        if (!writeFile(options.outFolder / "current.json", manifestText)) {
-            return fail("could not write the manifest");
+        if (auto failed = writeFiles({{options.outFolder / "current.json", manifestText}})) {
+            return fail(*failed);
         }
     }
 
@@ -538,26 +549,25 @@ const fs::path kShippedManifest =
     fs::path(SCOURLET_SOURCE_DIR) / "ScourletCore" / "Resources" / "manifest.json";
 
 // Why `version` would not be used by programs that ship the rules of the
-// source tree (it is older than theirs), if so.
+// source tree (it is older than theirs), or why that could not be checked.
 std::optional<std::string> belowShippedVersion(const std::string& version) {
     using scourlet::SignedRuleFeed;
     std::string error;
     const auto text = readFile(kShippedManifest, "the shipped rules' manifest", error);
     if (!text) {
-        return error + " (or sign with --allow-old-version)";
+        return error;
     }
     const auto shipped = scourlet::RuleUpdateManifest::decode(*text);
     const auto floor =
         shipped ? SignedRuleFeed::versionComponents(shipped->currentVersion) : std::nullopt;
     if (!floor) {
         return "the shipped rules' manifest " + kShippedManifest.string() +
-               " holds no rules version (or sign with --allow-old-version)";
+               " holds no rules version";
     }
     if (*SignedRuleFeed::versionComponents(version) < *floor) {
         return "version " + version + " is below " + shipped->currentVersion +
                ", the version of the shipped rules (" + kShippedManifest.string() +
-               "), and the programs use no release below it; pass --allow-old-version to "
-               "sign it anyway";
+               "), and the programs use no release below it";
     }
     return std::nullopt;
 }
@@ -573,10 +583,11 @@ int signRules(const SignRulesOptions& options) {
     if (!SignedRuleFeed::versionComponents(options.version)) {
         return fail("the version must look like 2026.03.01.1 (date and a serial from 1)");
     }
-    if (!options.allowOldVersion) {
-        if (auto error = belowShippedVersion(options.version)) {
-            return fail(*error);
+    if (auto below = belowShippedVersion(options.version)) {
+        if (!options.allowOldVersion) {
+            return fail(*below + "; pass --allow-old-version to sign it anyway");
         }
+        std::cerr << "scourlet-sign-catalog: warning: " << *below << "\n";
     }
     KeyPair pair;
     if (auto error = loadSecretKey(options.keyFile, pair)) {
@@ -655,11 +666,12 @@ int signRules(const SignRulesOptions& options) {
     std::error_code ec;
     fs::create_directories(manifestFile.parent_path(), ec);
     fs::create_directories(filesFolder, ec);
-    if (!writeFile(manifestFile, manifestText) ||
-        !writeFile(manifestFile.parent_path() / "manifest.sig", envelopeText) ||
-        !writeFile(filesFolder / SignedRuleFeed::kClearURLsFileName, *clear) ||
-        !writeFile(filesFolder / SignedRuleFeed::kSupplementaryFileName, *supplementary)) {
-        return fail("could not write into " + options.outFolder.string());
+    if (auto failed =
+            writeFiles({{manifestFile, manifestText},
+                        {manifestFile.parent_path() / "manifest.sig", envelopeText},
+                        {filesFolder / SignedRuleFeed::kClearURLsFileName, *clear},
+                        {filesFolder / SignedRuleFeed::kSupplementaryFileName, *supplementary}})) {
+        return fail(*failed);
     }
     std::cout << "signed rules " << options.version << " for the " << scourlet::id(options.channel)
               << " channel with key \"" << options.keyID << "\"; publish "
