@@ -176,9 +176,10 @@ std::string patternWarnings(
     }
     std::string warnings;
     for (const auto& [name, provider] : file->providers()) {
+        const std::string& providerName = name;  // a lambda may not capture a binding
         const auto found =
             std::find_if(compiled.begin() + static_cast<std::ptrdiff_t>(from), compiled.end(),
-                         [&](const auto& each) { return each->name == name; });
+                         [&](const auto& each) { return each->name == providerName; });
         const std::string start =
             "scourlet: warning: " + path.string() + ": provider \"" + name + "\" ";
         if (found == compiled.end()) {

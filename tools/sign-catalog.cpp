@@ -737,11 +737,10 @@ int main(int argc, char** argv) {
     }
     if (!args.empty() && args[0] == "add-key") {
         SigningOptions options;
-        for (std::size_t i = 1; i < args.size(); ++i) {
+        for (std::size_t i = 1; i < args.size(); i += 2) {
             if (i + 1 >= args.size() || !takeSigningOption(args[i], args[i + 1], options)) {
                 return usage();
             }
-            ++i;
         }
         if (options.keyFile.empty() || options.keysetFile.empty() || !validKeyID(options.keyID)) {
             return usage();
