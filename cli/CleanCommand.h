@@ -26,12 +26,15 @@
 
 namespace scourlet::cli {
 
+class OutputStream;
+
 class CleanCommand {
 public:
     // Exit statuses.
     static constexpr int kSuccess = 0;
     static constexpr int kSomeInputInvalid = 1;
     static constexpr int kUsageError = 2;
+    static constexpr int kWriteFailed = 3;
 
     struct Options {
         bool quiet = false;
@@ -63,13 +66,17 @@ public:
     // for an unknown option or a missing file argument.
     static Result<Options, Error> parseOptions(const std::vector<std::string>& args);
 
-    // Runs the command; returns the exit status. Never throws.
+    // Runs the command; returns the exit status. Never throws. When `out`
+    // fails (or `err`), says so on `err` and returns kWriteFailed.
     int execute(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                 std::ostream& err) const;
 
     static std::string usage();
 
 private:
+    int run(const std::vector<std::string>& args, std::istream& in, OutputStream& out,
+            OutputStream& err) const;
+
     Environment environment_;
 };
 

@@ -2,12 +2,14 @@
 //
 // The browser starts it and talks to it over standard input and output (see
 // NativeMessagingChannel). Firefox passes the manifest path and the extension
-// id as arguments, Chromium the caller's origin; none of them is needed.
+// id as arguments, Chromium the caller's origin; none of them is needed. A
+// person who runs it with --help gets a short usage instead.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "ScourletCore/platform/Diagnostics.h"
 #include "safari-extension/NativeMessageHandler.h"
@@ -20,10 +22,25 @@ int takePrivately(int fd) {
     return fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
 }
 
+constexpr std::string_view kUsage = R"(Usage: scourlet-native-host
+
+The native-messaging host of the Scourlet browser extension; it is not run by
+hand. A browser (Firefox, Chromium, Chrome) starts it when the extension asks,
+finding it through the host manifest com.morrowgate.scourlet.json, and
+exchanges length-prefixed JSON messages with it on standard input and output:
+the extension sends the links to clean, the host answers with the cleaned
+links, cleaned locally with the shipped rules. To clean links yourself, use
+the scourlet command-line tool.
+)";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     using namespace scourlet;
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        const bool written = std::fwrite(kUsage.data(), 1, kUsage.size(), stdout) == kUsage.size();
+        return written && std::fflush(stdout) == 0 ? 0 : 1;
+    }
     setDiagnosticsStream(DiagnosticsStream::standardError);
     signal(SIGPIPE, SIG_IGN);
 

@@ -6,7 +6,7 @@ SCOURLET_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libpcre2-dev libboost-url1.81-dev libsodium-dev
     libcurl4-openssl-dev libssl-dev libutf8proc-dev qt6-base-dev libcpp-httplib-dev qt6-svg-dev
-    xvfb xclip
+    xvfb xclip jq
     clang libclang-rt-14-dev
 )
 

@@ -1,5 +1,8 @@
 #include "cli/CleanCommand.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -22,18 +25,51 @@ struct CommandRun {
     std::string err;
 };
 
+// A device that takes `room` bytes, then fails every write as a full disk does.
+class FillingDevice : public std::streambuf {
+public:
+    explicit FillingDevice(std::size_t room) : room_(room) {}
+    const std::string& taken() const { return taken_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) {
+            return traits_type::not_eof(c);
+        }
+        const char byte = traits_type::to_char_type(c);
+        return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        const auto taken = std::min(static_cast<std::size_t>(count), room_ - taken_.size());
+        taken_.append(bytes, taken);
+        if (taken < static_cast<std::size_t>(count)) {
+            errno = ENOSPC;
+        }
+        return static_cast<std::streamsize>(taken);
+    }
+
+private:
+    std::size_t room_;
+    std::string taken_;
+};
+
 class CleanCommandTest : public ::testing::Test {
 protected:
     CommandRun run(const std::vector<std::string>& args, const std::string& input = {}) const {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = runInto(args, input, out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    int runInto(const std::vector<std::string>& args, const std::string& input, std::ostream& out,
+                std::ostream& err) const {
         CleanCommand::Environment environment;
         environment.savedSettings = saved;
         environment.bundle = bundle;
         environment.installedRulesRoot = installedRulesRoot;
         std::istringstream in(input);
-        std::ostringstream out;
-        std::ostringstream err;
-        const int status = CleanCommand(environment).execute(args, in, out, err);
-        return {status, out.str(), err.str()};
+        return CleanCommand(environment).execute(args, in, out, err);
     }
 
     std::map<std::string, DefaultsValue> saved;
@@ -63,8 +99,36 @@ TEST_F(CleanCommandTest, InvalidArgumentsAreReportedAndTheRestStillCleaned) {
               "https://example.com/?gclid=3&q=\xFF\n");
     EXPECT_EQ(r.err,
               "scourlet: not an http or https link: ftp://example.com/\n"
-              "scourlet: not an http or https link: not a link\n"
+              "scourlet: not one link: not a link\n"
               "scourlet: not UTF-8 text: https://example.com/?gclid=3&q=\xFF\n");
+}
+
+TEST_F(CleanCommandTest, AnArgumentThatIsNotOneLinkIsRefusedOnOneLine) {
+    // Each argument that holds more than one link, or words around one, is
+    // refused whole and still takes exactly one line of the output.
+    const struct {
+        std::string argument;
+        std::string line;
+    } cases[] = {
+        {"https://x.example/?a=1\nhttps://y.example/?utm_source=1",
+         "https://x.example/?a=1\\nhttps://y.example/?utm_source=1"},
+        {"https://x.example/?a=1\r\nmore", "https://x.example/?a=1\\r\\nmore"},
+        {"https://x.example/?utm_source=1 trailing words",
+         "https://x.example/?utm_source=1 trailing words"},
+        {"https://x.example/?utm_source=1\u00A0x", "https://x.example/?utm_source=1\u00A0x"},
+    };
+    for (const auto& c : cases) {
+        const CommandRun r = run({"-q", c.argument, "https://z.example/?fbclid=2"});
+        EXPECT_EQ(r.status, CleanCommand::kSomeInputInvalid) << c.argument;
+        EXPECT_EQ(r.out, c.line + "\nhttps://z.example/\n") << c.argument;
+        EXPECT_EQ(r.err, "scourlet: not one link: " + c.line + "\n") << c.argument;
+
+        const CommandRun json = run({"--json", c.argument});
+        EXPECT_EQ(json.out.find('\n'), json.out.size() - 1) << json.out;
+        EXPECT_EQ(Json::parse(json.out)["outcome"], "invalid");
+    }
+    // White space around one link is no reason to refuse it.
+    EXPECT_EQ(run({"-q", "\n https://x.example/?utm_source=1 \n"}).out, "https://x.example/\n");
 }
 
 TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
@@ -121,7 +185,7 @@ TEST_F(CleanCommandTest, TextTheLinkFinderRefusesIsTakenLineByLine) {
 
 TEST_F(CleanCommandTest, LongInputIsCleanedAsItFlowsWithNoLinkCutAtABufferEnd) {
     // Over a megabyte of lines of varying length, so that links straddle every
-    // read boundary, and a line too long for the link finder in the middle.
+    // read boundary, and a line longer than the link finder takes in the middle.
     std::string text;
     std::string expected;
     for (int i = 0; text.size() < 1'200'000; ++i) {
@@ -130,10 +194,8 @@ TEST_F(CleanCommandTest, LongInputIsCleanedAsItFlowsWithNoLinkCutAtABufferEnd) {
         text += pad + " https://example.com/" + id + "?utm_source=x&id=" + id + "\n";
         expected += pad + " https://example.com/" + id + "?id=" + id + "\n";
         if (i == 5000) {
-            const std::string longLine =
-                std::string(70 * 1024, 'y') + " https://example.com/?utm_source=kept\n";
-            text += longLine;
-            expected += longLine;
+            text += std::string(70 * 1024, 'y') + " https://example.com/?utm_source=x&id=long\n";
+            expected += std::string(70 * 1024, 'y') + " https://example.com/?id=long\n";
         }
     }
     text += "last https://example.com/?fbclid=1";
@@ -178,6 +240,124 @@ TEST_F(CleanCommandTest, LongInputIsCleanedLineByLineAsEachLineAloneWouldBe) {
     text += last;
     expected += run({"-q"}, last).out;
     EXPECT_TRUE(run({"-q"}, text).out == expected);
+}
+
+TEST_F(CleanCommandTest, LinesLongerThanTheFinderTakesAreCleanedInPieces) {
+    const std::string link = "https://example.com/p?utm_source=x&id=1";
+    EXPECT_EQ(run({"-q"}, std::string(70'000, 'x') + " " + link + "\n").out,
+              std::string(70'000, 'x') + " https://example.com/p?id=1\n");
+
+    // Stretches that each begin with a link stopper and test the finder's
+    // edges. Inside a long line after prose, each must come out as it does
+    // after one letter of prose in a short text, wherever the pieces are cut.
+    const std::vector<std::string> stretches = {
+        " " + link + ".",
+        " (" + link + "),",
+        " [" + link + "]; and",
+        " <" + link + ">",
+        " \"" + link + "\"",
+        " '" + link + "'?!",
+        "\t" + link + "#top.",
+        "\u00A0" + link,
+        "\u3000" + link + "\u3000",
+        " x=" + link,
+        " " + link + "&u=https://example.org/?fbclid=1",
+        "<a href=\"" + link + "\">x</a>",
+        "\r" + link + ",",
+        " caf\u00E9 \xFF\xFE " + link,
+        " HTTPS://EXAMPLE.COM/?UTM_SOURCE=X \u017Fttps://example.com/",
+        " " + std::string(3'000, 'w'),
+        // Long white space, so that pieces also begin inside it: after prose
+        // the full stop is not the link's, and the parameter before it goes.
+        std::string(5'000, ' ') + "https://example.com/p?id=1&utm_source=x.",
+    };
+    std::map<std::string, std::string> afterProse;
+    for (const std::string& stretch : stretches) {
+        afterProse[stretch] = run({"-q"}, "x" + stretch).out.substr(1);
+    }
+    // The first stretch of a line is found at the start of its text.
+    const std::string first = link + ",";
+    for (const std::size_t length : {200'000U, 3'000'000U}) {
+        std::string line = first;
+        std::string expected = run({"-q"}, first).out;
+        for (std::size_t i = 0; line.size() < length; ++i) {
+            const std::string& stretch = stretches[(i * 7) % stretches.size()];
+            line += stretch;
+            expected += afterProse[stretch];
+        }
+        const CommandRun r = run({"-q"}, line + "\n" + first);
+        EXPECT_EQ(r.status, CleanCommand::kSuccess);
+        EXPECT_TRUE(r.out == expected + "\n" + run({"-q"}, first).out) << length;
+    }
+}
+
+TEST_F(CleanCommandTest, NoLinkOfALongLineIsCutInTwo) {
+    const std::string link = "https://example.com/p?utm_source=x&id=1";
+    const std::string cleaned = "https://example.com/p?id=1";
+    const std::string longLink = "https://example.com/?utm_source=x&q=" + std::string(70'000, 'a');
+    const std::string run100k(100'000, 'r');
+    const struct {
+        std::string line;
+        std::string expected;
+    } cases[] = {
+        // A link longer than a piece is passed on whole rather than cleaned
+        // in part, which would change what it says.
+        {"see " + longLink + " " + link, "see " + longLink + " " + cleaned},
+        // So is a run without any stopper longer than a piece, with what is
+        // glued into it; the links after it are cleaned.
+        {run100k + "(" + link + ") " + link, run100k + "(" + link + ") " + cleaned},
+        {run100k + "\u3000" + link, run100k + "\u3000" + cleaned},
+        // A control character keeps the piece it is in as it is, and no more.
+        {"bad\x01 " + link + " " + run100k + " " + link,
+         "bad\x01 " + link + " " + run100k + " " + cleaned},
+    };
+    for (const auto& c : cases) {
+        for (const std::string end : {"", "\n"}) {
+            EXPECT_TRUE(run({"-q"}, c.line + end).out == c.expected + end) << c.line.substr(0, 40);
+        }
+    }
+}
+
+TEST_F(CleanCommandTest, AFailedWriteIsReportedAndEndsWithItsOwnStatus) {
+    std::string text;
+    for (int i = 0; text.size() < 1'000'000; ++i) {
+        text += "line " + std::to_string(i) + " https://example.com/?utm_source=x\n";
+    }
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        std::size_t room;
+    } cases[] = {
+        {{"https://example.com/?utm_source=x"}, "", 0},
+        {{"-q", "https://example.com/?utm_source=x", "https://example.com/"}, "", 20},
+        {{"--json", "https://example.com/?utm_source=x"}, "", 0},
+        {{"-q", "not a link"}, "", 0},
+        {{"-q"}, "https://example.com/?utm_source=x", 0},
+        {{"-q"}, text, 100'000},
+        {{"--json"}, text, 100'000},
+        {{"--rules", "/nonexistent/rules.json"}, "kept", 0},
+        {{"--help"}, "", 0},
+        {{"--version"}, "", 0},
+    };
+    for (const auto& c : cases) {
+        FillingDevice device(c.room);
+        std::ostream out(&device);
+        std::ostringstream err;
+        EXPECT_EQ(runInto(c.args, c.input, out, err), CleanCommand::kWriteFailed) << c.args[0];
+        EXPECT_NE(err.str().find("scourlet: could not write to standard output: " +
+                                 std::string(std::strerror(ENOSPC)) + "\n"),
+                  std::string::npos)
+            << err.str().substr(0, 200);
+        EXPECT_EQ(device.taken().size(), c.room);
+    }
+
+    // Notes that cannot be written leave the output whole but fail the run.
+    FillingDevice fullErrors(0);
+    std::ostream err(&fullErrors);
+    std::ostringstream out;
+    EXPECT_EQ(runInto({"https://example.com/?utm_source=x"}, "", out, err),
+              CleanCommand::kWriteFailed);
+    EXPECT_EQ(out.str(), "https://example.com/\n");
 }
 
 TEST_F(CleanCommandTest, TextOnStandardInputGetsOneNotePerLinkInTextOrder) {
@@ -263,6 +443,33 @@ TEST_F(CleanCommandTest, RulesFilesReplaceOrExtendTheShippedRules) {
     const CommandRun missing = run({"--rules", (dir / "missing.json").string()}, "keep https://a.example/?utm_source=x");
     EXPECT_EQ(missing.status, CleanCommand::kUsageError);
     EXPECT_EQ(missing.out, "keep https://a.example/?utm_source=x");
+}
+
+TEST_F(CleanCommandTest, ProvidersThatLostPatternsToCompileErrorsAreNamed) {
+    testing::TempDir dir;
+    const auto file = dir / "rules.json";
+    testing::writeFile(file, R"json({"providers":{
+        "whole":{"urlPattern":"^https://own\\.example","rules":["track"]},
+        "lossy":{"urlPattern":"^https://lossy\\.example","rules":["track","(bad"],
+                 "exceptions":["[bad"],"rawRules":["ok"]},
+        "lost":{"urlPattern":"(","rules":["track"]},
+        "one":{"urlPattern":"^https://one\\.example","redirections":["^https://one\\.example/\\?u=((?<x)"]}}})json");
+    const std::string expected =
+        "scourlet: warning: " + file.string() +
+        ": provider \"lossy\" lost 2 patterns that do not compile\n" +
+        "scourlet: warning: " + file.string() +
+        ": provider \"lost\" is left out: its urlPattern does not compile\n" +
+        "scourlet: warning: " + file.string() +
+        ": provider \"one\" lost 1 pattern that does not compile\n";
+    for (const std::string option : {"--rules", "--supplementary"}) {
+        const CommandRun r =
+            run({"-q", option, file.string(), "https://lossy.example/?track=1&id=2"});
+        EXPECT_EQ(r.status, CleanCommand::kSuccess);
+        EXPECT_EQ(r.err, expected) << option;
+        // What compiled still cleans.
+        EXPECT_EQ(r.out, "https://lossy.example/?id=2\n");
+    }
+    EXPECT_EQ(run({"-q", "--rules", file.string()}, "text").err, expected);
 }
 
 TEST_F(CleanCommandTest, CleansWithTheVerifiedInstalledRulesElseTheShippedOnes) {

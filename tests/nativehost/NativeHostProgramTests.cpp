@@ -35,8 +35,15 @@ struct ProgramRun {
     std::string err;
 };
 
-// Runs the host with `input` on standard input (then closed) and `extraEnvironment`.
-ProgramRun runHost(const std::string& input, const std::vector<std::string>& extraEnvironment) {
+// What Firefox passes: the manifest path and the extension id.
+const std::vector<std::string> kFirefoxArguments = {
+    "/usr/lib/mozilla/native-messaging-hosts/com.morrowgate.scourlet.json",
+    "scourlet@morrowgate.com"};
+
+// Runs the host with `arguments`, `input` on standard input (then closed) and
+// `extraEnvironment`.
+ProgramRun runHost(const std::string& input, const std::vector<std::string>& extraEnvironment,
+                   std::vector<std::string> arguments = kFirefoxArguments) {
     std::vector<std::string> environment(extraEnvironment);
     for (char** entry = environ; *entry != nullptr; ++entry) {
         environment.emplace_back(*entry);
@@ -57,12 +64,13 @@ ProgramRun runHost(const std::string& input, const std::vector<std::string>& ext
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     std::string program = SCOURLET_NATIVE_HOST_PROGRAM;
-    // Firefox passes the manifest path and the extension id.
-    std::string manifest = "/usr/lib/mozilla/native-messaging-hosts/com.morrowgate.scourlet.json";
-    std::string extension = "scourlet@morrowgate.com";
-    char* argv[] = {program.data(), manifest.data(), extension.data(), nullptr};
+    std::vector<char*> argv{program.data()};
+    for (auto& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    EXPECT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
@@ -162,6 +170,18 @@ TEST(NativeHostProgram, CleansWithTheShippedRulesAndEndsOnATruncatedFrame) {
     const auto replies = frames(run.out);
     ASSERT_EQ(replies.size(), 1u);
     EXPECT_EQ(replies[0]["cleanedURL"], "https://example.com/?id=1");
+}
+
+TEST(NativeHostProgram, HelpIsPrintedForAPersonInsteadOfServingMessages) {
+    const std::string input =
+        frame(R"({"action":"cleanURL","url":"https://example.com/?utm_source=x"})");
+    for (const std::string option : {"--help", "-h"}) {
+        const ProgramRun run = runHost(input, {}, {option});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(run.out.starts_with("Usage: scourlet-native-host\n")) << run.out;
+        EXPECT_NE(run.out.find("com.morrowgate.scourlet.json"), std::string::npos);
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 TEST(NativeHostProgram, BuildTreeManifestsNameTheProgram) {

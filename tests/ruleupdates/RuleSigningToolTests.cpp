@@ -9,6 +9,7 @@
 
 #include "ScourletCore/platform/Json.h"
 #include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
+#include "ScourletCore/ruleupdates/RuleUpdateManifest.h"
 #include "ScourletCore/ruleupdates/SignedRuleFeed.h"
 #include "support/RuleFeedFixture.h"
 #include "support/TempDir.h"
@@ -18,6 +19,12 @@ namespace {
 
 using Feed = SignedRuleFeed;
 const std::string kHost(testing::kFixtureRulesHost);
+
+std::string shippedRulesVersion() {
+    const auto manifest = RuleUpdateManifest::decode(testing::readFile(
+        std::filesystem::path(SCOURLET_SOURCE_DIR) / "ScourletCore/Resources/manifest.json"));
+    return manifest ? manifest->currentVersion : "";
+}
 
 int run(const std::string& arguments, const std::filesystem::path& output) {
     const std::string command =
@@ -69,6 +76,17 @@ TEST(RuleSigningToolTest, SignsAReleaseThatTheFeedAccepts) {
                   dir / "log.txt"),
               0);
     EXPECT_FALSE(std::filesystem::exists(dir / "out2"));
+
+    // Below the shipped rules' version the programs use no release: refused
+    // unless the maintainer insists.
+    ASSERT_NE(run(sign + "2026.01.15.1", dir / "log.txt"), 0);
+    EXPECT_NE(testing::readFile(dir / "log.txt")
+                  .find("version 2026.01.15.1 is below " + shippedRulesVersion()),
+              std::string::npos)
+        << testing::readFile(dir / "log.txt");
+    EXPECT_FALSE(std::filesystem::exists(dir / "out/2026.01.15.1"));
+    EXPECT_EQ(run(sign + "2026.01.15.1 --allow-old-version", dir / "log.txt"), 0)
+        << testing::readFile(dir / "log.txt");
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs the README's examples marked "```sh checked" as written, one block at a
+# time in one shell each, from a copy of the repository root whose
+# build/release/bin is the built programs. HOME and /tmp are moved into a
+# temporary folder, so nothing of the real ones, and nothing of the source
+# tree, is touched.
+#   readme-examples.sh <source-dir> <bin-dir>
+set -uo pipefail
+source_dir="$1"
+bin_dir="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
+root="$work/root"
+mkdir -p "$HOME" "$work/tmp" "$root/ScourletCore" "$root/build/release"
+cp "$source_dir/README.md" "$root/"
+cp -r "$source_dir/ScourletCore/Resources" "$root/ScourletCore/"
+ln -s "$bin_dir" "$root/build/release/bin"
+
+# Each block into its own script, with /tmp/ moved.
+awk -v out="$work/block" -v tmp="$work/tmp/" '
+    /^```sh checked$/ { n++; file = out "-" n ".sh"; inside = 1; next }
+    /^```/ && inside { inside = 0; close(file); next }
+    inside { gsub("/tmp/", tmp); print > file }
+' "$root/README.md"
+
+blocks=("$work"/block-*.sh)
+if [ ! -e "${blocks[0]}" ]; then
+    echo "FAIL: the README has no checked examples" >&2
+    exit 1
+fi
+failures=0
+for block in "${blocks[@]}"; do
+    if ! (cd "$root" && bash -euo pipefail "$block") > "$work/log" 2>&1; then
+        echo "FAIL: this README example does not run as written:" >&2
+        sed 's/^/    /' "$block" >&2
+        echo "  it said:" >&2
+        sed 's/^/    /' "$work/log" >&2
+        failures=$((failures + 1))
+    fi
+done
+
+# What the examples promise to leave behind.
+for file in README-cleaned.md signed/privacy-services.json signed/privacy-services.sig \
+    signed/current.json rules/manifest.json rules/manifest.sig \
+    rules/2027.01.15.1/data.min.json rules/2027.01.15.1/scourlet-supplementary.json; do
+    [ -s "$work/tmp/$file" ] || { echo "FAIL: the examples wrote no /tmp/$file" >&2; failures=$((failures + 1)); }
+done
+if [ -s "$work/tmp/README-cleaned.md" ] && grep -q "utm_source=x&id=1" "$work/tmp/README-cleaned.md"; then
+    echo "FAIL: the README's own links came out uncleaned" >&2
+    failures=$((failures + 1))
+fi
+[ "$failures" -eq 0 ] && echo "every checked README example ran as written"
+exit $((failures > 0))
