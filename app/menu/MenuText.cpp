@@ -112,4 +112,18 @@ std::string withLiteralAmpersands(std::string_view text) {
     return out;
 }
 
+std::string dbusMenuActionText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 4);
+    bool firstAmpersand = true;
+    for (char c : text) {
+        out += c;
+        if (c == '_' || (c == '&' && firstAmpersand)) {
+            out += c;
+            firstAmpersand = firstAmpersand && c != '&';
+        }
+    }
+    return out;
+}
+
 }  // namespace scourlet::app

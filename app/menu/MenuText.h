@@ -7,7 +7,8 @@
 // user-visible characters (grapheme clusters), never bytes.
 //
 //   std::string row = "Original: " + menuText(url, 60);    // one line, at most 60 + "…"
-//   action->setText(QString::fromStdString(withLiteralAmpersands(row)));
+//   option->text = QString::fromStdString(withLiteralAmpersands(row));  // drawn by QMenu
+//   action->setText(QString::fromStdString(dbusMenuActionText(row)));   // exported to trays
 #pragma once
 
 #include <cstddef>
@@ -35,5 +36,14 @@ std::string menuText(std::string_view text, std::optional<std::size_t> limit = s
 // `text` with every "&" doubled, so that a menu shows it literally instead of
 // taking it for a mnemonic marker.
 std::string withLiteralAmpersands(std::string_view text);
+
+// The action text from which Qt's D-Bus menu export makes a label that a
+// dbusmenu tray host shows as exactly `text`. The export turns the first "&"
+// into "_", the protocol's access-key marker, and passes everything else
+// through; the host hides a single "_" and shows "__" as one "_". So every "_"
+// is doubled, and the first "&" too: the export makes it "_&", an access key on
+// the "&" itself, which hides nothing. A menu widget must not draw this text
+// (later "&"s stay single); it draws withLiteralAmpersands(text).
+std::string dbusMenuActionText(std::string_view text);
 
 }  // namespace scourlet::app

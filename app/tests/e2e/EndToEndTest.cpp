@@ -116,7 +116,7 @@ void EndToEndTest::copiedLinkIsCleanedAndMenuCopySurvives() {
     qInfo("cleaned after %lld ms", static_cast<long long>(took));
     QCOMPARE(state.monitor()->cleanedCountToday(), 1);
 
-    menu.rebuild();
+    menu.refresh();
     QAction* original = menu.actionFor("menu-original-url");
     QVERIFY(original != nullptr);
     original->trigger();

@@ -62,5 +62,51 @@ TEST(MenuTextTest, AmpersandsAreDoubledForMenus) {
     EXPECT_EQ(withLiteralAmpersands("no mnemonic"), "no mnemonic");
 }
 
+// What Qt's D-Bus menu export does to an action's text: the first "&", unless
+// it ends the text, becomes the "_" access-key marker.
+std::string exportedLabel(std::string label) {
+    const std::size_t at = label.find('&');
+    if (at != std::string::npos && at + 1 < label.size()) {
+        label[at] = '_';
+    }
+    return label;
+}
+
+// What a dbusmenu host shows for a label: "__" is one "_", a single "_" marks
+// the next character as the access key and is hidden.
+std::string hostShows(std::string_view label) {
+    std::string shown;
+    for (std::size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '_') {
+            if (i + 1 < label.size() && label[i + 1] == '_') {
+                shown += '_';
+                ++i;
+            }
+            continue;
+        }
+        shown += label[i];
+    }
+    return shown;
+}
+
+TEST(MenuTextTest, DBusMenuActionTextReachesTheTrayHostUnchanged) {
+    const VisibleCase cases[] = {
+        {"plain", "Quit Scourlet", "Quit Scourlet"},
+        {"ampersands", "Cleaned: https://s.example/i?id=7&color=red&size=m",
+         "Cleaned: https://s.example/i?id=7&&color=red&size=m"},
+        {"underscores", "Removed: utm_source, fb_ref", "Removed: utm__source, fb__ref"},
+        {"double underscore", "a__b", "a____b"},
+        {"double ampersand", "x?a=1&&b=2", "x?a=1&&&b=2"},
+        {"ampersand at the end", "x?a=1&", "x?a=1&&"},
+        {"underscore before ampersand", "Original: https://a.example/?_x=&y",
+         "Original: https://a.example/?__x=&&y"},
+    };
+    for (const auto& c : cases) {
+        const std::string action = dbusMenuActionText(c.input);
+        EXPECT_EQ(action, c.expected) << c.name;
+        EXPECT_EQ(hostShows(exportedLabel(action)), c.input) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace scourlet::app
