@@ -4,10 +4,13 @@
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyleOptionMenuItem>
 #include <QUrl>
 
@@ -135,6 +138,28 @@ private:
     QPointer<QAction> action_;
 };
 
+// A menu measures a row by its action's text but draws the text its style
+// option carries; the two differ here (see initStyleOption), so rows are
+// measured by what is drawn.
+class RowTextStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize contents = size;
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (type == CT_MenuItem && item != nullptr &&
+            item->menuItemType == QStyleOptionMenuItem::Normal) {
+            const QString text = item->text.left(item->text.indexOf(u'\t'));
+            contents.setWidth(
+                item->fontMetrics.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, text)
+                    .width());
+        }
+        return QProxyStyle::sizeFromContents(type, option, contents, widget);
+    }
+};
+
 QAccessibleInterface* rowAccessibleFactory(const QString& className, QObject* object) {
     if (className != QLatin1String("QAction")) {
         return nullptr;
@@ -157,6 +182,9 @@ TrayMenu::TrayMenu(AppState& state, WindowManager& windows, QWidget* parent)
     }();
     (void)factoryInstalled;
     setObjectName(QStringLiteral("tray-menu"));
+    auto* rowStyle = new RowTextStyle(QStyleFactory::create(QApplication::style()->name()));
+    rowStyle->setParent(this);
+    setStyle(rowStyle);
     setToolTipsVisible(true);
     connect(this, &QMenu::aboutToShow, this, [this] {
         refresh();

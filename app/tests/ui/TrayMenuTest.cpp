@@ -138,6 +138,19 @@ void TrayMenuTest::rowsFollowTheLastCleanAndShowAmpersands() {
         QCOMPARE(DrawnText::of(*f.menu, action), c.drawn);
         QCOMPARE(action->text(), c.exported);
     }
+    // Measured by what it draws, so nothing is elided: as wide as a plain menu
+    // of the drawn rows.
+    QMenu plain;
+    for (QAction* action : f.menu->actions()) {
+        if (action->isSeparator()) {
+            plain.addSeparator()->setVisible(action->isVisible());
+        } else {
+            QAction* copy = plain.addAction(DrawnText::of(*f.menu, action));
+            copy->setCheckable(action->isCheckable());
+            copy->setVisible(action->isVisible());
+        }
+    }
+    QCOMPARE(f.menu->sizeHint(), plain.sizeHint());
 }
 
 void TrayMenuTest::openMenuKeepsItsActionsAcrossChanges() {
