@@ -39,11 +39,18 @@ std::string withLiteralAmpersands(std::string_view text);
 
 // The action text from which Qt's D-Bus menu export makes a label that a
 // dbusmenu tray host shows as exactly `text`. The export turns the first "&"
-// into "_", the protocol's access-key marker, and passes everything else
-// through; the host hides a single "_" and shows "__" as one "_". So every "_"
-// is doubled, and the first "&" too: the export makes it "_&", an access key on
-// the "&" itself, which hides nothing. A menu widget must not draw this text
-// (later "&"s stay single); it draws withLiteralAmpersands(text).
+// (unless it ends the text) into "_", the protocol's access-key marker, and
+// passes everything else through; a host shows "__" as one "_" and hides a
+// single "_". So every "_" is doubled, and the first "&" is spent where it does
+// no harm: as the first half of the first "__" when an "_" comes before any
+// "&", so the label has no access key at all; else doubled, so the export makes
+// it "_&", an access key on the "&" itself, which hides nothing.
+//
+// A label with an access key and a "__" after it is shown wrongly by hosts
+// built on libdbusmenu-gtk (it undoes the "_" escapes twice while access keys
+// are hidden): a text with "&" before its first "_" cannot avoid that through
+// Qt's export. A menu widget must not draw this text; it draws
+// withLiteralAmpersands(text).
 std::string dbusMenuActionText(std::string_view text);
 
 }  // namespace scourlet::app

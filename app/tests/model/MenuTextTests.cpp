@@ -89,22 +89,47 @@ std::string hostShows(std::string_view label) {
     return shown;
 }
 
+// A host built on libdbusmenu-gtk: a label with an access key has its "_"
+// escapes undone twice while access keys are hidden.
+std::string gtkHostShows(std::string_view label) {
+    bool accessKey = false;
+    for (std::size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '_') {
+            if (i + 1 < label.size() && label[i + 1] != '_') {
+                accessKey = true;
+            }
+            ++i;
+        }
+    }
+    return accessKey ? hostShows(hostShows(label)) : hostShows(label);
+}
+
 TEST(MenuTextTest, DBusMenuActionTextReachesTheTrayHostUnchanged) {
-    const VisibleCase cases[] = {
-        {"plain", "Quit Scourlet", "Quit Scourlet"},
+    const struct {
+        const char* name;
+        std::string text;
+        std::string action;
+        bool exactOnGtkHosts;
+    } cases[] = {
+        {"plain", "Quit Scourlet", "Quit Scourlet", true},
         {"ampersands", "Cleaned: https://s.example/i?id=7&color=red&size=m",
-         "Cleaned: https://s.example/i?id=7&&color=red&size=m"},
-        {"underscores", "Removed: utm_source, fb_ref", "Removed: utm__source, fb__ref"},
-        {"double underscore", "a__b", "a____b"},
-        {"double ampersand", "x?a=1&&b=2", "x?a=1&&&b=2"},
-        {"ampersand at the end", "x?a=1&", "x?a=1&&"},
-        {"underscore before ampersand", "Original: https://a.example/?_x=&y",
-         "Original: https://a.example/?__x=&&y"},
+         "Cleaned: https://s.example/i?id=7&&color=red&size=m", true},
+        {"underscores", "Removed: utm_source, fb_ref", "Removed: utm__source, fb__ref", true},
+        {"double underscore", "a__b", "a____b", true},
+        {"double ampersand", "x?a=1&&b=2", "x?a=1&&&b=2", true},
+        {"ampersand at the end", "x?a=1&", "x?a=1&", true},
+        {"underscore first", "Original: https://a.example/my_page?a=1&b_c=2",
+         "Original: https://a.example/my&_page?a=1&b__c=2", true},
+        // Qt's export leaves no way around the access key here.
+        {"ampersand first", "Original: https://a.example/?a=1&utm_source=x",
+         "Original: https://a.example/?a=1&&utm__source=x", false},
     };
     for (const auto& c : cases) {
-        const std::string action = dbusMenuActionText(c.input);
-        EXPECT_EQ(action, c.expected) << c.name;
-        EXPECT_EQ(hostShows(exportedLabel(action)), c.input) << c.name;
+        const std::string action = dbusMenuActionText(c.text);
+        EXPECT_EQ(action, c.action) << c.name;
+        const std::string label = exportedLabel(action);
+        EXPECT_EQ(hostShows(label), c.text) << c.name;
+        EXPECT_EQ(gtkHostShows(label) == c.text, c.exactOnGtkHosts) << c.name;
     }
 }
 
