@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "DBusMenuHost.h"
+
 namespace scourlet::app {
 namespace {
 
@@ -62,49 +64,10 @@ TEST(MenuTextTest, AmpersandsAreDoubledForMenus) {
     EXPECT_EQ(withLiteralAmpersands("no mnemonic"), "no mnemonic");
 }
 
-// What Qt's D-Bus menu export does to an action's text: the first "&", unless
-// it ends the text, becomes the "_" access-key marker.
-std::string exportedLabel(std::string label) {
-    const std::size_t at = label.find('&');
-    if (at != std::string::npos && at + 1 < label.size()) {
-        label[at] = '_';
-    }
-    return label;
-}
-
-// What a dbusmenu host shows for a label: "__" is one "_", a single "_" marks
-// the next character as the access key and is hidden.
-std::string hostShows(std::string_view label) {
-    std::string shown;
-    for (std::size_t i = 0; i < label.size(); ++i) {
-        if (label[i] == '_') {
-            if (i + 1 < label.size() && label[i + 1] == '_') {
-                shown += '_';
-                ++i;
-            }
-            continue;
-        }
-        shown += label[i];
-    }
-    return shown;
-}
-
-// A host built on libdbusmenu-gtk: a label with an access key has its "_"
-// escapes undone twice while access keys are hidden.
-std::string gtkHostShows(std::string_view label) {
-    bool accessKey = false;
-    for (std::size_t i = 0; i < label.size(); ++i) {
-        if (label[i] == '_') {
-            if (i + 1 < label.size() && label[i + 1] != '_') {
-                accessKey = true;
-            }
-            ++i;
-        }
-    }
-    return accessKey ? hostShows(hostShows(label)) : hostShows(label);
-}
-
 TEST(MenuTextTest, DBusMenuActionTextReachesTheTrayHostUnchanged) {
+    using testing::exportedLabel;
+    using testing::gtkHostShows;
+    using testing::hostShows;
     const struct {
         const char* name;
         std::string text;
