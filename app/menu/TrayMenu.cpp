@@ -301,7 +301,8 @@ QAction* TrayMenu::makeAction(const MenuItem& item) {
 
 void TrayMenu::choose(QAction* action) {
     const MenuItem* row = rowFor(action);
-    if (row == nullptr || row->command == MenuCommand::none) {
+    // A hidden row is not in the menu any more; a tray may still click it.
+    if (row == nullptr || !action->isVisible() || row->command == MenuCommand::none) {
         return;
     }
     const MenuItem item = *row;

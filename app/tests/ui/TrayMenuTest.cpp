@@ -196,12 +196,17 @@ void TrayMenuTest::openMenuKeepsItsActionsAcrossChanges() {
     QCOMPARE(autoClean->text(), QStringLiteral("Auto-Clean Copied Links: OFF"));
     QVERIFY(!autoClean->isChecked());
 
-    // The row that went away comes back in its own action, in its place.
+    // The row that went away comes back in its own action, in its place; a
+    // hidden row does nothing when a tray still clicks it.
+    QAction* original = f.action("menu-original-url");
     f.state->monitor()->setIsEnabled(true);
     f.state->monitor()->setLastCleanedResult(std::nullopt);
     QCoreApplication::processEvents();
     QCOMPARE(f.action("menu-no-cleaned-links"), noLinks);
     QVERIFY(f.action("menu-original-url") == nullptr);
+    f.pasteboard->copy("unrelated");
+    original->trigger();
+    QCOMPARE(f.pasteboard->text().value_or(""), std::string("unrelated"));
     const QList<QAction*> back = f.menu->actions();
     QVERIFY(back.indexOf(noLinks) < back.indexOf(f.action("menu-cleaned-today")));
     QVERIFY(f.menu->isVisible());
