@@ -115,23 +115,22 @@ std::string withLiteralAmpersands(std::string_view text) {
 std::string dbusMenuActionText(std::string_view text) {
     const std::size_t ampersand = text.find('&');
     const std::size_t underscore = text.find('_');
-    // The export leaves a text alone whose first "&" ends it.
-    const bool sacrificeUnderscore =
-        ampersand != std::string_view::npos && ampersand + 1 < text.size() && underscore < ampersand;
-    const bool doubleAmpersand =
-        ampersand != std::string_view::npos && ampersand + 1 < text.size() && !sacrificeUnderscore;
+    // The export leaves alone a text whose first "&" ends it.
+    const bool exportSpendsAmpersand =
+        ampersand != std::string_view::npos && ampersand + 1 < text.size();
+    const bool pairUnderscore = exportSpendsAmpersand && underscore < ampersand;
     std::string out;
     out.reserve(text.size() + 8);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '_') {
             // The export turns this "&" into the "_" that completes the pair.
-            out += (sacrificeUnderscore && i == underscore) ? "&_" : "__";
-        } else {
-            out += c;
-            if (doubleAmpersand && i == ampersand) {
-                out += '&';
-            }
+            out += (pairUnderscore && i == underscore) ? "&_" : "__";
+            continue;
+        }
+        out += c;
+        if (exportSpendsAmpersand && !pairUnderscore && i == ampersand) {
+            out += '&';
         }
     }
     return out;

@@ -152,9 +152,8 @@ public:
         if (type == CT_MenuItem && item != nullptr &&
             item->menuItemType == QStyleOptionMenuItem::Normal) {
             const QString text = item->text.left(item->text.indexOf(u'\t'));
-            contents.setWidth(
-                item->fontMetrics.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, text)
-                    .width());
+            const int flags = Qt::TextSingleLine | Qt::TextShowMnemonic;
+            contents.setWidth(item->fontMetrics.boundingRect(QRect(), flags, text).width());
         }
         return QProxyStyle::sizeFromContents(type, option, contents, widget);
     }

@@ -47,8 +47,8 @@ void copyWithXclip(const QString& text) {
     QProcess xclip;
     xclip.setStandardOutputFile(QProcess::nullDevice());
     xclip.setStandardErrorFile(QProcess::nullDevice());
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                          QStringLiteral("-i")});
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
     QVERIFY(xclip.waitForStarted(2000));
     xclip.write(text.toUtf8());
     xclip.closeWriteChannel();
@@ -58,9 +58,9 @@ void copyWithXclip(const QString& text) {
 }
 
 QString readWithXclip() {
-    return runTool(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                             QStringLiteral("-o")},
-                   3000);
+    return runTool(
+        QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")}, 3000);
 }
 
 bool clipboardBecomes(const QString& expected, int limitMs, qint64* tookMs) {
@@ -75,13 +75,14 @@ bool clipboardBecomes(const QString& expected, int limitMs, qint64* tookMs) {
 
 QList<XWindow> visibleWindows(const QString& instance) {
     QList<XWindow> windows;
-    const QString ids = runTool(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--classname"),
-                                 QStringLiteral("^%1$").arg(QRegularExpression::escape(instance))});
+    const QString ids = runTool(
+        QStringLiteral("xdotool"),
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--classname"),
+         QStringLiteral("^%1$").arg(QRegularExpression::escape(instance))});
     for (const QString& id : ids.split(u'\n', Qt::SkipEmptyParts)) {
-        const QString shell = runTool(QStringLiteral("xdotool"),
-                                      {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+        const QString shell =
+            runTool(QStringLiteral("xdotool"),
+                    {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
         QRect geometry;
         for (const QString& line : shell.split(u'\n', Qt::SkipEmptyParts)) {
             const QString value = line.section(u'=', 1);
@@ -124,7 +125,8 @@ QProcessEnvironment ProgramHome::environment() const {
     environment.insert(QStringLiteral("HOME"), QString::fromStdString(path().string()));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
                        QString::fromStdString((dir_ / "config").string()));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString((dir_ / "data").string()));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                       QString::fromStdString((dir_ / "data").string()));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
                        QString::fromStdString((dir_ / "runtime").string()));
     return environment;

@@ -92,8 +92,8 @@ private:
 
 std::optional<XWindow> XEmbedTrayTest::openMenu(const XWindow& icon, const QString& button) {
     const QPoint centre = icon.geometry.center();
-    if (!xdotool({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y()),
-                  QStringLiteral("click"), button})) {
+    if (!xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                  QString::number(centre.y()), QStringLiteral("click"), button})) {
         return std::nullopt;
     }
     std::optional<XWindow> menu;
@@ -223,16 +223,16 @@ void StatusNotifierTrayTest::initTestCase() {
     QVERIFY(bus_.isConnected());
 }
 
-QDBusMessage StatusNotifierTrayTest::callMenu(const QString& method, const QVariantList& arguments) {
-    QDBusMessage call = QDBusMessage::createMethodCall(item_, menuPath_,
-                                                       QStringLiteral("com.canonical.dbusmenu"), method);
+QDBusMessage StatusNotifierTrayTest::callMenu(const QString& method,
+                                              const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        item_, menuPath_, QStringLiteral("com.canonical.dbusmenu"), method);
     call.setArguments(arguments);
     return bus_.call(call, QDBus::Block, 10000);
 }
 
 QList<ExportedRow> StatusNotifierTrayTest::layout() {
-    const QDBusMessage reply = callMenu(
-        QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    const QDBusMessage reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
     QList<ExportedRow> rows;
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2) {
         return rows;
@@ -254,7 +254,8 @@ QList<ExportedRow> StatusNotifierTrayTest::layout() {
         item.endStructure();
         row.label = properties.value(QStringLiteral("label")).toString();
         row.visible = properties.value(QStringLiteral("visible"), true).toBool();
-        row.separator = properties.value(QStringLiteral("type")).toString() == QLatin1String("separator");
+        row.separator =
+            properties.value(QStringLiteral("type")).toString() == QLatin1String("separator");
         row.toggleState = properties.value(QStringLiteral("toggle-state"), -1).toInt();
         rows.append(row);
     }
@@ -275,9 +276,9 @@ std::optional<ExportedRow> StatusNotifierTrayTest::shownRow(const QString& label
 
 void StatusNotifierTrayTest::click(int id) {
     // As a tray sends it: the id, "clicked", no data, a timestamp.
-    const QDBusMessage reply = callMenu(
-        QStringLiteral("Event"),
-        {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+    const QDBusMessage reply =
+        callMenu(QStringLiteral("Event"),
+                 {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
     QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
 }
 
@@ -302,9 +303,9 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
                {QStringLiteral("--top"), QStringLiteral("--end"), QStringLiteral("-w")});
     QVERIFY(tray.waitForStarted(10000));
     const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    QVERIFY2(waitUntil([&] { return bus_.interface()->isServiceRegistered(watcher).value(); },
-                       kLimitMs),
-             "the tray's watcher did not appear");
+    QVERIFY2(
+        waitUntil([&] { return bus_.interface()->isServiceRegistered(watcher).value(); }, kLimitMs),
+        "the tray's watcher did not appear");
 
     testing::ProgramHome home;
     QProcessEnvironment environment = home.environment();
@@ -322,8 +323,8 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
                          QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
                      get.setArguments({watcher, QStringLiteral("RegisteredStatusNotifierItems")});
                      const QDBusMessage reply = bus_.call(get);
-                     const QStringList items = reply.arguments().value(0).value<QDBusVariant>()
-                                                   .variant().toStringList();
+                     const QStringList items =
+                         reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
                      if (items.isEmpty()) {
                          return false;
                      }
@@ -333,11 +334,16 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
                  kStartLimitMs, 100),
              "the program registered no StatusNotifierItem");
     QDBusMessage getMenu = QDBusMessage::createMethodCall(
-        item_, QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
+        item_, QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     getMenu.setArguments({QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Menu")});
-    menuPath_ = bus_.call(getMenu).arguments().value(0).value<QDBusVariant>().variant()
-                    .value<QDBusObjectPath>().path();
+    menuPath_ = bus_.call(getMenu)
+                    .arguments()
+                    .value(0)
+                    .value<QDBusVariant>()
+                    .variant()
+                    .value<QDBusObjectPath>()
+                    .path();
     QVERIFY2(!menuPath_.isEmpty(), "the item names no menu");
     QVERIFY(rowAppears(QStringLiteral("Auto-Clean Copied Links: ON")));
 
@@ -360,13 +366,15 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
     for (const auto& c : links) {
         copyWithXclip(c.link);
         QString cleaned;
-        QVERIFY2(waitUntil([&] { return (cleaned = readWithXclip()) != c.link; }, kLimitMs), c.name);
+        QVERIFY2(waitUntil([&] { return (cleaned = readWithXclip()) != c.link; }, kLimitMs),
+                 c.name);
         const std::string original = menuText(c.link.toStdString(), kURLRowLimit);
         for (const QString& row :
              {QStringLiteral("Original: ") + fromUtf8(original),
               QStringLiteral("Cleaned: ") + fromUtf8(menuText(cleaned.toStdString(), kURLRowLimit)),
               QStringLiteral("Removed: ") + c.removed}) {
-            QVERIFY2(rowAppears(row), qPrintable(QStringLiteral("%1: no row \"%2\"").arg(c.name, row)));
+            QVERIFY2(rowAppears(row),
+                     qPrintable(QStringLiteral("%1: no row \"%2\"").arg(c.name, row)));
         }
     }
 
@@ -374,16 +382,17 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
     const std::optional<ExportedRow> preferences = shownRow(QStringLiteral("Preferences\u2026"));
     QVERIFY(preferences.has_value());
     click(preferences->id);
-    QVERIFY2(waitUntil(
-                 [] {
-                     return !testing::runTool(QStringLiteral("xdotool"),
-                                              {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                               QStringLiteral("--name"),
-                                               QStringLiteral("^Scourlet Preferences$")})
-                                 .isEmpty();
-                 },
-                 kLimitMs),
-             "the settings window did not open");
+    QVERIFY2(
+        waitUntil(
+            [] {
+                return !testing::runTool(
+                            QStringLiteral("xdotool"),
+                            {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--name"), QStringLiteral("^Scourlet Preferences$")})
+                            .isEmpty();
+            },
+            kLimitMs),
+        "the settings window did not open");
 
     LayoutUpdates updates;
     QVERIFY(bus_.connect(item_, menuPath_, QStringLiteral("com.canonical.dbusmenu"),
@@ -405,7 +414,8 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
 
     // Opening costs no layout update when nothing changed, and a click with
     // an id read before the opening lands.
-    const std::optional<ExportedRow> autoClean = shownRow(QStringLiteral("Auto-Clean Copied Links: ON"));
+    const std::optional<ExportedRow> autoClean =
+        shownRow(QStringLiteral("Auto-Clean Copied Links: ON"));
     QVERIFY(autoClean.has_value());
     const std::map<int, QString> before = ids();
     open();
@@ -430,7 +440,8 @@ void StatusNotifierTrayTest::rowsReadExactlyAndClicksLandWithAWindowOpen() {
 
     // "Disable Cleaning for This Site" adds the last cleaned link's host to the
     // exceptions and forgets the record the row stands for.
-    const std::optional<ExportedRow> disable = shownRow(QStringLiteral("Disable Cleaning for This Site"));
+    const std::optional<ExportedRow> disable =
+        shownRow(QStringLiteral("Disable Cleaning for This Site"));
     QVERIFY(disable.has_value());
     open();
     click(disable->id);
