@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QStyleFactory>
 #include <QStyleOptionMenuItem>
 #include <QUrl>
@@ -286,6 +287,24 @@ void TrayMenu::apply(std::vector<MenuItem> rows) {
         }
     }
     shown_ = std::move(rows);
+    keepOnScreen();
+}
+
+void TrayMenu::keepOnScreen() {
+    // An open menu takes its new size where it stands; a menu that grew past
+    // the edge of the screen moves back onto it.
+    if (!isVisible() || screen() == nullptr) {
+        return;
+    }
+    const QRect available = screen()->availableGeometry();
+    QRect frame = geometry();
+    frame.moveRight(std::min(frame.right(), available.right()));
+    frame.moveBottom(std::min(frame.bottom(), available.bottom()));
+    frame.moveLeft(std::max(frame.left(), available.left()));
+    frame.moveTop(std::max(frame.top(), available.top()));
+    if (frame.topLeft() != pos()) {
+        move(frame.topLeft());
+    }
 }
 
 QAction* TrayMenu::makeAction(const MenuItem& item) {

@@ -67,6 +67,7 @@ private:
 
     std::vector<MenuItem> currentRows() const;
     void apply(std::vector<MenuItem> rows);
+    void keepOnScreen();
     Row* rowNamed(std::string_view identifier);
     QAction* makeAction(const MenuItem& item);
     void choose(QAction* action);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QScreen>
 #include <QStyleOptionMenuItem>
 #include <QTest>
 
@@ -155,7 +156,9 @@ void TrayMenuTest::rowsFollowTheLastCleanAndShowAmpersands() {
 
 void TrayMenuTest::openMenuKeepsItsActionsAcrossChanges() {
     Fixture f;
-    f.menu->popup(QPoint(10, 10));
+    // Opened at the top right, as from a tray there.
+    const QRect screen = f.menu->screen()->availableGeometry();
+    f.menu->popup(screen.topRight());
     QVERIFY(QTest::qWaitForWindowExposed(f.menu.get()));
     const QList<QAction*> opened = f.menu->actions();
     int changes = 0;
@@ -186,6 +189,8 @@ void TrayMenuTest::openMenuKeepsItsActionsAcrossChanges() {
     }
     QVERIFY(f.action("menu-no-cleaned-links") == nullptr);
     QVERIFY(!noLinks->isVisible());
+    // Grown wider and taller, still whole on the screen.
+    QVERIFY(screen.contains(f.menu->geometry()));
     const QList<QAction*> all = f.menu->actions();
     QVERIFY(all.indexOf(f.action("menu-original-url")) < all.indexOf(f.action("menu-cleaned-today")));
 
