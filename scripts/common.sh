@@ -7,6 +7,9 @@ SCOURLET_PACKAGES=(
     nlohmann-json3-dev libpcre2-dev libboost-url1.81-dev libsodium-dev
     libcurl4-openssl-dev libssl-dev libutf8proc-dev qt6-base-dev libcpp-httplib-dev qt6-svg-dev
     xvfb xclip jq
+    # The tray tests: an XEmbed tray, a StatusNotifierItem tray and a private
+    # session bus, and the tools that drive them from outside.
+    trayer haskell-gtk-sni-tray-utils dbus-daemon xdotool x11-utils
     clang libclang-rt-14-dev
 )
 

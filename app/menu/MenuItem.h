@@ -2,9 +2,10 @@
 // widget exists.
 //
 // The texts are final plain text (controls and bidi characters made visible,
-// cut where the row asks for it); only the "&" doubling a menu needs is left to
-// the widget. `command` says what choosing the row does; `payload` carries
-// what that command needs (the exact text to copy).
+// cut where the row asks for it); only the escapes of "&" and "_" that a menu
+// or a tray's D-Bus menu needs are left to the widget. `command` says what
+// choosing the row does; `payload` carries what that command needs (the exact
+// text to copy).
 #pragma once
 
 #include <string>

@@ -13,9 +13,10 @@ namespace scourlet::app {
 
 namespace {
 
-MenuItem separator() {
+MenuItem separator(std::string identifier) {
     MenuItem item;
     item.kind = MenuItem::Kind::separator;
+    item.identifier = std::move(identifier);
     return item;
 }
 
@@ -88,7 +89,7 @@ void addCommandWarning(const MenuInputs& inputs, std::vector<MenuItem>& items) {
     }
     items.push_back(
         action("menu-clear-command-warning", MenuCommand::clearCommandWarning, "Clear Command Warning"));
-    items.push_back(separator());
+    items.push_back(separator("menu-command-warning-separator"));
 }
 
 void addPendingResolution(const MenuInputs& inputs, std::vector<MenuItem>& items) {
@@ -259,14 +260,14 @@ std::vector<MenuItem> buildMenu(const MenuInputs& inputs) {
                            "Optional network resolution for supported Amazon, Instagram and "
                            "Threads share wrappers. Off by default."));
     items.push_back(action("menu-clean-now", MenuCommand::cleanNow, "Clean Copied Link Now"));
-    items.push_back(separator());
+    items.push_back(separator("menu-switches-separator"));
     if (inputs.commandRisk) {
         addCommandWarning(inputs, items);
     }
     addLastClean(inputs, items);
     items.push_back(settingsRow(inputs, "menu-cleaned-today",
                                 std::to_string(inputs.cleanedToday) + " URLs cleaned today"));
-    items.push_back(separator());
+    items.push_back(separator("menu-windows-separator"));
     if (inputs.windows.welcome) {
         items.push_back(action("menu-welcome", MenuCommand::openWelcome,
                                "Welcome and How It Works\u2026"));

@@ -112,4 +112,28 @@ std::string withLiteralAmpersands(std::string_view text) {
     return out;
 }
 
+std::string dbusMenuActionText(std::string_view text) {
+    const std::size_t ampersand = text.find('&');
+    const std::size_t underscore = text.find('_');
+    // The export leaves alone a text whose first "&" ends it.
+    const bool exportSpendsAmpersand =
+        ampersand != std::string_view::npos && ampersand + 1 < text.size();
+    const bool pairUnderscore = exportSpendsAmpersand && underscore < ampersand;
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '_') {
+            // The export turns this "&" into the "_" that completes the pair.
+            out += (pairUnderscore && i == underscore) ? "&_" : "__";
+            continue;
+        }
+        out += c;
+        if (exportSpendsAmpersand && !pairUnderscore && i == ampersand) {
+            out += '&';
+        }
+    }
+    return out;
+}
+
 }  // namespace scourlet::app

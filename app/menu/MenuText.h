@@ -7,7 +7,8 @@
 // user-visible characters (grapheme clusters), never bytes.
 //
 //   std::string row = "Original: " + menuText(url, 60);    // one line, at most 60 + "…"
-//   action->setText(QString::fromStdString(withLiteralAmpersands(row)));
+//   option->text = QString::fromStdString(withLiteralAmpersands(row));  // drawn by QMenu
+//   action->setText(QString::fromStdString(dbusMenuActionText(row)));   // exported to trays
 #pragma once
 
 #include <cstddef>
@@ -35,5 +36,21 @@ std::string menuText(std::string_view text, std::optional<std::size_t> limit = s
 // `text` with every "&" doubled, so that a menu shows it literally instead of
 // taking it for a mnemonic marker.
 std::string withLiteralAmpersands(std::string_view text);
+
+// The action text from which Qt's D-Bus menu export makes a label that a
+// dbusmenu tray host shows as exactly `text`. The export turns the first "&"
+// (unless it ends the text) into "_", the protocol's access-key marker, and
+// passes everything else through; a host shows "__" as one "_" and hides a
+// single "_". So every "_" is doubled, and the first "&" is spent where it does
+// no harm: as the first half of the first "__" when an "_" comes before any
+// "&", so the label has no access key at all; else doubled, so the export makes
+// it "_&", an access key on the "&" itself, which hides nothing.
+//
+// A label with an access key and a "__" after it is shown wrongly by hosts
+// built on libdbusmenu-gtk (it undoes the "_" escapes twice while access keys
+// are hidden): a text with "&" before its first "_" cannot avoid that through
+// Qt's export. A menu widget must not draw this text; it draws
+// withLiteralAmpersands(text).
+std::string dbusMenuActionText(std::string_view text);
 
 }  // namespace scourlet::app

@@ -1,11 +1,23 @@
-// TrayMenu: the tray icon's pull-down menu, rebuilt from the menu model each
-// time it opens and whenever the application state changes.
+// TrayMenu: the tray icon's pull-down menu, kept up to date from the menu model
+// when it opens and whenever the application state changes.
 //
-// Every row comes from buildMenu(); this class only turns rows into QActions
-// (plain text, "&" shown literally, tooltips escaped) and carries out what a
-// chosen row asks. Copy rows write as the clipboard monitor's own write, so
-// the next poll leaves the copied text alone. Rows that open a window appear
-// only while the window manager has that window.
+// Every row comes from buildMenu(); this class turns rows into QActions and
+// carries out what a chosen row asks. A menu the user is looking at is never
+// torn down: each row keeps its QAction for as long as it exists (a tray host
+// clicks rows by the id Qt derives from it), a changed row is updated in place,
+// a row that goes away is hidden and comes back in the same action, and an
+// unchanged model touches nothing.
+//
+// The same action serves two readers that treat text differently. The menu
+// widget (XEmbed trays, a left click) draws the row's text with every "&"
+// doubled; the action's own text is the form Qt's D-Bus menu export turns into
+// the exact row text on a StatusNotifierItem tray (dbusMenuActionText). The
+// rows have no access keys. Screen readers get the row's accessibility label
+// (or its text) as the name and its help text as the description.
+//
+// Copy rows write as the clipboard monitor's own write, so the next poll
+// leaves the copied text alone. Rows that open a window appear only while the
+// window manager has that window.
 //
 //   TrayMenu menu(state, windows);
 //   tray.setContextMenu(&menu);
@@ -34,20 +46,40 @@ public:
     TrayMenu(AppState& state, WindowManager& windows, QWidget* parent = nullptr);
     ~TrayMenu() override;
 
-    // Replaces the actions with the rows of the current state. The old actions
-    // are deleted on a later turn, never while one of them is being triggered.
-    void rebuild();
+    // Brings the rows up to the current state, in place; does nothing when the
+    // rows are those shown.
+    void refresh();
 
-    // The action with this row identifier (its objectName), or null.
+    // The shown row with this identifier (its action's objectName), or null.
     QAction* actionFor(std::string_view identifier) const;
+    // The row an action of this menu stands for (also a hidden one), or null.
+    const MenuItem* rowFor(const QAction* action) const;
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    struct Row {
+        MenuItem item;
+        QAction* action = nullptr;
+    };
+
+    std::vector<MenuItem> currentRows() const;
+    void apply(std::vector<MenuItem> rows);
+    void keepOnScreen();
+    Row* rowNamed(std::string_view identifier);
+    QAction* makeAction(const MenuItem& item);
+    void choose(QAction* action);
     void perform(const MenuItem& item);
     void openMapLink();
-    QAction* makeAction(const MenuItem& item);
 
     AppState& state_;
     WindowManager& windows_;
+    // Every row made so far, shown or hidden.
+    std::vector<Row> rows_;
+    // The rows shown, in order.
+    std::vector<MenuItem> shown_;
 };
 
 }  // namespace scourlet::app

@@ -76,8 +76,12 @@ AppState::AppState(Services services, QObject* parent)
 
     // Each source only asks for one refresh on a later turn: it announces
     // before its value changes (and the stores while they hold their lock).
-    subscriptions_.push_back(
-        updateAwareness_->objectWillChange().connect([this] { announceChange(); }));
+    subscriptions_.push_back(updateAwareness_->statePublisher().connect(
+        [this](const UpdateAwarenessState& next) {
+            if (next != updateAwareness_->state()) {
+                announceChange();
+            }
+        }));
     subscriptions_.push_back(monitor_->objectWillChange().connect([this] { announceChange(); }));
     subscriptions_.push_back(
         exceptionStore_->objectWillChange().connect([this] { announceChange(); }));

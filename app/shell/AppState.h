@@ -12,10 +12,12 @@
 // exception store, the last-clean recorder, the update-awareness store and the
 // rules updater into one changed() signal, emitted on a later turn of the
 // event loop, coalesced: many announcements between two turns give one
-// changed().
+// changed(). The update-awareness store writes itself on every activation,
+// mostly with what it already holds; only a write that changes its state
+// counts.
 //
 //   AppState state(std::move(services));              // monitor running from here on
-//   connect(&state, &AppState::changed, menu, &TrayMenu::rebuild);
+//   connect(&state, &AppState::changed, menu, &TrayMenu::refresh);
 //   state.applicationBecameActive();                  // tray menu opened, window shown
 //
 // The update controller is driven from here too: its foreground() runs on the

@@ -2,9 +2,10 @@
 # Runs a test program on a private X server (Xvfb), whatever DISPLAY says, so
 # the test never touches the clipboard of the desktop it was started from.
 #   run-under-xvfb.sh PROGRAM [ARGS...]
-# Exits 77 (skipped) when Xvfb or xclip is missing or the server cannot start.
+# Exits 77 (skipped) when Xvfb, xclip or a tool named in SCOURLET_TEST_TOOLS
+# (separated by spaces) is missing, or when the server cannot start.
 set -u
-for tool in Xvfb xclip; do
+for tool in Xvfb xclip ${SCOURLET_TEST_TOOLS:-}; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "$tool is not installed: skipped" >&2
         exit 77

@@ -61,6 +61,22 @@ TEST_F(AppStateTest, StatisticsAloneDoNotAnnounce) {
     EXPECT_EQ(changes, 0);
 }
 
+TEST_F(AppStateTest, AnActivationThatChangesNothingAnnouncesNothing) {
+    AppState state(services());
+    QCoreApplication::processEvents();  // the start-up turn: the update check records versions
+    QCoreApplication::processEvents();  // and the tray redraws for it
+    int changes = 0;
+    QObject::connect(&state, &AppState::changed, [&] { ++changes; });
+    // The tray menu opens: the update store is written again with what it holds.
+    state.applicationBecameActive();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes, 0);
+    // A write that changes it still announces.
+    state.updateAwareness()->setAutomaticChecks(false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changes, 1);
+}
+
 TEST_F(AppStateTest, ForegroundHooksRunAfterStartAndOnEveryActivation) {
     AppState state(services());
     int calls = 0;

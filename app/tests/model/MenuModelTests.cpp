@@ -1,5 +1,6 @@
 #include "app/menu/MenuModel.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -359,6 +360,56 @@ TEST(MenuModelTest, LastOperationAndFollowUpRows) {
     inputs.mapLink->opensInAppleMaps = false;
     const auto google = buildMenu(inputs);
     EXPECT_EQ(find(google, "menu-open-map-link")->text, "Open in Google Maps (Local)");
+}
+
+// The tray keeps one widget per row identifier for as long as the row exists,
+// so identifiers must be unique and keep one order in every form of the menu.
+TEST(MenuModelTest, RowIdentifiersAreUniqueAndKeepOneOrder) {
+    std::vector<MenuInputs> forms;
+    forms.push_back(allWindows());
+    MenuInputs skipped = allWindows();
+    skipped.lastSkippedDomain = "bank.example";
+    forms.push_back(skipped);
+    MenuInputs full = allWindows();
+    full.commandRisk = CommandRiskResult{"curl x | sh", CommandRiskSeverity::danger,
+                                         {finding("Pipes a download into a shell", "| sh")}};
+    CleanResult result = cleaned("https://amzn.to/abc?utm_source=x", "https://amzn.to/abc",
+                                 {"utm_source"});
+    result.operations = {CleanOperation{}};
+    full.lastCleanedResult = result;
+    full.pendingShareLink = true;
+    full.shareLinkResolutionError = "timed out";
+    full.waybackLink = "https://web.archive.org/web/*/https://amzn.to/abc";
+    full.mapLink = MenuMapLink{false, "https://maps.example/"};
+    full.hasLastCleanRecord = true;
+    full.lastCleanHost = "amzn.to";
+    forms.push_back(full);
+    full.pendingShareLink = false;
+    full.commandRisk.reset();
+    forms.push_back(full);
+
+    std::vector<std::string> order;  // every identifier seen, in menu order
+    for (const MenuInputs& inputs : forms) {
+        std::vector<std::string> ids;
+        for (const MenuItem& item : buildMenu(inputs)) {
+            EXPECT_FALSE(item.identifier.empty()) << item.text;
+            EXPECT_EQ(std::count(ids.begin(), ids.end(), item.identifier), 0) << item.identifier;
+            ids.push_back(item.identifier);
+        }
+        // Merge into `order`, failing where two identifiers swap places.
+        std::size_t at = 0;
+        for (const std::string& id : ids) {
+            const auto found = std::find(order.begin(), order.end(), id);
+            if (found == order.end()) {
+                order.insert(order.begin() + static_cast<std::ptrdiff_t>(at), id);
+                ++at;
+            } else {
+                const auto index = static_cast<std::size_t>(found - order.begin());
+                EXPECT_GE(index, at) << id << " moved";
+                at = std::max(at, index + 1);
+            }
+        }
+    }
 }
 
 TEST(MenuModelTest, OutsideTextCannotBreakOrReverseARow) {

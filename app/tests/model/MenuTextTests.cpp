@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "DBusMenuHost.h"
+
 namespace scourlet::app {
 namespace {
 
@@ -60,6 +62,38 @@ TEST(MenuTextTest, AmpersandsAreDoubledForMenus) {
     EXPECT_EQ(withLiteralAmpersands("https://a.example/?a=1&b=2&&c"),
               "https://a.example/?a=1&&b=2&&&&c");
     EXPECT_EQ(withLiteralAmpersands("no mnemonic"), "no mnemonic");
+}
+
+TEST(MenuTextTest, DBusMenuActionTextReachesTheTrayHostUnchanged) {
+    using testing::exportedLabel;
+    using testing::gtkHostShows;
+    using testing::hostShows;
+    const struct {
+        const char* name;
+        std::string text;
+        std::string action;
+        bool exactOnGtkHosts;
+    } cases[] = {
+        {"plain", "Quit Scourlet", "Quit Scourlet", true},
+        {"ampersands", "Cleaned: https://s.example/i?id=7&color=red&size=m",
+         "Cleaned: https://s.example/i?id=7&&color=red&size=m", true},
+        {"underscores", "Removed: utm_source, fb_ref", "Removed: utm__source, fb__ref", true},
+        {"double underscore", "a__b", "a____b", true},
+        {"double ampersand", "x?a=1&&b=2", "x?a=1&&&b=2", true},
+        {"ampersand at the end", "x?a=1&", "x?a=1&", true},
+        {"underscore first", "Original: https://a.example/my_page?a=1&b_c=2",
+         "Original: https://a.example/my&_page?a=1&b__c=2", true},
+        // Qt's export leaves no way around the access key here.
+        {"ampersand first", "Original: https://a.example/?a=1&utm_source=x",
+         "Original: https://a.example/?a=1&&utm__source=x", false},
+    };
+    for (const auto& c : cases) {
+        const std::string action = dbusMenuActionText(c.text);
+        EXPECT_EQ(action, c.action) << c.name;
+        const std::string label = exportedLabel(action);
+        EXPECT_EQ(hostShows(label), c.text) << c.name;
+        EXPECT_EQ(gtkHostShows(label) == c.text, c.exactOnGtkHosts) << c.name;
+    }
 }
 
 }  // namespace

@@ -1,15 +1,20 @@
 // The tray menu and icon over a real AppState on an in-memory clipboard.
 #include <memory>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QScreen>
+#include <QStyleOptionMenuItem>
 #include <QTest>
 
 #include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
+#include "app/menu/MenuModel.h"
 #include "app/menu/TrayMenu.h"
 #include "app/shell/AppState.h"
 #include "app/shell/TrayIcon.h"
@@ -37,7 +42,7 @@ struct Fixture : testing::FakeAppServices {
     }
     void poll() {
         timers->advance(500ms);
-        QCoreApplication::processEvents();  // the coalesced change: the menu rebuilds
+        QCoreApplication::processEvents();  // the coalesced change: the menu refreshes
     }
     QAction* action(std::string_view id) const { return menu->actionFor(id); }
 
@@ -48,6 +53,31 @@ struct Fixture : testing::FakeAppServices {
 
 const std::string kTracked = "https://shop.example/item?id=7&color=red&utm_source=news";
 const std::string kClean = "https://shop.example/item?id=7&color=red";
+
+// The text a menu widget draws for an action (what its style is given).
+struct DrawnText : QMenu {
+    static QString of(const QMenu& menu, const QAction* action) {
+        QStyleOptionMenuItem option;
+        const auto initStyleOption = &DrawnText::initStyleOption;
+        (menu.*initStyleOption)(&option, action);
+        return option.text;
+    }
+};
+
+// The row of `menu` that assistive technology finds for `action`.
+QAccessibleInterface* accessibleRow(QMenu& menu, const QAction* action) {
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&menu);
+    if (list == nullptr) {
+        return nullptr;
+    }
+    for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface* row = list->child(i);
+        if (row != nullptr && row->object() == action) {
+            return row;
+        }
+    }
+    return nullptr;
+}
 
 // Stands in for the desktop's browser.
 class UrlCatcher : public QObject {
@@ -65,6 +95,9 @@ class TrayMenuTest : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void rowsFollowTheLastCleanAndShowAmpersands();
+    void openMenuKeepsItsActionsAcrossChanges();
+    void typedCharactersChooseNothing();
+    void rowsReachAccessibilityWithTheirLabels();
     void copyRowSurvivesTheNextPoll();
     void togglesSwitchTheMonitorAndTheIcon();
     void windowRowsAppearOnceRegistered();
@@ -82,16 +115,155 @@ void TrayMenuTest::rowsFollowTheLastCleanAndShowAmpersands() {
     f.copyAndPoll(kTracked);
     QCOMPARE(f.pasteboard->text().value_or(""), kClean);
     QVERIFY(f.action("menu-no-cleaned-links") == nullptr);
-    QAction* cleaned = f.action("menu-cleaned-url");
-    QVERIFY(cleaned != nullptr);
-    // "&" doubled in the action's text, so the menu draws it and takes none for a mnemonic.
-    QCOMPARE(cleaned->text(),
-             QStringLiteral("Cleaned: https://shop.example/item?id=7&&color=red"));
-    QCOMPARE(cleaned->iconText(), QStringLiteral("Cleaned: https://shop.example/item?id=7&color=red"));
-    QCOMPARE(f.action("menu-last-clean-status")->text(), QStringLiteral("Removed: utm_source"));
     QCOMPARE(f.action("menu-cleaned-today")->text(), QStringLiteral("1 URLs cleaned today"));
-    QCOMPARE(f.action("menu-original-url")->property("accessibleName").toString(),
-             QStringLiteral("Original URL"));
+
+    // The widget draws every "&" doubled, so it shows each and takes none for a
+    // mnemonic; the action's text is what the D-Bus export turns into the same
+    // row (first "&" and every "_" doubled).
+    const struct {
+        const char* row;
+        QString drawn;
+        QString exported;
+    } cases[] = {
+        {"menu-original-url",
+         QStringLiteral("Original: https://shop.example/item?id=7&&color=red&&utm_source=news"),
+         QStringLiteral("Original: https://shop.example/item?id=7&&color=red&utm__source=news")},
+        {"menu-cleaned-url", QStringLiteral("Cleaned: https://shop.example/item?id=7&&color=red"),
+         QStringLiteral("Cleaned: https://shop.example/item?id=7&&color=red")},
+        {"menu-last-clean-status", QStringLiteral("Removed: utm_source"),
+         QStringLiteral("Removed: utm__source")},
+    };
+    for (const auto& c : cases) {
+        QAction* action = f.action(c.row);
+        QVERIFY2(action != nullptr, c.row);
+        QCOMPARE(DrawnText::of(*f.menu, action), c.drawn);
+        QCOMPARE(action->text(), c.exported);
+    }
+    // Measured by what it draws, so nothing is elided: as wide as a plain menu
+    // of the drawn rows.
+    QMenu plain;
+    for (QAction* action : f.menu->actions()) {
+        if (action->isSeparator()) {
+            plain.addSeparator()->setVisible(action->isVisible());
+        } else {
+            QAction* copy = plain.addAction(DrawnText::of(*f.menu, action));
+            copy->setCheckable(action->isCheckable());
+            copy->setVisible(action->isVisible());
+        }
+    }
+    QCOMPARE(f.menu->sizeHint(), plain.sizeHint());
+}
+
+void TrayMenuTest::openMenuKeepsItsActionsAcrossChanges() {
+    Fixture f;
+    // Opened at the top right, as from a tray there.
+    const QRect screen = f.menu->screen()->availableGeometry();
+    f.menu->popup(screen.topRight());
+    QVERIFY(QTest::qWaitForWindowExposed(f.menu.get()));
+    const QList<QAction*> opened = f.menu->actions();
+    int changes = 0;
+    for (QAction* action : opened) {
+        connect(action, &QAction::changed, this, [&changes] { ++changes; });
+    }
+
+    // The activation of the opening and a change that leaves the rows as they
+    // are: the same actions, untouched.
+    f.state->applicationBecameActive();
+    Q_EMIT f.state->changed();
+    QCoreApplication::processEvents();
+    QCOMPARE(f.menu->actions(), opened);
+    QCOMPARE(changes, 0);
+    QVERIFY(f.menu->isVisible());
+
+    // A clean while it is open: rows that stay keep their actions, new ones
+    // come in between, the row that went away is hidden, not removed.
+    QAction* autoClean = f.action("menu-auto-clean");
+    QAction* quit = f.action("menu-quit");
+    QAction* noLinks = f.action("menu-no-cleaned-links");
+    f.copyAndPoll(kTracked);
+    QVERIFY(f.menu->isVisible());
+    QCOMPARE(f.action("menu-auto-clean"), autoClean);
+    QCOMPARE(f.action("menu-quit"), quit);
+    for (QAction* action : opened) {
+        QVERIFY(f.menu->actions().contains(action));
+    }
+    QVERIFY(f.action("menu-no-cleaned-links") == nullptr);
+    QVERIFY(!noLinks->isVisible());
+    // Grown wider and taller, still whole on the screen.
+    QVERIFY(screen.contains(f.menu->geometry()));
+    const QList<QAction*> all = f.menu->actions();
+    QVERIFY(all.indexOf(f.action("menu-original-url")) < all.indexOf(f.action("menu-cleaned-today")));
+
+    // A change in place: the toggle's text and check mark, same action.
+    f.state->monitor()->setIsEnabled(false);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.action("menu-auto-clean"), autoClean);
+    QCOMPARE(autoClean->text(), QStringLiteral("Auto-Clean Copied Links: OFF"));
+    QVERIFY(!autoClean->isChecked());
+
+    // The row that went away comes back in its own action, in its place; a
+    // hidden row does nothing when a tray still clicks it.
+    QAction* original = f.action("menu-original-url");
+    f.state->monitor()->setIsEnabled(true);
+    f.state->monitor()->setLastCleanedResult(std::nullopt);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.action("menu-no-cleaned-links"), noLinks);
+    QVERIFY(f.action("menu-original-url") == nullptr);
+    f.pasteboard->copy("unrelated");
+    original->trigger();
+    QCOMPARE(f.pasteboard->text().value_or(""), std::string("unrelated"));
+    const QList<QAction*> back = f.menu->actions();
+    QVERIFY(back.indexOf(noLinks) < back.indexOf(f.action("menu-cleaned-today")));
+    QVERIFY(f.menu->isVisible());
+    f.menu->hide();
+}
+
+void TrayMenuTest::typedCharactersChooseNothing() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    f.pasteboard->copy("unrelated");
+    f.menu->popup(QPoint(10, 10));
+    QVERIFY(QTest::qWaitForWindowExposed(f.menu.get()));
+    // The original row's exported text holds "&utm__source": a menu would take
+    // "u" for its access key.
+    QTest::keyClick(f.menu.get(), Qt::Key_U);
+    QVERIFY(f.menu->isVisible());
+    QCOMPARE(f.pasteboard->text().value_or(""), std::string("unrelated"));
+    f.menu->setActiveAction(f.action("menu-original-url"));
+    QTest::keyClick(f.menu.get(), Qt::Key_Return);
+    QCOMPARE(f.pasteboard->text().value_or(""), kTracked);
+}
+
+void TrayMenuTest::rowsReachAccessibilityWithTheirLabels() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    const struct {
+        const char* row;
+        QString name;
+        QString description;
+    } cases[] = {
+        {"menu-original-url", QStringLiteral("Original URL"), QStringLiteral("Copy original URL")},
+        {"menu-cleaned-url", QString::fromUtf8(kCleanedURLAccessibleName.data(),
+                                               static_cast<qsizetype>(kCleanedURLAccessibleName.size())),
+         QStringLiteral("Copy cleaned URL")},
+        // Without a label, the row's text exactly as shown.
+        {"menu-last-clean-status", QStringLiteral("Removed: utm_source"), QString()},
+        {"menu-disable-site", QStringLiteral("Disable Cleaning for This Site"),
+         QStringLiteral("shop.example")},
+    };
+    for (const auto& c : cases) {
+        QAccessibleInterface* row = accessibleRow(*f.menu, f.action(c.row));
+        QVERIFY2(row != nullptr, c.row);
+        QCOMPARE(row->role(), QAccessible::MenuItem);
+        QCOMPARE(row->text(QAccessible::Name), c.name);
+        QCOMPARE(row->text(QAccessible::Description), c.description);
+    }
+    QAccessibleInterface* toggle = accessibleRow(*f.menu, f.action("menu-auto-clean"));
+    QVERIFY(toggle->state().checkable && toggle->state().checked);
+    QAccessibleInterface* copy = accessibleRow(*f.menu, f.action("menu-cleaned-url"));
+    f.pasteboard->copy("unrelated");
+    copy->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(f.pasteboard->text().value_or(""), kClean);
 }
 
 void TrayMenuTest::copyRowSurvivesTheNextPoll() {
@@ -134,7 +306,7 @@ void TrayMenuTest::windowRowsAppearOnceRegistered() {
     QVERIFY(f.action("menu-quit") != nullptr);
     f.windows->registerWindow(kWelcomeWindowId, [] { return new QLabel; });
     f.windows->registerWindow(kSettingsWindowId, [] { return new QLabel; });
-    f.menu->rebuild();
+    f.menu->refresh();
     QVERIFY(f.action("menu-preferences") != nullptr);
     f.action("menu-welcome")->trigger();
     QVERIFY(f.defaults->boolForKey(TrayMenu::kWelcomeAcknowledgedKey));
@@ -148,7 +320,7 @@ void TrayMenuTest::rowsNamingAPaneOpenIt() {
     Fixture f;
     f.windows->registerWindow(kSettingsWindowId, [] { return new QLabel; });
     f.defaults->setString(kSelectedSettingsPaneKey, "Rules");
-    f.menu->rebuild();
+    f.menu->refresh();
     f.action("menu-preferences")->trigger();  // the pane last shown
     QCOMPARE(f.defaults->stringForKey(kSelectedSettingsPaneKey).value_or(""), std::string("Rules"));
 
