@@ -124,7 +124,8 @@ MissedTrackerReportSheet::MissedTrackerReportSheet(MissedTrackerReportDraft draf
     layout->addWidget(tooLong_);
     mailFailed_ = plainLabel(QStringLiteral("No e-mail program opened the report. Use Copy Report and paste it "
                                             "into a message to ") +
-                                 qtext(MissedTrackerReport::recipientEmail()) + QStringLiteral("."),
+                                 keptWhole(qtext(MissedTrackerReport::recipientEmail())) +
+                                 QStringLiteral("."),
                              this);
     mailFailed_->setObjectName(QStringLiteral("report-mail-failed"));
     makeCaption(mailFailed_);
