@@ -26,6 +26,10 @@ QWidget* placeholder(const QString& text, const QString& caption, const QString&
 }
 
 void replaceContent(QGroupBox* box, QWidget*& current, QWidget* next) {
+    // Made as wide as it will be shown: a long text is then laid out for that
+    // width first, not for a new widget's default one.
+    next->resize(current != nullptr ? current->width() : box->layout()->contentsRect().width(),
+                 next->height());
     if (current != nullptr) {
         box->layout()->removeWidget(current);
         delete current;

@@ -5,7 +5,6 @@
 
 #include <QAccessibleWidget>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -121,9 +120,17 @@ int WrappingTextView::heightForWidth(int width) const {
 }
 
 QSize WrappingTextView::sizeHint() const {
-    // About forty characters: enough for a column, never the whole of a long link.
-    const int width = fontMetrics().averageCharWidth() * 40;
-    return {width, heightForWidth(width)};
+    // Layouts ask for the height at the hinted width, and each new width means
+    // laying the whole text out: hint the width the text has, whose height is
+    // known. Before the first layout, the width of the column it sits in (at
+    // least about forty characters, never the whole of a long link) and a line
+    // per line of text.
+    if (laidOutWidth_ > 0) {
+        return {laidOutWidth_, laidOutHeight_};
+    }
+    const int column = parentWidget() == nullptr ? 0 : parentWidget()->contentsRect().width();
+    const auto lines = static_cast<int>(std::min<qsizetype>(text_.count(QLatin1Char('\n')) + 1, 1000));
+    return {std::max(column, fontMetrics().averageCharWidth() * 40), fontMetrics().lineSpacing() * lines};
 }
 
 QSize WrappingTextView::minimumSizeHint() const {
@@ -137,7 +144,6 @@ int WrappingTextView::layOut(int width) const {
     if (width == laidOutWidth_) {
         return laidOutHeight_;
     }
-    QElapsedTimer probeTimer; probeTimer.start();
     qreal y = 0;
     layout_.beginLayout();
     for (QTextLine line = layout_.createLine(); line.isValid(); line = layout_.createLine()) {
@@ -146,9 +152,13 @@ int WrappingTextView::layOut(int width) const {
         y += line.height();
     }
     layout_.endLayout();
+    const bool firstLayout = laidOutWidth_ < 0;
     laidOutWidth_ = width;
     laidOutHeight_ = static_cast<int>(std::ceil(y));
-    qInfo("PROBE layOut %s len %d width %d took %lld ms", qPrintable(objectName()), int(text_.size()), width, probeTimer.elapsed());
+    if (firstLayout) {
+        // The size hint was a guess until now: have the layouts ask again.
+        const_cast<WrappingTextView*>(this)->updateGeometry();
+    }
     return laidOutHeight_;
 }
 

@@ -1,12 +1,15 @@
 // The panes that show what happened: Status (with the command warning and
 // last-clean sections), Exceptions and Stats with its CSV export.
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QCheckBox>
-#include <QElapsedTimer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMouseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -69,6 +72,22 @@ protected:
     void reportError(QWidget*, const QString& message) override { errors.push_back(message); }
 };
 
+// The processor time this thread spent since the timer was made, in
+// milliseconds: what the code costs, whatever else the machine is running.
+class ThreadTimer {
+public:
+    ThreadTimer() : start_(now()) {}
+    qint64 elapsed() const { return (now() - start_) / 1'000'000; }
+
+private:
+    static qint64 now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<qint64>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    }
+    qint64 start_;
+};
+
 }  // namespace
 
 class ReadingPanesTest : public QObject {
@@ -79,6 +98,7 @@ private Q_SLOTS:
     void outsideTextIsPlainAndVisible();
     void lastCleanCopiesTheExactLinks();
     void longLinksAndCommandsStayInsideThePane();
+    void wrappingViewShowsEveryCharacterAndCopiesTheSelection();
     void exceptionsListAndRemove();
     void exceptionsDrawTheirSymbolsThemselves();
     void statsWindowsAndCollectionSwitch();
@@ -156,11 +176,11 @@ void ReadingPanesTest::lastCleanCopiesTheExactLinks() {
 // length, up to the largest text the clipboard admits; the pane never scrolls
 // sideways, the rule-set caption stays in view, and showing it stays quick.
 void ReadingPanesTest::longLinksAndCommandsStayInsideThePane() {
-    // A tracked product link as people copy it: 206 characters, no space.
+    // A tracked link as people copy it from a social site: 206 characters, no space.
     std::string link =
-        "https://www.shop.example/Wireless-Noise-Cancelling-Headphones-Bluetooth/dp/B0C8KX5T2Q/"
-        "ref=sr_1_3?crid=2M8Q7X1&keywords=headphones&qid=1718000000&sprefix=headph&sr=8-3"
-        "&utm_source=newsletter&utm_medium=email";
+        "https://l.social.example/l.php?u=https%3A%2F%2Fshop.example%2Fproducts%2Fwireless-headphones"
+        "%3Futm_source%3Dsocial%26utm_medium%3Dpaid%26utm_campaign%3Dspring_sale&h=AT0x9Kq3mZ7vR2pLw8NnB5cD1"
+        "eF4gH6jK9lM2nP5qR8sT1uV4wX7yZ0aB3cD6eF9gH2jK5";
     link.resize(206, 'x');
     std::string longLink = "https://t.example/r?u=";
     while (longLink.size() < 1660) {
@@ -182,6 +202,13 @@ void ReadingPanesTest::longLinksAndCommandsStayInsideThePane() {
         {"64 KiB command without a space", "curl " + unbroken + " | sh", link},
         {"64 KiB command of many lines", manyLines, longLink},
     };
+    {
+        // Fonts and styles are loaded once, by whichever pane comes first.
+        StatusPane warmUp([](const std::string&) {});
+        warmUp.show();
+        warmUp.showStatus({risk("x"), CleanResult{.originalURL = link, .cleanedURL = link}, false});
+        warmUp.grab();
+    }
     for (const auto& c : cases) {
         StatusPane pane([](const std::string&) {});
         pane.resize(960, 640);
@@ -193,30 +220,102 @@ void ReadingPanesTest::longLinksAndCommandsStayInsideThePane() {
                                                       .summary = "Pipes a download into a shell",
                                                       .explanation = "Runs whatever the server sends.",
                                                       .matchedText = c.command.substr(0, 160)});
-        QElapsedTimer timer;
-        timer.start();
+        ThreadTimer timer;
         pane.showStatus({warning, CleanResult{.originalURL = c.url, .cleanedURL = c.url}, false});
-        QCoreApplication::processEvents();  // the layout runs
+        for (int turn = 0; turn < 3; ++turn) {
+            QCoreApplication::processEvents();  // the layouts run, the scroll area follows
+        }
         scroll->viewport()->grab();          // and what is in view is painted
         const qint64 shownMs = timer.elapsed();
         const int viewport = scroll->viewport()->width();
+
+        // Scrolled to the end and painted again: only what is in view is drawn.
+        timer = ThreadTimer();
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        scroll->viewport()->grab();
+        const qint64 redrawnMs = timer.elapsed();
 
         QVERIFY2(scroll->horizontalScrollBar()->maximum() == 0, c.name);
         QVERIFY2(scroll->widget()->width() <= viewport, c.name);
         auto* caption = pane.findChild<QLabel*>(QStringLiteral("command-risk-rules"));
         const QRect captionInView(caption->mapTo(scroll->viewport(), QPoint(0, 0)), caption->size());
         QVERIFY2(captionInView.left() >= 0 && captionInView.right() < viewport, c.name);
+        // Every block of the pane within the view, and the links, the command
+        // and the matched text shown by views that wrap them inside it (a
+        // label lets a run without spaces run past its edge, cut off).
+        for (QWidget* shown : scroll->widget()->findChildren<QWidget*>()) {
+            if (shown->isVisible()) {
+                const int right = shown->mapTo(scroll->viewport(), QPoint(shown->width(), 0)).x();
+                QVERIFY2(right <= viewport, qPrintable(QString::fromLatin1(c.name) + QLatin1Char(' ') + shown->objectName()));
+            }
+        }
         for (const char* name : {"command-risk-command", "command-risk-matched", "last-clean-original",
                                  "last-clean-cleaned"}) {
             auto* view = pane.findChild<WrappingTextView*>(QString::fromLatin1(name));
             QVERIFY2(view != nullptr, name);
-            QVERIFY2(view->mapTo(scroll->viewport(), QPoint(view->width(), 0)).x() <= viewport, name);
+            QVERIFY2(view->height() >= view->heightForWidth(view->width()), qPrintable(QStringLiteral("%1 %2x%3 needs %4").arg(QString::fromLatin1(name)).arg(view->width()).arg(view->height()).arg(view->heightForWidth(view->width()))));
         }
-        // Measured at 10 to 40 ms in a sanitizer build; the labels this
-        // replaced took over a second for the longest texts.
-        QVERIFY2(shownMs < 500, qPrintable(QStringLiteral("%1: %2 ms").arg(QString::fromLatin1(c.name)).arg(shownMs)));
-        qInfo("%s: shown in %lld ms", c.name, static_cast<long long>(shownMs));
+        // Processor time measured for the 64 KiB texts: shown in 150 to 700 ms
+        // in the sanitizer build on a busy machine (about 50 ms in a release
+        // build), redrawn in under 40 ms. The labels this replaced took 1.5 s
+        // and more in the sanitizer build, at every change of the monitor.
+        const QString timings = QStringLiteral("%1: shown in %2 ms, redrawn in %3 ms")
+                                    .arg(QString::fromLatin1(c.name))
+                                    .arg(shownMs)
+                                    .arg(redrawnMs);
+        qInfo("%s", qPrintable(timings));
+        QVERIFY2(shownMs < 1500, qPrintable(timings));
+        QVERIFY2(redrawnMs < 100, qPrintable(timings));
     }
+}
+
+void ReadingPanesTest::wrappingViewShowsEveryCharacterAndCopiesTheSelection() {
+    const struct {
+        const char* name;
+        QString text;
+    } texts[] = {
+        {"a run without a space", QString(ClipboardMonitor::maximumStringBytes, QLatin1Char('A'))},
+        {"a link", QStringLiteral("https://l.social.example/l.php?u=https%3A%2F%2Fshop.example%2Fp&h=") +
+                       QString(140, QLatin1Char('x'))},
+        {"lines", QStringLiteral("echo one\necho two\n\necho four")},
+    };
+    for (const auto& t : texts) {
+        WrappingTextView view(t.text);
+        const QFontMetrics metrics(view.font());
+        QVERIFY2(view.minimumSizeHint().width() <= 10 * metrics.averageCharWidth(), t.name);
+        for (int width : {120, 400, 900}) {
+            // Tall enough for every character at that width: wrapped, not cut.
+            int lines = 0;
+            for (const QString& line : t.text.split(QLatin1Char('\n'))) {
+                lines += std::max(1, static_cast<int>(metrics.horizontalAdvance(line) / width));
+            }
+            QVERIFY2(view.heightForWidth(width) >= lines * metrics.height(), t.name);
+        }
+        view.resize(400, view.heightForWidth(400));
+        view.show();
+        view.setFocus();
+        QTest::keySequence(&view, QKeySequence::SelectAll);
+        QCOMPARE(view.selectedText(), t.text);
+        QTest::keySequence(&view, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), t.text);
+    }
+
+    // A double click takes the whole run under the pointer: the link, not a word of it.
+    const QString sentence = QStringLiteral("open https://x.example/a?b=1&c=2 now");
+    WrappingTextView view(sentence);
+    view.resize(600, view.heightForWidth(600));
+    view.show();
+    const int insideLink = QFontMetrics(view.font()).horizontalAdvance(QStringLiteral("open https://x.ex"));
+    QTest::mouseDClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(insideLink, 5));
+    QCOMPARE(view.selectedText(), QStringLiteral("https://x.example/a?b=1&c=2"));
+    // A drag from the start selects up to the pointer.
+    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(0, 5));
+    QTest::mouseMove(&view, QPoint(QFontMetrics(view.font()).horizontalAdvance(QStringLiteral("open")), 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(QFontMetrics(view.font()).horizontalAdvance(QStringLiteral("open")), 5),
+                     view.mapToGlobal(QPointF(0, 0)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &move);
+    QTest::mouseRelease(&view, Qt::LeftButton);
+    QCOMPARE(view.selectedText(), QStringLiteral("open"));
 }
 
 void ReadingPanesTest::exceptionsListAndRemove() {
