@@ -10,8 +10,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 namespace scourlet::app {
 
@@ -45,7 +45,8 @@ QString laidOutText(const QString& text) {
 // Screen readers read the text itself, as they would a label's.
 class WrappingTextAccessible final : public QAccessibleWidget {
 public:
-    explicit WrappingTextAccessible(QWidget* widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
+    explicit WrappingTextAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::StaticText) {}
 
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
@@ -66,7 +67,8 @@ QAccessibleInterface* accessibleInterface(const QString& className, QObject* obj
 }  // namespace
 
 WrappingTextView::WrappingTextView(const QString& text, QWidget* parent) : QWidget(parent) {
-    static const bool accessibilityInstalled = (QAccessible::installFactory(accessibleInterface), true);
+    static const bool accessibilityInstalled =
+        (QAccessible::installFactory(accessibleInterface), true);
     (void)accessibilityInstalled;
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
@@ -129,8 +131,10 @@ QSize WrappingTextView::sizeHint() const {
         return {laidOutWidth_, laidOutHeight_};
     }
     const int column = parentWidget() == nullptr ? 0 : parentWidget()->contentsRect().width();
-    const auto lines = static_cast<int>(std::min<qsizetype>(text_.count(QLatin1Char('\n')) + 1, 1000));
-    return {std::max(column, fontMetrics().averageCharWidth() * 40), fontMetrics().lineSpacing() * lines};
+    const auto lines =
+        static_cast<int>(std::min<qsizetype>(text_.count(QLatin1Char('\n')) + 1, 1000));
+    return {std::max(column, fontMetrics().averageCharWidth() * 40),
+            fontMetrics().lineSpacing() * lines};
 }
 
 QSize WrappingTextView::minimumSizeHint() const {

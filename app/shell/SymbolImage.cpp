@@ -15,7 +15,8 @@ namespace scourlet::app {
 QString symbolResource(std::string_view name) {
     static const bool registered = (registerIconResources(), true);
     (void)registered;
-    return QStringLiteral(":/icons/") + QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
+    return QStringLiteral(":/icons/") +
+           QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
            QStringLiteral(".svg");
 }
 

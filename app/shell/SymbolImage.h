@@ -19,6 +19,7 @@ QString symbolResource(std::string_view name);
 
 // The symbol drawn at `size` device-independent pixels in one colour, `tint`,
 // for `devicePixelRatio`. A null pixmap when the symbol is not a shipped one.
-QPixmap symbolPixmap(std::string_view name, int size, const QColor& tint, qreal devicePixelRatio = 1.0);
+QPixmap symbolPixmap(std::string_view name, int size, const QColor& tint,
+                     qreal devicePixelRatio = 1.0);
 
 }  // namespace scourlet::app

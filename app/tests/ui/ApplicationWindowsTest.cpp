@@ -228,7 +228,8 @@ void ApplicationWindowsTest::statsMoveOnToANewDayAtMidnight() {
     f.clock->advance(24h);
     f.poll();  // the monitor's next tick finds a new day
     QTRY_COMPARE(cleaned->text(), QStringLiteral("0"));
-    QCOMPARE(child<QLabel>(settings, "stats-total-cleaned-label")->text(), QStringLiteral("URLs cleaned today"));
+    QCOMPARE(child<QLabel>(settings, "stats-total-cleaned-label")->text(),
+             QStringLiteral("URLs cleaned today"));
     child<QPushButton>(settings, "stats-window-7 Days")->click();
     QCOMPARE(cleaned->text(), QStringLiteral("1"));  // yesterday's clean, in the last 7 days
 }

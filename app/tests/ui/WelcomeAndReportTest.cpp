@@ -256,7 +256,8 @@ void WelcomeAndReportTest::sheetStaysPinnedWhenANewerLinkIsCleaned() {
                                  .cleanedURL = "https://other.example/"};
     host.refresh();
     QVERIFY(newer->isVisible());
-    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(), QString::fromStdString(kTracked.originalURL));
+    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(),
+             QString::fromStdString(kTracked.originalURL));
     QCOMPARE(child<QPlainTextEdit>(host, "report-note")->toPlainText(), QStringLiteral("utm left"));
     child<QPushButton>(host, "report-copy")->click();
     QVERIFY(fixture.copied.back().find(kTracked.originalURL) != std::string::npos);
@@ -296,7 +297,8 @@ void WelcomeAndReportTest::minimisingKeepsTheDraftAndTheWelcomeUnread() {
     QCoreApplication::processEvents();
     QVERIFY(host.sheet() == sheet);  // the same sheet, not a fresh one
     QCOMPARE(child<QPlainTextEdit>(host, "report-note")->toPlainText(), QStringLiteral("utm left"));
-    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(), QString::fromStdString(kTracked.originalURL));
+    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(),
+             QString::fromStdString(kTracked.originalURL));
     QVERIFY(child<QLabel>(host, "report-newer-clean")->isVisible());
 
     auto defaults = std::make_shared<InMemoryUserDefaults>();
