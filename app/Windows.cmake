@@ -30,7 +30,8 @@ target_sources(scourlet_app_ui PRIVATE
     settings/SettingsWindowFactory.cpp settings/SettingsWindowFactory.h
     settings/StatsPane.cpp settings/StatsPane.h
     settings/StatusPane.cpp settings/StatusPane.h
-    settings/TextColours.cpp settings/TextColours.h)
+    settings/TextColours.cpp settings/TextColours.h
+    settings/WrappingTextView.cpp settings/WrappingTextView.h)
 
 # The general settings pane with launch at login.
 target_sources(scourlet_app_model PRIVATE

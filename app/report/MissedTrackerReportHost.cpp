@@ -1,5 +1,6 @@
 #include "app/report/MissedTrackerReportHost.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -13,22 +14,27 @@ namespace scourlet::app {
 
 namespace {
 
+// A notice of a fixed size, in the middle of the window however large it is.
 QWidget* notice(QStyle::StandardPixmap icon, const QString& text, const QString& name, QSize size,
                 QWidget* host) {
     auto* page = new QWidget;
     page->setObjectName(name);
-    page->setFixedSize(size);
-    auto* layout = new QVBoxLayout(page);
+    auto* centring = new QVBoxLayout(page);
+    auto* frame = new QWidget(page);
+    frame->setObjectName(name + QStringLiteral("-frame"));
+    frame->setFixedSize(size);
+    centring->addWidget(frame, 0, Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(30, 30, 30, 30);
     layout->setSpacing(14);
-    auto* symbol = new QLabel(page);
+    auto* symbol = new QLabel(frame);
     symbol->setPixmap(host->style()->standardIcon(icon).pixmap(36, 36));
     symbol->setAlignment(Qt::AlignCenter);
     layout->addWidget(symbol);
-    auto* message = plainLabel(text, page);
+    auto* message = plainLabel(text, frame);
     message->setAlignment(Qt::AlignCenter);
     layout->addWidget(message);
-    auto* close = new QPushButton(QStringLiteral("Close"), page);
+    auto* close = new QPushButton(QStringLiteral("Close"), frame);
     close->setObjectName(name + QStringLiteral("-close"));
     close->setDefault(true);
     QObject::connect(close, &QPushButton::clicked, host, &QWidget::close);
@@ -92,8 +98,10 @@ void MissedTrackerReportHost::showEvent(QShowEvent* event) {
     refresh();
 }
 
-void MissedTrackerReportHost::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
+// A close, not a hide: the window system also hides a window it minimises,
+// and a minimised report is a draft the user means to come back to.
+void MissedTrackerReportHost::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
     discardSheet();
 }
 

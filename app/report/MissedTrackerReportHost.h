@@ -6,8 +6,9 @@
 // The sheet is made when the window shows that page and stays pinned to its
 // clean: a newer clean adds a caption instead of changing the reported link.
 // Closing the window (Cancel, Escape, the close button) discards the sheet,
-// so the next opening starts with an empty note. The owner calls refresh()
-// when the clipboard monitor changed.
+// so the next opening starts with an empty note; minimising it keeps the
+// sheet, its note and its pin. The owner calls refresh() when the clipboard
+// monitor changed.
 //
 // Main thread only.
 #pragma once
@@ -51,7 +52,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

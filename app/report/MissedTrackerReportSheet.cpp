@@ -13,6 +13,7 @@
 #include "app/settings/AtomicFileWrite.h"
 #include "app/settings/DisplayedText.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/WrappingTextView.h"
 
 namespace scourlet::app {
 
@@ -35,7 +36,7 @@ QWidget* urlBlock(const QString& title, const QColor& colour, const std::string&
     label->setPalette(palette);
     layout->addWidget(label);
     const QString shown = qtext(displayedText(url));
-    auto* value = plainLabel(shown, block, Selectable::yes);
+    auto* value = new WrappingTextView(shown, block);
     value->setObjectName(name);
     value->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(value);
@@ -124,7 +125,8 @@ MissedTrackerReportSheet::MissedTrackerReportSheet(MissedTrackerReportDraft draf
     layout->addWidget(tooLong_);
     mailFailed_ = plainLabel(QStringLiteral("No e-mail program opened the report. Use Copy Report and paste it "
                                             "into a message to ") +
-                                 qtext(MissedTrackerReport::recipientEmail()) + QStringLiteral("."),
+                                 keptWhole(qtext(MissedTrackerReport::recipientEmail())) +
+                                 QStringLiteral("."),
                              this);
     mailFailed_->setObjectName(QStringLiteral("report-mail-failed"));
     makeCaption(mailFailed_);

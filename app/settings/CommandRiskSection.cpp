@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "app/settings/PlainLabel.h"
+#include "app/settings/WrappingTextView.h"
 
 namespace scourlet::app {
 
@@ -39,7 +40,9 @@ CommandRiskSection::CommandRiskSection(const CommandRiskPresentation& shown, QWi
     auto* commandTitle = plainLabel(QStringLiteral("Command"), this);
     makeHeader(commandTitle);
     commandBlock->addWidget(commandTitle);
-    auto* command = plainLabel(qtext(shown.command), this, Selectable::yes);
+    // The command and the matched texts wrap anywhere: a long command without
+    // spaces must not widen the pane.
+    auto* command = new WrappingTextView(qtext(shown.command), this);
     command->setObjectName(QStringLiteral("command-risk-command"));
     command->setFont(QFont(QStringLiteral("monospace")));
     commandBlock->addWidget(command);
@@ -62,8 +65,11 @@ CommandRiskSection::CommandRiskSection(const CommandRiskPresentation& shown, QWi
         makeCaption(explanation);
         lines->addWidget(explanation);
         if (finding.matchedText) {
-            auto* matched = plainLabel(qtext(*finding.matchedText), block, Selectable::yes);
-            matched->setFont(QFont(QStringLiteral("monospace")));
+            auto* matched = new WrappingTextView(qtext(*finding.matchedText), block);
+            matched->setObjectName(QStringLiteral("command-risk-matched"));
+            QFont monospace(QStringLiteral("monospace"));
+            monospace.setPointSizeF(monospace.pointSizeF() * 0.85);
+            matched->setFont(monospace);
             lines->addWidget(matched);
         }
         layout->addWidget(block);

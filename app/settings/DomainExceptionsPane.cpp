@@ -1,6 +1,9 @@
 #include "app/settings/DomainExceptionsPane.h"
 
+#include <algorithm>
+
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QIcon>
 #include <QListWidget>
 #include <QPointer>
@@ -10,8 +13,19 @@
 
 #include "app/settings/DisplayedText.h"
 #include "app/settings/PlainLabel.h"
+#include "app/shell/SymbolImage.h"
 
 namespace scourlet::app {
+
+namespace {
+
+constexpr int kHostRole = Qt::UserRole;
+
+QColor secondaryColour(const QWidget* widget) {
+    return widget->palette().color(QPalette::PlaceholderText);
+}
+
+}  // namespace
 
 DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore> store, QWidget* parent)
     : QWidget(parent), store_(std::move(store)) {
@@ -26,7 +40,13 @@ DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore>
     emptyState_ = new QWidget;
     emptyState_->setObjectName(QStringLiteral("exceptions-empty"));
     auto* empty = new QVBoxLayout(emptyState_);
+    empty->setSpacing(8);
     empty->addStretch(1);
+    auto* image = new QLabel(emptyState_);
+    image->setObjectName(QStringLiteral("exceptions-empty-image"));
+    image->setPixmap(symbolPixmap("hand.raised", 32, secondaryColour(this), devicePixelRatioF()));
+    image->setAlignment(Qt::AlignCenter);
+    empty->addWidget(image);
     auto* none = plainLabel(QStringLiteral("No site exceptions yet"), emptyState_);
     none->setAlignment(Qt::AlignCenter);
     none->setForegroundRole(QPalette::PlaceholderText);
@@ -49,43 +69,87 @@ DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore>
 }
 
 void DomainExceptionsPane::refresh() {
-    list_->clear();
-    const std::vector<DomainException> domains = store_->disabledDomains();
-    for (const DomainException& exception : domains) {
-        const QString host = QString::fromStdString(exception.host);
-        auto* row = new QWidget;
-        auto* rowLayout = new QHBoxLayout(row);
-        rowLayout->setContentsMargins(6, 2, 6, 2);
-        auto* globe = plainLabel(QStringLiteral("\U0001F310"), row);
-        globe->setWordWrap(false);
-        rowLayout->addWidget(globe);
-        auto* name = plainLabel(qtext(displayedText(exception.host)), row);
-        name->setObjectName(QStringLiteral("exception-host"));
-        rowLayout->addWidget(name, 1);
-        auto* remove = new QToolButton(row);
-        remove->setObjectName(QStringLiteral("exception-remove"));
-        remove->setIcon(QIcon::fromTheme(QStringLiteral("user-trash")));
-        remove->setText(QStringLiteral("Remove"));
-        remove->setAutoRaise(true);
-        const QString label = QStringLiteral("Re-enable cleaning for ") + host;
-        remove->setToolTip(QStringLiteral("<qt>") + label.toHtmlEscaped() + QStringLiteral("</qt>"));
-        remove->setAccessibleName(label);
-        rowLayout->addWidget(remove);
-        QPointer<DomainExceptionsPane> self(this);
-        connect(remove, &QToolButton::clicked, this, [self, host = exception.host] {
-            if (!self) {
-                return;
-            }
-            self->store_->enable(host);
-            // Later: the row that was clicked must outlive its own signal.
-            QMetaObject::invokeMethod(self.data(), [self] { if (self) self->refresh(); },
-                                      Qt::QueuedConnection);
-        });
-        auto* item = new QListWidgetItem(list_);
-        item->setSizeHint(row->sizeHint());
-        list_->setItemWidget(item, row);
+    std::vector<std::string> hosts;
+    for (const DomainException& exception : store_->disabledDomains()) {
+        hosts.push_back(exception.host);
     }
-    states_->setCurrentWidget(domains.empty() ? emptyState_ : static_cast<QWidget*>(list_));
+    if (hosts == shownHosts_) {
+        return;  // the announcement was about something else
+    }
+    // In place: rows that stay keep their widgets, so the current row and a
+    // pointer over a button stay where they were, and the row at the top of
+    // the view stays there.
+    QListWidgetItem* top = list_->itemAt(QPoint(1, 1));
+    const QString topHost = top == nullptr ? QString() : top->data(kHostRole).toString();
+    for (int row = list_->count() - 1; row >= 0; --row) {
+        const std::string host = list_->item(row)->data(kHostRole).toString().toStdString();
+        if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) {
+            delete list_->takeItem(row);
+        }
+    }
+    for (int row = 0; row < static_cast<int>(hosts.size()); ++row) {
+        const QString host = QString::fromStdString(hosts[static_cast<std::size_t>(row)]);
+        if (row < list_->count() && list_->item(row)->data(kHostRole).toString() == host) {
+            continue;
+        }
+        // A host further down (the store reordered) is taken out and made again here.
+        for (int later = row + 1; later < list_->count(); ++later) {
+            if (list_->item(later)->data(kHostRole).toString() == host) {
+                delete list_->takeItem(later);
+                break;
+            }
+        }
+        insertRow(row, hosts[static_cast<std::size_t>(row)]);
+    }
+    while (list_->count() > static_cast<int>(hosts.size())) {
+        delete list_->takeItem(list_->count() - 1);
+    }
+    for (int row = 0; row < list_->count() && !topHost.isEmpty(); ++row) {
+        if (list_->item(row)->data(kHostRole).toString() == topHost) {
+            list_->scrollToItem(list_->item(row), QAbstractItemView::PositionAtTop);
+            break;
+        }
+    }
+    shownHosts_ = std::move(hosts);
+    states_->setCurrentWidget(shownHosts_.empty() ? emptyState_ : static_cast<QWidget*>(list_));
+}
+
+void DomainExceptionsPane::insertRow(int index, const std::string& storedHost) {
+    const QString host = QString::fromStdString(storedHost);
+    auto* row = new QWidget;
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(6, 2, 6, 2);
+    auto* globe = new QLabel(row);
+    globe->setObjectName(QStringLiteral("exception-globe"));
+    globe->setPixmap(symbolPixmap("globe", 16, secondaryColour(this), devicePixelRatioF()));
+    rowLayout->addWidget(globe);
+    auto* name = plainLabel(qtext(displayedText(storedHost)), row);
+    name->setObjectName(QStringLiteral("exception-host"));
+    rowLayout->addWidget(name, 1);
+    auto* remove = new QToolButton(row);
+    remove->setObjectName(QStringLiteral("exception-remove"));
+    remove->setIcon(QIcon::fromTheme(QStringLiteral("user-trash")));
+    remove->setText(QStringLiteral("Remove"));
+    remove->setAutoRaise(true);
+    const QString label = QStringLiteral("Re-enable cleaning for ") + host;
+    remove->setToolTip(QStringLiteral("<qt>") + label.toHtmlEscaped() + QStringLiteral("</qt>"));
+    remove->setAccessibleName(label);
+    rowLayout->addWidget(remove);
+    QPointer<DomainExceptionsPane> self(this);
+    connect(remove, &QToolButton::clicked, this, [self, storedHost] {
+        if (!self) {
+            return;
+        }
+        self->store_->enable(storedHost);
+        // Later: the row that was clicked must outlive its own signal.
+        QMetaObject::invokeMethod(self.data(), [self] { if (self) self->refresh(); },
+                                  Qt::QueuedConnection);
+    });
+    auto* item = new QListWidgetItem;
+    item->setData(kHostRole, host);
+    item->setSizeHint(row->sizeHint());
+    list_->insertItem(index, item);
+    list_->setItemWidget(item, row);
 }
 
 }  // namespace scourlet::app

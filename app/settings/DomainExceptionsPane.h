@@ -2,10 +2,14 @@
 // button that switches it back on at once; an empty state when there are none.
 // The pane reads the store on refresh(), which its owner calls after the store
 // announced a change (never from inside the announcement: the store announces
-// under its lock).
+// under its lock). The list changes only when the exceptions did, and then in
+// place: rows that stay keep their widgets and the list keeps its scroll
+// position and current row.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QWidget>
 
@@ -25,7 +29,10 @@ public:
     void refresh();
 
 private:
+    void insertRow(int index, const std::string& host);
+
     std::shared_ptr<DomainExceptionStore> store_;
+    std::vector<std::string> shownHosts_;
     QStackedWidget* states_ = nullptr;
     QWidget* emptyState_ = nullptr;
     QListWidget* list_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/settings/PlainLabel.h"
+#include "app/settings/WrappingTextView.h"
 
 namespace scourlet::app {
 
@@ -21,7 +22,8 @@ void addRow(QVBoxLayout* layout, QWidget* parent, const QString& title, const st
     auto* block = new QVBoxLayout;
     block->setSpacing(4);
     block->addWidget(header(title, parent));
-    auto* shown = plainLabel(qtext(value), parent, Selectable::yes);
+    // Links wrap anywhere: a long one must not widen the pane.
+    auto* shown = new WrappingTextView(qtext(value), parent);
     shown->setObjectName(name);
     block->addWidget(shown);
     layout->addLayout(block);

@@ -13,14 +13,28 @@ QLabel* plainLabel(const QString& text, QWidget* parent, Selectable selectable) 
     return label;
 }
 
-void makeCaption(QLabel* label) {
+QString keptWhole(const QString& text) {
+    constexpr QChar kWordJoiner(0x2060);
+    QString joined;
+    joined.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        joined += text[i];
+        const bool betweenCharacters = i + 1 < text.size() && !text[i].isHighSurrogate();
+        if (betweenCharacters) {
+            joined += kWordJoiner;
+        }
+    }
+    return joined;
+}
+
+void makeCaption(QWidget* label) {
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 0.85);
     label->setFont(font);
     label->setForegroundRole(QPalette::PlaceholderText);
 }
 
-void makeHeader(QLabel* label) {
+void makeHeader(QWidget* label) {
     makeCaption(label);
     QFont font = label->font();
     font.setBold(true);

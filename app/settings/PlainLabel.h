@@ -19,9 +19,14 @@ inline QString qtext(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// `text` with a word joiner between its characters, so a wrapping label never
+// breaks inside it (an address in a sentence). For shown text only: the
+// joiners would go along with a selection.
+QString keptWhole(const QString& text);
+
 // A font for captions (smaller) and headers (bold) of the panes.
-void makeCaption(QLabel* label);
-void makeHeader(QLabel* label);
+void makeCaption(QWidget* label);
+void makeHeader(QWidget* label);
 
 // A plain-text caption, named when `objectName` is not empty.
 QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName = {});

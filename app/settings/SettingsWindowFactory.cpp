@@ -87,7 +87,7 @@ public:
         : state_(state), saver_(std::move(saver)) {}
     SettingsPane pane() const override { return SettingsPane::stats; }
     QWidget* createWidget(QWidget* parent) override {
-        return new StatsPane(state_.statsTracker(), saver_, parent);
+        return new StatsPane(state_.statsTracker(), state_.monitor(), saver_, parent);
     }
 
 private:

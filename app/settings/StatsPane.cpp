@@ -14,10 +14,19 @@
 #include "app/settings/LastCleanDetail.h"
 #include "app/settings/PlainLabel.h"
 #include "app/settings/StatsPresentation.h"
+#include "app/shell/SymbolImage.h"
 
 namespace scourlet::app {
 
 namespace {
+
+// A count and its unit, always on one line.
+QLabel* countLabel(QWidget* parent) {
+    auto* label = plainLabel(QString(), parent);
+    label->setWordWrap(false);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
 
 QLabel* bigNumber(QWidget* parent, const QString& name) {
     auto* label = plainLabel(QString(), parent);
@@ -29,7 +38,10 @@ QLabel* bigNumber(QWidget* parent, const QString& name) {
     return label;
 }
 
-QWidget* card(const QString& title, const StatsPresentation::Card& rows, QWidget* parent) {
+// A card: its title and a row per pair, each count named after the card and
+// its label; the counts are filled in by the pane.
+QWidget* card(const QString& title, const StatsPresentation::Card& rows, std::vector<QLabel*>& counts,
+              QWidget* parent) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QStringLiteral("stats-card-") + title);
     frame->setFrameShape(QFrame::StyledPanel);
@@ -45,9 +57,9 @@ QWidget* card(const QString& title, const StatsPresentation::Card& rows, QWidget
     for (const auto& [label, count] : rows) {
         auto* row = new QHBoxLayout;
         row->addWidget(plainLabel(qtext(label), frame));
-        auto* value = plainLabel(QString::number(count), frame);
+        auto* value = countLabel(frame);
         value->setObjectName(QStringLiteral("stats-card-") + title + QLatin1Char('-') + qtext(label));
-        value->setForegroundRole(QPalette::PlaceholderText);
+        counts.push_back(value);
         row->addWidget(value);
         row->addStretch(1);
         layout->addLayout(row);
@@ -58,8 +70,8 @@ QWidget* card(const QString& title, const StatsPresentation::Card& rows, QWidget
 
 }  // namespace
 
-StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<FileSaver> saver,
-                     QWidget* parent)
+StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<const ClipboardMonitor> monitor,
+                     std::shared_ptr<FileSaver> saver, QWidget* parent)
     : QWidget(parent), tracker_(std::move(tracker)), saver_(std::move(saver)) {
     setObjectName(QStringLiteral("stats-pane"));
     auto* scroll = new QScrollArea(this);
@@ -120,11 +132,11 @@ StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<File
     layout->addWidget(collect_);
     layout->addWidget(collectCaption_);
 
-    figures_ = new QWidget(content);
-    figuresLayout_ = new QVBoxLayout(figures_);
+    auto* figures = new QWidget(content);
+    figuresLayout_ = new QVBoxLayout(figures);
     figuresLayout_->setContentsMargins(0, 0, 0, 0);
     figuresLayout_->setSpacing(16);
-    layout->addWidget(figures_);
+    layout->addWidget(figures);
 
     QLabel* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, content,
                                   QStringLiteral("tracking-methodology-link"));
@@ -145,14 +157,18 @@ StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<File
     outer->addWidget(scroll);
     refresh();
 
-    // The tracker announces before it changes: read it on a later turn, once.
-    trackerSubscription_ = tracker_->objectWillChange().connect([this] {
-        if (refreshQueued_) {
-            return;
-        }
-        refreshQueued_ = true;
-        QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
-    });
+    // Both announce before they change: read them on a later turn, once.
+    trackerSubscription_ = tracker_->objectWillChange().connect([this] { queueRefresh(); });
+    if (monitor) {
+        monitorSubscription_ = monitor->objectWillChange().connect([this] { queueRefresh(); });
+    }
+}
+
+void StatsPane::queueRefresh() {
+    if (refreshQueued_.exchange(true)) {
+        return;
+    }
+    QMetaObject::invokeMethod(this, [this] { refresh(); }, Qt::QueuedConnection);
 }
 
 void StatsPane::refresh() {
@@ -169,39 +185,59 @@ void StatsPane::refresh() {
     }
     collectCaption_->setText(qtext(StatsPresentation::collectionCaption(collecting)));
 
-    while (QLayoutItem* item = figuresLayout_->takeAt(0)) {
-        delete item->widget();
-        delete item;
+    if (categoryCounts_.empty()) {
+        buildFigures(shown);
     }
-    auto* heading = plainLabel(QStringLiteral("By Category"), figures_);
+    for (std::size_t i = 0; i < shown.categories.size(); ++i) {
+        categoryCounts_[i]->setText(qtext(shown.categories[i].countText));
+    }
+    std::size_t next = 0;
+    for (const StatsPresentation::Card* card : {&shown.commandGuard, &shown.impact, &shown.confidence}) {
+        for (const auto& row : *card) {
+            cardCounts_[next++]->setText(QString::number(row.second));
+        }
+    }
+}
+
+void StatsPane::buildFigures(const StatsPresentation& shown) {
+    QWidget* figures = figuresLayout_->parentWidget();
+    auto* heading = plainLabel(QStringLiteral("By Category"), figures);
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
     figuresLayout_->addWidget(heading);
-    auto* categories = new QFrame(figures_);
+    auto* categories = new QFrame(figures);
     categories->setObjectName(QStringLiteral("stats-categories"));
     categories->setMinimumHeight(220);
     auto* rows = new QVBoxLayout(categories);
+    const QColor accent = palette().color(QPalette::Highlight);
     for (const StatsPresentation::CategoryRow& category : shown.categories) {
         auto* row = new QHBoxLayout;
-        auto* name = plainLabel(qtext(category.name), categories);
-        name->setProperty("symbolName", qtext(category.iconName));
-        row->addWidget(name, 1);
-        auto* count = plainLabel(qtext(category.countText), categories);
+        auto* symbol = new QLabel(categories);
+        symbol->setObjectName(QStringLiteral("stats-category-icon-") + qtext(category.name));
+        symbol->setProperty("symbolName", qtext(category.iconName));
+        symbol->setPixmap(symbolPixmap(category.iconName, 16, accent, devicePixelRatioF()));
+        symbol->setFixedWidth(24);
+        symbol->setAlignment(Qt::AlignCenter);
+        row->addWidget(symbol);
+        row->addWidget(plainLabel(qtext(category.name), categories), 1);
+        auto* count = countLabel(categories);
         count->setObjectName(QStringLiteral("stats-category-") + qtext(category.name));
-        count->setForegroundRole(QPalette::PlaceholderText);
+        categoryCounts_.push_back(count);
         row->addWidget(count);
         rows->addLayout(row);
     }
     figuresLayout_->addWidget(categories);
-    auto* cards = new QWidget(figures_);
+    auto* cards = new QWidget(figures);
     auto* cardRow = new QHBoxLayout(cards);
     cardRow->setContentsMargins(0, 0, 0, 0);
     cardRow->setSpacing(24);
-    cardRow->addWidget(card(QStringLiteral("Command Guard"), shown.commandGuard, cards), 1, Qt::AlignTop);
-    cardRow->addWidget(card(QStringLiteral("Monetization Impact"), shown.impact, cards), 1, Qt::AlignTop);
+    cardRow->addWidget(card(QStringLiteral("Command Guard"), shown.commandGuard, cardCounts_, cards), 1,
+                       Qt::AlignTop);
+    cardRow->addWidget(card(QStringLiteral("Monetization Impact"), shown.impact, cardCounts_, cards), 1,
+                       Qt::AlignTop);
     figuresLayout_->addWidget(cards);
-    figuresLayout_->addWidget(card(QStringLiteral("Confidence"), shown.confidence, figures_));
+    figuresLayout_->addWidget(card(QStringLiteral("Confidence"), shown.confidence, cardCounts_, figures));
 }
 
 void StatsPane::exportCSV() {

@@ -26,6 +26,10 @@ QWidget* placeholder(const QString& text, const QString& caption, const QString&
 }
 
 void replaceContent(QGroupBox* box, QWidget*& current, QWidget* next) {
+    // Made as wide as it will be shown: a long text is then laid out for that
+    // width first, not for a new widget's default one.
+    next->resize(current != nullptr ? current->width() : box->layout()->contentsRect().width(),
+                 next->height());
     if (current != nullptr) {
         box->layout()->removeWidget(current);
         delete current;
@@ -60,31 +64,45 @@ StatusPane::StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent)
 }
 
 void StatusPane::showStatus(const Inputs& inputs) {
-    if (inputs.commandRisk) {
+    const bool warningChanged = !shown_ || shown_->commandRisk != inputs.commandRisk;
+    const bool cleanChanged = !shown_ || shown_->lastCleanedResult != inputs.lastCleanedResult ||
+                              shown_->pendingShareResolution != inputs.pendingShareResolution;
+    shown_ = inputs;
+    if (warningChanged) {
+        showWarning(inputs.commandRisk);
+    }
+    if (cleanChanged) {
+        showClean(inputs.lastCleanedResult, inputs.pendingShareResolution);
+    }
+}
+
+void StatusPane::showWarning(const std::optional<CommandRiskResult>& commandRisk) {
+    if (commandRisk) {
         replaceContent(warningBox_, warningContent_,
-                       new CommandRiskSection(CommandRiskPresentation::from(*inputs.commandRisk)));
-    } else {
-        replaceContent(
-            warningBox_, warningContent_,
-            placeholder(QStringLiteral("No risky commands detected on the current clipboard."),
-                        QStringLiteral("When Command Guard warns, the trigger and matched pattern "
-                                       "appear here until the clipboard changes."),
-                        QStringLiteral("status-no-warning")));
+                       new CommandRiskSection(CommandRiskPresentation::from(*commandRisk)));
+        return;
     }
-    cleanBox_->setTitle(inputs.pendingShareResolution ? QStringLiteral("Link Needs Action")
-                                                      : QStringLiteral("Last Cleaned Link"));
-    if (inputs.lastCleanedResult) {
+    replaceContent(warningBox_, warningContent_,
+                   placeholder(QStringLiteral("No risky commands detected on the current clipboard."),
+                               QStringLiteral("When Command Guard warns, the trigger and matched pattern "
+                                              "appear here until the clipboard changes."),
+                               QStringLiteral("status-no-warning")));
+}
+
+void StatusPane::showClean(const std::optional<CleanResult>& result, bool pendingShareResolution) {
+    cleanBox_->setTitle(pendingShareResolution ? QStringLiteral("Link Needs Action")
+                                               : QStringLiteral("Last Cleaned Link"));
+    if (result) {
         replaceContent(cleanBox_, cleanContent_,
-                       new LastCleanDetailSection(
-                           LastCleanDetail::from(*inputs.lastCleanedResult, inputs.pendingShareResolution),
-                           copy_));
-    } else {
-        replaceContent(cleanBox_, cleanContent_,
-                       placeholder(QStringLiteral("No cleaned links yet."),
-                                   QStringLiteral("When Scourlet cleans a link, you\u2019ll see what "
-                                                  "changed here."),
-                                   QStringLiteral("status-no-clean")));
+                       new LastCleanDetailSection(LastCleanDetail::from(*result, pendingShareResolution),
+                                                  copy_));
+        return;
     }
+    replaceContent(cleanBox_, cleanContent_,
+                   placeholder(QStringLiteral("No cleaned links yet."),
+                               QStringLiteral("When Scourlet cleans a link, you\u2019ll see what "
+                                              "changed here."),
+                               QStringLiteral("status-no-clean")));
 }
 
 }  // namespace scourlet::app

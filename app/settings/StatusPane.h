@@ -2,6 +2,8 @@
 // or a placeholder for each. The second section is titled "Link Needs Action"
 // while a share link waits for resolution, "Last Cleaned Link" otherwise; its
 // title follows the pending flag alone and its content the result alone.
+// A section is rebuilt only when what it shows changed: a selection in it,
+// and the time a long command takes to lay out, are kept otherwise.
 //
 //   pane->showStatus({monitor.lastCommandRisk(), monitor.lastCleanedResult(),
 //               monitor.hasPendingShareLinkResolution()});
@@ -27,6 +29,8 @@ public:
         std::optional<CommandRiskResult> commandRisk;
         std::optional<CleanResult> lastCleanedResult;
         bool pendingShareResolution = false;
+
+        bool operator==(const Inputs&) const = default;
     };
 
     explicit StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent = nullptr);
@@ -34,7 +38,11 @@ public:
     void showStatus(const Inputs& inputs);
 
 private:
+    void showWarning(const std::optional<CommandRiskResult>& commandRisk);
+    void showClean(const std::optional<CleanResult>& result, bool pendingShareResolution);
+
     LastCleanDetailSection::CopyText copy_;
+    std::optional<Inputs> shown_;
     QGroupBox* warningBox_ = nullptr;
     QGroupBox* cleanBox_ = nullptr;
     QWidget* warningContent_ = nullptr;

@@ -5,24 +5,9 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
-// The icons live in a static library, whose resources are registered by hand.
-static void registerIconResources() {
-    Q_INIT_RESOURCE(icons);
-}
+#include "app/shell/SymbolImage.h"
 
 namespace scourlet::app {
-
-namespace {
-
-QString symbolResource(std::string_view name) {
-    static const bool registered = (registerIconResources(), true);
-    (void)registered;
-    return QStringLiteral(":/icons/") +
-           QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
-           QStringLiteral(".svg");
-}
-
-}  // namespace
 
 QPixmap renderTraySymbol(std::string_view symbolName, std::optional<std::string_view> badgeName,
                          int size, qreal devicePixelRatio) {

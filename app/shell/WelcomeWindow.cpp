@@ -1,5 +1,6 @@
 #include "app/shell/WelcomeWindow.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -133,8 +134,10 @@ void WelcomeWindow::acknowledge() {
     }
 }
 
-void WelcomeWindow::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
+// A close, not a hide: minimising hides the window too, and a user who
+// minimised it has not finished reading it.
+void WelcomeWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
     acknowledge();
 }
 

@@ -1,7 +1,8 @@
 // WelcomeWindow: one screen on what Scourlet does, why some parameters stay
 // and that it works locally, with a way to report a missed tracker for the
 // link just cleaned. Finishing it ("Done", Return) or closing it in any way
-// records "welcome_help_acknowledged" in the standard settings.
+// records "welcome_help_acknowledged" in the standard settings; minimising it
+// does not.
 //
 // "Report Missed Tracker" is enabled while `canReport` answers true; the owner
 // calls refresh() when that may have changed.
@@ -33,7 +34,7 @@ public:
     void refresh();
 
 protected:
-    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

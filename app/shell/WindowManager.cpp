@@ -56,6 +56,10 @@ bool WindowManager::showWindow(std::string_view id) {
         entry.window = window;
     }
     QWidget* window = entry.window;
+    // A minimised window is brought back as it was left, not left in the task bar.
+    if (window->isMinimized()) {
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    }
     window->show();
     window->raise();
     window->activateWindow();

@@ -44,7 +44,7 @@ public:
     bool hasWindow(std::string_view id) const;
 
     // Brings the window of `id` forward: made on first use, given its title and
-    // default size, shown, raised and activated. False (and nothing happens)
+    // default size, shown (restored when minimised), raised and activated. False (and nothing happens)
     // when no factory is registered for `id`.
     bool showWindow(std::string_view id);
 

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -29,6 +30,7 @@
 #include "app/report/MissedTrackerReportHost.h"
 #include "app/settings/FileSaver.h"
 #include "app/settings/RulesManagerPrompts.h"
+#include "app/settings/WrappingTextView.h"
 #include "app/shell/AppState.h"
 #include "app/shell/ApplicationWindows.h"
 #include "app/shell/WindowIds.h"
@@ -125,6 +127,8 @@ private Q_SLOTS:
     void saveDialogAddsTheDefaultSuffix();
     void wheelOverAnUnfocusedPickerScrollsThePane();
     void fileDialogsOpenAtHomeThenWhereTheLastFileWent();
+    void statsMoveOnToANewDayAtMidnight();
+    void exceptionsKeepTheirPlaceWhenSomethingElseIsCopied();
 };
 
 void ApplicationWindowsTest::menuRowsOpenTheRegisteredWindows() {
@@ -162,7 +166,7 @@ void ApplicationWindowsTest::welcomeOpensTheReportOnceALinkWasCleaned() {
     report->click();
     QWidget* host = f.window(kReportWindowId);
     QVERIFY(host != nullptr && host->isVisible());
-    QCOMPARE(child<QLabel>(host, "report-original-url")->text(), QString::fromStdString(kTracked));
+    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(), QString::fromStdString(kTracked));
 }
 
 void ApplicationWindowsTest::reportNamesTheLoadedProvidersAndTheSystem() {
@@ -348,6 +352,63 @@ void ApplicationWindowsTest::fileDialogsOpenAtHomeThenWhereTheLastFileWent() {
         QVERIFY2(dialog.open(), dialog.name);
         QCOMPARE(openedIn, QDir(elsewhere).absolutePath());
     }
+}
+
+// Nothing is cleaned after midnight, yet "today" starts again from 0: the
+// pane follows the monitor's change of day, not only the tracker.
+void ApplicationWindowsTest::statsMoveOnToANewDayAtMidnight() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    QVERIFY(f.windows->showSettingsPane("Stats"));
+    QWidget* settings = f.window(kSettingsWindowId);
+    auto* cleaned = child<QLabel>(settings, "stats-total-cleaned");
+    QTRY_COMPARE(cleaned->text(), QStringLiteral("1"));
+
+    f.clock->advance(24h);
+    f.poll();  // the monitor's next tick finds a new day
+    QTRY_COMPARE(cleaned->text(), QStringLiteral("0"));
+    QCOMPARE(child<QLabel>(settings, "stats-total-cleaned-label")->text(),
+             QStringLiteral("URLs cleaned today"));
+    child<QPushButton>(settings, "stats-window-7 Days")->click();
+    QCOMPARE(cleaned->text(), QStringLiteral("1"));  // yesterday's clean, in the last 7 days
+}
+
+// A copy that changes no exception leaves the list as the user left it; a
+// change of the exceptions updates it in place.
+void ApplicationWindowsTest::exceptionsKeepTheirPlaceWhenSomethingElseIsCopied() {
+    Fixture f;
+    for (int i = 0; i < 60; ++i) {
+        f.state->exceptionStore()->disable("site" + std::to_string(i) + ".example");
+    }
+    QVERIFY(f.windows->showSettingsPane("Exceptions"));
+    QWidget* settings = f.window(kSettingsWindowId);
+    auto* list = child<QListWidget>(settings, "exceptions-list");
+    QTRY_COMPARE(list->count(), 60);
+    list->setCurrentRow(59);
+    list->scrollToBottom();
+    const int end = list->verticalScrollBar()->value();
+    QVERIFY(end > 0);
+    // The host a row shows.
+    const auto hostOf = [list](QListWidgetItem* item) {
+        QWidget* row = item == nullptr ? nullptr : list->itemWidget(item);
+        auto* host = row == nullptr ? nullptr : row->findChild<QLabel*>(QStringLiteral("exception-host"));
+        return host == nullptr ? QString() : host->text();
+    };
+    const auto hostAtTop = [&] { return hostOf(list->itemAt(5, 5)); };
+    const QString top = hostAtTop();
+    QVERIFY(!top.isEmpty());
+
+    f.copyAndPoll("https://news.example/a?utm_source=x&id=7");
+    QVERIFY(f.state->monitor()->lastCleanedResult().has_value());
+    QCOMPARE(list->verticalScrollBar()->value(), end);
+    QCOMPARE(list->currentRow(), 59);
+
+    // The first exception goes: the rows in view and the current one stay.
+    f.state->exceptionStore()->enable("site0.example");
+    f.poll();
+    QTRY_COMPARE(list->count(), 59);
+    QTRY_COMPARE(hostAtTop(), top);
+    QCOMPARE(hostOf(list->currentItem()), QStringLiteral("site59.example"));
 }
 
 SCOURLET_QT_TEST(ApplicationWindowsTest);

@@ -7,12 +7,15 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextLayout>
 
 #include "QtTestMain.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "app/report/MissedTrackerReportHost.h"
+#include "app/settings/WrappingTextView.h"
 #include "app/shell/WelcomeWindow.h"
 #include "support/ManualClock.h"
 #include "support/TempDir.h"
@@ -85,6 +88,9 @@ private Q_SLOTS:
     void saveWritesTheReportOrKeepsTheOldFile();
     void sheetStaysPinnedWhenANewerLinkIsCleaned();
     void closingDiscardsTheNote();
+    void minimisingKeepsTheDraftAndTheWelcomeUnread();
+    void noticePagesSitInTheMiddleOfTheWindow();
+    void reportAddressNeverBreaksInsideItself();
 };
 
 void WelcomeAndReportTest::welcomeDoneAndCloseRecordTheFlag() {
@@ -143,8 +149,9 @@ void WelcomeAndReportTest::reportHostPages() {
     host.refresh();
     QCOMPARE(host.state(), ReportHostState::sheet);
     QVERIFY(host.sheet() != nullptr);
-    QCOMPARE(child<QLabel>(host, "report-original-url")->text(), QString::fromStdString(kTracked.originalURL));
-    QCOMPARE(child<QLabel>(host, "report-original-url")->textFormat(), Qt::PlainText);
+    // Shown as plain text (the view has no rich text), wrapping inside the window.
+    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(),
+             QString::fromStdString(kTracked.originalURL));
     // An empty note still builds the report.
     QVERIFY(child<QPlainTextEdit>(host, "report-preview")->toPlainText().contains(
         QString::fromStdString(kTracked.cleanedURL)));
@@ -249,7 +256,8 @@ void WelcomeAndReportTest::sheetStaysPinnedWhenANewerLinkIsCleaned() {
                                  .cleanedURL = "https://other.example/"};
     host.refresh();
     QVERIFY(newer->isVisible());
-    QCOMPARE(child<QLabel>(host, "report-original-url")->text(), QString::fromStdString(kTracked.originalURL));
+    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(),
+             QString::fromStdString(kTracked.originalURL));
     QCOMPARE(child<QPlainTextEdit>(host, "report-note")->toPlainText(), QStringLiteral("utm left"));
     child<QPushButton>(host, "report-copy")->click();
     QVERIFY(fixture.copied.back().find(kTracked.originalURL) != std::string::npos);
@@ -269,6 +277,107 @@ void WelcomeAndReportTest::closingDiscardsTheNote() {
     QCOMPARE(child<QPlainTextEdit>(host, "report-note")->toPlainText(), QString());
     QTest::keyClick(host.sheet(), Qt::Key_Escape);
     QVERIFY(!host.isVisible());
+}
+
+// The window system hides a window it minimises: only a close ends the
+// report's draft or counts as having read the welcome window.
+void WelcomeAndReportTest::minimisingKeepsTheDraftAndTheWelcomeUnread() {
+    ReportFixture fixture;
+    fixture.result = kTracked;
+    MissedTrackerReportHost host(fixture.source());
+    host.show();
+    QTest::keyClicks(child<QPlainTextEdit>(host, "report-note"), QStringLiteral("utm left"));
+    MissedTrackerReportSheet* sheet = host.sheet();
+    fixture.result = CleanResult{.originalURL = "https://other.example/?gclid=9",
+                                 .cleanedURL = "https://other.example/"};
+    host.showMinimized();
+    QTRY_VERIFY(host.isMinimized());
+    host.showNormal();
+    QTRY_VERIFY(!host.isMinimized());
+    QCoreApplication::processEvents();
+    QVERIFY(host.sheet() == sheet);  // the same sheet, not a fresh one
+    QCOMPARE(child<QPlainTextEdit>(host, "report-note")->toPlainText(), QStringLiteral("utm left"));
+    QCOMPARE(child<WrappingTextView>(host, "report-original-url")->text(),
+             QString::fromStdString(kTracked.originalURL));
+    QVERIFY(child<QLabel>(host, "report-newer-clean")->isVisible());
+
+    auto defaults = std::make_shared<InMemoryUserDefaults>();
+    WelcomeWindow welcome(defaults, [] { return false; }, [] {});
+    welcome.show();
+    welcome.showMinimized();
+    QTRY_VERIFY(welcome.isMinimized());
+    welcome.showNormal();
+    QTRY_VERIFY(!welcome.isMinimized());
+    QVERIFY(!defaults->boolForKey(WelcomeWindow::kAcknowledgedKey));
+    welcome.close();
+    QVERIFY(defaults->boolForKey(WelcomeWindow::kAcknowledgedKey));
+}
+
+void WelcomeAndReportTest::noticePagesSitInTheMiddleOfTheWindow() {
+    ReportFixture fixture;
+    MissedTrackerReportHost host(fixture.source());
+    host.resize(760, 700);
+    for (bool pending : {false, true}) {
+        fixture.pending = pending;
+        fixture.result = pending ? std::optional<CleanResult>(kTracked) : std::nullopt;
+        host.show();
+        host.refresh();
+        QCoreApplication::processEvents();
+        // The notice: the fixed-size frame of the symbol, the text and "Close".
+        const QString name = pending ? QStringLiteral("report-pending-notice-close")
+                                     : QStringLiteral("report-empty-state-close");
+        auto* close = host.findChild<QPushButton*>(name);
+        QVERIFY2(close != nullptr && close->isVisible(), qPrintable(name));
+        QWidget* frame = close->parentWidget();
+        const QRect inWindow(frame->mapTo(&host, QPoint(0, 0)), frame->size());
+        QVERIFY2(std::abs(inWindow.center().x() - host.rect().center().x()) <= 1 &&
+                     std::abs(inWindow.center().y() - host.rect().center().y()) <= 1,
+                 qPrintable(name));
+    }
+}
+
+// However the line falls, the address to write to stays on one line: no
+// "missed-" at the end of one line and "trackers@…" at the start of the next.
+void WelcomeAndReportTest::reportAddressNeverBreaksInsideItself() {
+    ReportFixture fixture;
+    fixture.result = kTracked;
+    fixture.mailProgram = false;
+    MissedTrackerReportHost host(fixture.source());
+    host.show();
+    child<QPushButton>(host, "report-email")->click();
+    auto* failed = child<QLabel>(host, "report-mail-failed");
+    const QString address = QString::fromUtf8(MissedTrackerReport::recipientEmail().data());
+    const QString text = failed->text();
+    // The address as shown: its characters, with nothing but invisible joiners between them.
+    QStringList characters;
+    for (QChar c : address) {
+        characters << QRegularExpression::escape(QString(c));
+    }
+    const QRegularExpressionMatch shown =
+        QRegularExpression(characters.join(QStringLiteral("\\x{2060}?"))).match(text);
+    QVERIFY(shown.hasMatch());
+    const qsizetype first = shown.capturedStart();
+    const qsizetype last = shown.capturedEnd() - 1;
+    for (int width = 120; width <= 900; width += 3) {
+        QTextLayout layout(text, failed->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WordWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        int firstLine = -1;
+        int lastLine = -1;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            if (first >= line.textStart() && first < line.textStart() + line.textLength()) {
+                firstLine = line.lineNumber();
+            }
+            if (last >= line.textStart() && last < line.textStart() + line.textLength()) {
+                lastLine = line.lineNumber();
+            }
+        }
+        layout.endLayout();
+        QVERIFY2(firstLine == lastLine, qPrintable(QStringLiteral("width %1").arg(width)));
+    }
 }
 
 SCOURLET_QT_TEST(WelcomeAndReportTest);

@@ -20,6 +20,7 @@ private Q_SLOTS:
     void unregisteredIdShowsNothing();
     void settingsPaneIsStoredBeforeTheWindowShows();
     void closingEveryWindowDoesNotQuit();
+    void showingAMinimisedWindowRestoresIt();
 };
 
 void WindowManagerTest::oneWindowPerIdMadeOnFirstUse() {
@@ -83,6 +84,18 @@ void WindowManagerTest::closingEveryWindowDoesNotQuit() {
     windows.existingWindow(kReportWindowId)->close();
     QTest::qWait(20);
     QCOMPARE(quitting.count(), 0);
+}
+
+void WindowManagerTest::showingAMinimisedWindowRestoresIt() {
+    WindowManager windows(std::make_shared<InMemoryUserDefaults>());
+    windows.registerWindow(kReportWindowId, [] { return new QLabel; });
+    QVERIFY(windows.showWindow(kReportWindowId));
+    QWidget* window = windows.existingWindow(kReportWindowId);
+    window->showMinimized();
+    QTRY_VERIFY(window->isMinimized());
+    QVERIFY(windows.showWindow(kReportWindowId));
+    QTRY_VERIFY(!window->isMinimized());
+    QVERIFY(window->isVisible());
 }
 
 SCOURLET_QT_TEST(WindowManagerTest);

@@ -1,0 +1,43 @@
+#include "app/shell/SymbolImage.h"
+
+#include <cmath>
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+// The symbols live in a static library, whose resources are registered by hand.
+static void registerIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
+namespace scourlet::app {
+
+QString symbolResource(std::string_view name) {
+    static const bool registered = (registerIconResources(), true);
+    (void)registered;
+    return QStringLiteral(":/icons/") +
+           QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())) +
+           QStringLiteral(".svg");
+}
+
+QPixmap symbolPixmap(std::string_view name, int size, const QColor& tint, qreal devicePixelRatio) {
+    QSvgRenderer symbol(symbolResource(name));
+    if (!symbol.isValid() || size <= 0) {
+        return {};
+    }
+    const int pixels = static_cast<int>(std::lround(size * devicePixelRatio));
+    QPixmap pixmap(pixels, pixels);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        symbol.render(&painter, QRectF(0, 0, pixels, pixels));
+        // The drawing's shape, in the one colour asked for.
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(pixmap.rect(), tint);
+    }
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
+}  // namespace scourlet::app
