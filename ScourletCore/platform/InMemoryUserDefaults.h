@@ -29,6 +29,7 @@ public:
 
 protected:
     bool storeValue(std::string_view key, std::optional<DefaultsValue> value) override;
+    bool updateValue(std::string_view key, const DefaultsValueChange& change) override;
 
 private:
     mutable std::mutex mutex_;

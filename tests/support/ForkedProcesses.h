@@ -1,0 +1,16 @@
+#pragma once
+
+#include <functional>
+
+namespace scourlet::testing {
+
+// Runs `body(index)` for index 0 to count-1, each in a child process of its own
+// made by fork(), and waits for them all. The children start `body` together
+// (as soon as every one of them exists), so their work overlaps as much as it
+// can. A child ends with _exit(): 0 when `body` returned true, 1 otherwise, so
+// nothing of the parent (test report, static objects, leak checks) runs in it;
+// `body` must report through its result, not through test assertions.
+// Returns true when every child was started and succeeded.
+bool runInForkedProcesses(int count, const std::function<bool(int index)>& body);
+
+}  // namespace scourlet::testing
