@@ -8,7 +8,9 @@
 
 namespace scourlet::testing {
 
-bool runInForkedProcesses(int count, const std::function<bool(int index)>& body) {
+bool runInForkedProcesses(int count, const std::function<bool(int index)>& body,
+                          const std::function<void()>& beforeStart,
+                          const std::function<void()>& whileRunning) {
     // The children wait for the end of this pipe: closing the write end starts them all.
     int gate[2];
     if (::pipe(gate) != 0) {
@@ -38,7 +40,13 @@ bool runInForkedProcesses(int count, const std::function<bool(int index)>& body)
         children.push_back(pid);
     }
     ::close(gate[0]);
+    if (started && beforeStart) {
+        beforeStart();
+    }
     ::close(gate[1]);
+    if (started && whileRunning) {
+        whileRunning();
+    }
     bool succeeded = started;
     for (const pid_t pid : children) {
         int status = 0;

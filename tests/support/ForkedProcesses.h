@@ -10,7 +10,12 @@ namespace scourlet::testing {
 // can. A child ends with _exit(): 0 when `body` returned true, 1 otherwise, so
 // nothing of the parent (test report, static objects, leak checks) runs in it;
 // `body` must report through its result, not through test assertions.
+// `beforeStart` runs in the parent once every child exists and before they
+// start (what it opens or locks is not inherited), `whileRunning` right after
+// they were started; both may be empty.
 // Returns true when every child was started and succeeded.
-bool runInForkedProcesses(int count, const std::function<bool(int index)>& body);
+bool runInForkedProcesses(int count, const std::function<bool(int index)>& body,
+                          const std::function<void()>& beforeStart = {},
+                          const std::function<void()>& whileRunning = {});
 
 }  // namespace scourlet::testing
