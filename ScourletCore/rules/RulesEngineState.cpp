@@ -462,13 +462,12 @@ void RulesEngine::saveMatchCounts() {
     std::vector<Edit> edits;
     edits.reserve(values.size());
     for (const auto& [key, value] : values) {
-        const auto* saved = [&]() -> const std::int64_t* {
-            if (!savedCounts_) {
-                return nullptr;
+        const std::int64_t* saved = nullptr;
+        if (savedCounts_) {
+            if (const auto found = savedCounts_->find(key); found != savedCounts_->end()) {
+                saved = &found->second;
             }
-            const auto found = savedCounts_->find(key);
-            return found == savedCounts_->end() ? nullptr : &found->second;
-        }();
+        }
         if (saved == nullptr) {
             // New here (a custom rule just added, say): its count is this one.
             edits.push_back({key, Edit::Kind::set, value});
