@@ -168,6 +168,7 @@ void StatsTracker::purgeStats() {
     }
 
     dailyBuckets_.clear();
+    storedBuckets_.reset();
     defaults_->removeObject(kDailyBucketsKey);
 }
 
@@ -254,6 +255,7 @@ std::string StatsTracker::exportCSV() const {
 
 void StatsTracker::loadDailyBuckets() {
     dailyBuckets_.clear();
+    storedBuckets_.reset();
     const auto data = defaults_->dataForKey(kDailyBucketsKey);
     if (!data) {
         return;
@@ -261,29 +263,44 @@ void StatsTracker::loadDailyBuckets() {
     const std::string_view bytes(reinterpret_cast<const char*>(data->data()), data->size());
     if (auto buckets = internal::decodeDailyStatsBuckets(bytes)) {
         dailyBuckets_ = std::move(*buckets);
+        storedBuckets_ = std::make_shared<const DefaultsData>(std::move(*data));
     }
 }
 
 void StatsTracker::changeDailyBuckets(BucketsChange change) {
     change(dailyBuckets_);
-    defaults_->update(kDailyBucketsKey, [change = std::move(change)](
-                                            std::optional<DefaultsValue> stored)
+    auto encoded = internal::encodeDailyStatsBuckets(dailyBuckets_);
+    if (!encoded) {
+        return;
+    }
+    auto after = std::make_shared<const DefaultsData>(std::move(*encoded));
+    // While the store holds what this tracker wrote last (nobody else counted
+    // meanwhile), the result is what was just encoded here; otherwise the
+    // change is made to the stored buckets.
+    defaults_->update(kDailyBucketsKey, [change = std::move(change), before = storedBuckets_,
+                                         after](std::optional<DefaultsValue> stored)
                                             -> std::optional<DefaultsValue> {
+        const DefaultsData* bytes =
+            stored && stored->is_binary() ? &static_cast<const DefaultsData&>(stored->get_binary())
+                                          : nullptr;
+        if (before && bytes != nullptr && *bytes == *before) {
+            return DefaultsValue::binary(*after);
+        }
         internal::DailyStatsBuckets buckets;
-        if (stored && stored->is_binary()) {
-            const auto& bytes = stored->get_binary();
-            if (auto decoded = internal::decodeDailyStatsBuckets(
-                    std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+        if (bytes != nullptr) {
+            if (auto decoded = internal::decodeDailyStatsBuckets(std::string_view(
+                    reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
                 buckets = std::move(*decoded);
             }
         }
         change(buckets);
-        auto encoded = internal::encodeDailyStatsBuckets(buckets);
-        if (!encoded) {
+        auto merged = internal::encodeDailyStatsBuckets(buckets);
+        if (!merged) {
             return stored;
         }
-        return DefaultsValue::binary(std::move(*encoded));
+        return DefaultsValue::binary(std::move(*merged));
     });
+    storedBuckets_ = std::move(after);
 }
 
 namespace {
@@ -311,9 +328,11 @@ void StatsTracker::pruneDailyBuckets(TimePoint now) {
 
 StatsTracker::BucketsChange StatsTracker::countedToday(
     TimePoint now, std::function<void(DailyStatsBucket&)> count) {
-    return [recent = recentCalendarDayKeys(now, retentionDays), day = calendarDayKey(now),
+    // The days are worked out when the change is made, not kept with it: a
+    // change waiting to be written costs little memory.
+    return [now, day = calendarDayKey(now),
             count = std::move(count)](internal::DailyStatsBuckets& buckets) {
-        pruneBuckets(buckets, recent);
+        pruneBuckets(buckets, recentCalendarDayKeys(now, retentionDays));
         auto it = buckets.find(day);
         if (it == buckets.end()) {
             DailyStatsBucket bucket;

@@ -186,6 +186,8 @@ private:
     Published<ConfidenceCounts> confidenceStats_{*this, {}};
 
     internal::DailyStatsBuckets dailyBuckets_;
+    // The stored form of dailyBuckets_ as this tracker last stored it.
+    std::shared_ptr<const DefaultsData> storedBuckets_;
 };
 
 }  // namespace scourlet

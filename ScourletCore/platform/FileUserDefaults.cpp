@@ -484,7 +484,8 @@ bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsVa
     return true;
 }
 
-bool FileUserDefaults::updateValue(std::string_view key, const DefaultsValueChange& change) {
+bool FileUserDefaults::updateValue(std::string_view key,
+                                   const std::shared_ptr<const DefaultsValueChange>& change) {
     bool wakeFlusher = false;
     bool writeNow = false;
     {
@@ -496,7 +497,7 @@ bool FileUserDefaults::updateValue(std::string_view key, const DefaultsValueChan
         if (it != values_.end()) {
             current = it->second;
         }
-        std::optional<DefaultsValue> next = applyChange(change, current);
+        std::optional<DefaultsValue> next = applyChange(*change, current);
         if (!differ(current, next)) {
             return false;
         }
@@ -509,8 +510,7 @@ bool FileUserDefaults::updateValue(std::string_view key, const DefaultsValueChan
         }
 
         PendingChange& pending = pendingChangeLocked(key);
-        pending.updates.push_back(
-            {pending.generation, std::make_shared<const DefaultsValueChange>(change)});
+        pending.updates.push_back({pending.generation, change});
         writeNow = scheduleWriteLocked(wakeFlusher);
     }
     if (wakeFlusher) {

@@ -201,7 +201,7 @@ void UserDefaults::update(std::string_view key, DefaultsValueChange change) {
     if (!isValidUTF8(key) || !change) {
         return;
     }
-    if (updateValue(key, change)) {
+    if (updateValue(key, std::make_shared<const DefaultsValueChange>(std::move(change)))) {
         notifyObservers(key);
     }
 }

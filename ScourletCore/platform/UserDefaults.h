@@ -143,7 +143,8 @@ protected:
     virtual bool storeValue(std::string_view key, std::optional<DefaultsValue> value) = 0;
     // Applies `change` (already made safe by applyChange()) to the value
     // under `key` as one step; returns true when the value changed.
-    virtual bool updateValue(std::string_view key, const DefaultsValueChange& change) = 0;
+    virtual bool updateValue(std::string_view key,
+                             const std::shared_ptr<const DefaultsValueChange>& change) = 0;
 
     // The value that `change` makes of `current`, normalized; `current` itself
     // when the result could not be stored.
