@@ -61,12 +61,15 @@ const NativeMessageHandler::ActionEntry NativeMessageHandler::kActions[] = {
 NativeMessageHandler::Environment NativeMessageHandler::Environment::standard() {
     Environment environment;
     if (auto suite = FileUserDefaults::suite(kSafariExtensionSuiteName)) {
-        environment.flushSettings = [suite] {
-            if (!suite->synchronize()) {
-                const auto error = suite->lastWriteError();
-                printDiagnostic("Warning: Could not save the extension settings: " +
-                                (error ? error->message : std::string("unknown error")));
+        environment.saveSettings = [suite] {
+            if (suite->synchronize()) {
+                return true;
             }
+            const auto error = suite->lastWriteError();
+            printDiagnostic("Warning: Could not save the extension settings: " +
+                            (error ? error->message : std::string("unknown error")));
+            suite->discardUnsavedChanges();
+            return false;
         };
         environment.defaults = std::move(suite);
     } else {
@@ -119,10 +122,17 @@ PrivacyRedirectSettings NativeMessageHandler::readPrivacyRedirectSettings() cons
     return PrivacyRedirectSettings(*environment_.defaults, appGroup.get());
 }
 
-void NativeMessageHandler::flushSettings() const {
-    if (environment_.flushSettings) {
-        environment_.flushSettings();
+bool NativeMessageHandler::saveSettings() {
+    if (!environment_.saveSettings || environment_.saveSettings()) {
+        return true;
     }
+    // The settings are back to what is on disk; the exception list follows.
+    exceptionStore_->refresh();
+    return false;
+}
+
+Json NativeMessageHandler::saveFailed() {
+    return Json{{"ok", false}, {"error", std::string(kSaveFailed)}};
 }
 
 Json NativeMessageHandler::getXRedirectChoice(const Json&) {
@@ -136,7 +146,9 @@ Json NativeMessageHandler::setXRedirectChoice(const Json& message) {
         return Json{{"ok", false}};
     }
     environment_.defaults->setString(PrivacyRedirectSettings::xRedirectChoiceKey, *choice);
-    flushSettings();
+    if (!saveSettings()) {
+        return saveFailed();
+    }
     return Json{{"ok", true}, {"choice", *choice}};
 }
 
@@ -144,7 +156,9 @@ Json NativeMessageHandler::retireXRedirectEnabled(const Json&) {
     // The old on/off switch gave way to the three-way choice; both of its
     // actions now pin it off so that no older reader acts on it.
     environment_.defaults->setBool(PrivacyRedirectSettings::xRedirectEnabledKey, false);
-    flushSettings();
+    if (!saveSettings()) {
+        return saveFailed();
+    }
     return Json{{"ok", true}, {"enabled", false}};
 }
 
@@ -239,7 +253,9 @@ Json NativeMessageHandler::setDomainDisabled(const Json& message) {
     } else {
         exceptionStore_->enable(*host);
     }
-    flushSettings();
+    if (!saveSettings()) {
+        return saveFailed();
+    }
     return Json{{"ok", true}, {"host", *host}, {"disabled", *disabled}};
 }
 
@@ -255,6 +271,10 @@ Json NativeMessageHandler::getLastClean(const Json& message) {
         if (recordHost && *recordHost != *requested) {
             return Json{{"available", false}};
         }
+    } else if (const std::string* host = stringValue(message, "host"); host && !host->empty()) {
+        // A host that is blank once normalized ("  ", "www.") names no site,
+        // so no site's record is its.
+        return Json{{"available", false}};
     }
     return Json{{"available", true},
                 {"originalURL", record->originalURL},

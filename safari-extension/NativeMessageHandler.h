@@ -25,8 +25,11 @@
 // extensions that do not keep a port open): the exception list is read again
 // before every action that uses it, and every change of a setting (an
 // exception, the X/Twitter choice) is written to disk before its reply
-// leaves, so no process overwrites another's change. Match counts saved by a
-// clean are left to the store's background write.
+// leaves, so no process overwrites another's change. A change that cannot be
+// written (a settings folder that cannot be written, a full disk) is dropped
+// and answered with "ok" false and kSaveFailed, so what is on disk is what
+// the user was told. Match counts saved by a clean are left to the store's
+// background write.
 //
 // The rules engine is built and loaded on first use and kept; its switches
 // and custom rules are read again for every clean. The last clean is kept in
@@ -66,14 +69,16 @@ public:
     static constexpr std::string_view kMissingOriginalURL = "Missing originalURL";
     static constexpr std::string_view kUnknownActionPrefix = "Unknown action: ";
     static constexpr std::string_view kCopyFailed = "Could not copy the report";
+    static constexpr std::string_view kSaveFailed = "Could not save the setting";
 
     struct Environment {
         // The host's own settings. Required.
         std::shared_ptr<UserDefaults> defaults;
         // Writes changes of `defaults` to disk; called after every settings
-        // change and before its reply. Empty: nothing to write (an in-memory
-        // store).
-        std::function<void()> flushSettings;
+        // change and before its reply. Returns false when they could not be
+        // written, after dropping them from `defaults`, so that it holds what
+        // is on disk again. Empty: nothing to write (an in-memory store).
+        std::function<bool()> saveSettings;
         // The app-group settings as they are now, read-only: a fresh copy per
         // call. Empty, or a null result: no app-group suite (the Nitter
         // settings then come from `defaults`).
@@ -130,7 +135,10 @@ private:
     PrivacyRedirectSettings readPrivacyRedirectSettings() const;
     URLCleaner makeCleaner(std::string_view surface);
     std::optional<std::string> requestedHost(const Json& message) const;
-    void flushSettings() const;
+    // Whether the settings changed by the current request were saved; when
+    // not, the change is gone and the objects over the settings show that.
+    bool saveSettings();
+    static Json saveFailed();
 
     Environment environment_;
     SystemClock systemClock_;

@@ -1,9 +1,9 @@
 #include "ScourletCore/clipboard/ClipboardMonitor.h"
 
 #include <cassert>
-#include <limits>
 #include <utility>
 
+#include "ScourletCore/clipboard/internal/DailyStatsBucket.h"
 #include "ScourletCore/clipboard/internal/PasteboardRead.h"
 #include "ScourletCore/linkrewriting/ShareLinkResolutionPolicy.h"
 #include "ScourletCore/linkrewriting/ShareLinkResolver.h"
@@ -326,10 +326,11 @@ void ClipboardMonitor::refreshDailyCount() {
 void ClipboardMonitor::recordCleanedResult(const CleanResult& result) {
     lastCleanedResult_.set(result);
     refreshDailyCount();
-    const std::int64_t count = cleanedCountToday_.get();
-    cleanedCountToday_.set(count == std::numeric_limits<std::int64_t>::max() ? count : count + 1);
-    defaults_->setInteger(std::string(dailyCountKeyPrefix) + countedDay_.key(),
-                          cleanedCountToday_.get());
+    cleanedCountToday_.set(internal::incremented(cleanedCountToday_.get()));
+    // One added to the stored count, not this count stored: another process
+    // counting into the same settings keeps its cleans.
+    defaults_->update(std::string(dailyCountKeyPrefix) + countedDay_.key(),
+                      internal::incrementedStoredCount);
     storeLastCleanedResult(result);
     statsTracker_->recordClean(result);
     notificationManager_->sendCleanNotification(result);

@@ -1,5 +1,6 @@
 #include "ScourletCore/clipboard/StatsTracker.h"
 
+#include <algorithm>
 #include <cassert>
 #include <set>
 #include <utility>
@@ -109,14 +110,15 @@ void StatsTracker::recordClean(const CleanResult& result) {
     incrementCounter(impactStats_, report.impactLevel, kImpactPrefix);
     incrementCounter(confidenceStats_, report.confidence, kConfidencePrefix);
 
-    DailyStatsBucket& bucket = todaysBucket(clock_->now());
-    bucket.totalCleaned = incremented(bucket.totalCleaned);
-    for (RuleCategoryType category : result.matchedCategories) {
-        incrementEntry(bucket.categoryStats, rawValue(category));
-    }
-    incrementEntry(bucket.impactStats, rawValue(report.impactLevel));
-    incrementEntry(bucket.confidenceStats, rawValue(report.confidence));
-    saveDailyBuckets();
+    changeDailyBuckets(countedToday(
+        clock_->now(), [categories = result.matchedCategories, report](DailyStatsBucket& bucket) {
+            bucket.totalCleaned = incremented(bucket.totalCleaned);
+            for (RuleCategoryType category : categories) {
+                incrementEntry(bucket.categoryStats, rawValue(category));
+            }
+            incrementEntry(bucket.impactStats, rawValue(report.impactLevel));
+            incrementEntry(bucket.confidenceStats, rawValue(report.confidence));
+        }));
 }
 
 void StatsTracker::recordCommandRisk(const CommandRiskResult& result, bool neutralized) {
@@ -130,13 +132,14 @@ void StatsTracker::recordCommandRisk(const CommandRiskResult& result, bool neutr
     }
     incrementCounter(commandSeverityStats_, severity, kCommandSeverityPrefix);
 
-    DailyStatsBucket& bucket = todaysBucket(clock_->now());
-    bucket.totalCommandWarnings = incremented(bucket.totalCommandWarnings);
-    if (neutralized) {
-        bucket.neutralizedCommands = incremented(bucket.neutralizedCommands);
-    }
-    incrementEntry(bucket.commandSeverityStats, rawValue(severity));
-    saveDailyBuckets();
+    changeDailyBuckets(
+        countedToday(clock_->now(), [severity, neutralized](DailyStatsBucket& bucket) {
+            bucket.totalCommandWarnings = incremented(bucket.totalCommandWarnings);
+            if (neutralized) {
+                bucket.neutralizedCommands = incremented(bucket.neutralizedCommands);
+            }
+            incrementEntry(bucket.commandSeverityStats, rawValue(severity));
+        }));
 }
 
 void StatsTracker::purgeStats() {
@@ -165,6 +168,7 @@ void StatsTracker::purgeStats() {
     }
 
     dailyBuckets_.clear();
+    storedBuckets_.reset();
     defaults_->removeObject(kDailyBucketsKey);
 }
 
@@ -251,6 +255,7 @@ std::string StatsTracker::exportCSV() const {
 
 void StatsTracker::loadDailyBuckets() {
     dailyBuckets_.clear();
+    storedBuckets_.reset();
     const auto data = defaults_->dataForKey(kDailyBucketsKey);
     if (!data) {
         return;
@@ -258,36 +263,84 @@ void StatsTracker::loadDailyBuckets() {
     const std::string_view bytes(reinterpret_cast<const char*>(data->data()), data->size());
     if (auto buckets = internal::decodeDailyStatsBuckets(bytes)) {
         dailyBuckets_ = std::move(*buckets);
+        storedBuckets_ = std::make_shared<const DefaultsData>(std::move(*data));
     }
 }
 
-void StatsTracker::saveDailyBuckets() {
-    if (auto bytes = internal::encodeDailyStatsBuckets(dailyBuckets_)) {
-        defaults_->setData(kDailyBucketsKey, std::move(*bytes));
+void StatsTracker::changeDailyBuckets(BucketsChange change) {
+    change(dailyBuckets_);
+    auto encoded = internal::encodeDailyStatsBuckets(dailyBuckets_);
+    if (!encoded) {
+        return;
     }
+    auto after = std::make_shared<const DefaultsData>(std::move(*encoded));
+    // While the store holds what this tracker wrote last (nobody else counted
+    // meanwhile), the result is what was just encoded here; otherwise the
+    // change is made to the stored buckets.
+    defaults_->update(kDailyBucketsKey, [change = std::move(change), before = storedBuckets_,
+                                         after](std::optional<DefaultsValue> stored)
+                                            -> std::optional<DefaultsValue> {
+        const DefaultsData* bytes =
+            stored && stored->is_binary() ? &static_cast<const DefaultsData&>(stored->get_binary())
+                                          : nullptr;
+        if (before && bytes != nullptr && *bytes == *before) {
+            return DefaultsValue::binary(*after);
+        }
+        internal::DailyStatsBuckets buckets;
+        if (bytes != nullptr) {
+            if (auto decoded = internal::decodeDailyStatsBuckets(std::string_view(
+                    reinterpret_cast<const char*>(bytes->data()), bytes->size()))) {
+                buckets = std::move(*decoded);
+            }
+        }
+        change(buckets);
+        auto merged = internal::encodeDailyStatsBuckets(buckets);
+        if (!merged) {
+            return stored;
+        }
+        return DefaultsValue::binary(std::move(*merged));
+    });
+    storedBuckets_ = std::move(after);
 }
+
+namespace {
+
+// Drops the buckets of days other than `keep`; true when any went.
+bool pruneBuckets(internal::DailyStatsBuckets& buckets, const std::vector<std::string>& keep) {
+    const std::set<std::string_view> kept(keep.begin(), keep.end());
+    return std::erase_if(buckets,
+                         [&kept](const auto& entry) { return !kept.contains(entry.first); }) > 0;
+}
+
+}  // namespace
 
 void StatsTracker::pruneDailyBuckets(TimePoint now) {
-    const std::vector<std::string> recent = recentCalendarDayKeys(now, retentionDays);
-    const std::set<std::string_view> keep(recent.begin(), recent.end());
-    const std::size_t before = dailyBuckets_.size();
-    std::erase_if(dailyBuckets_,
-                  [&keep](const auto& entry) { return !keep.contains(entry.first); });
-    if (dailyBuckets_.size() != before) {
-        saveDailyBuckets();
+    std::vector<std::string> recent = recentCalendarDayKeys(now, retentionDays);
+    const bool outdated = std::any_of(dailyBuckets_.begin(), dailyBuckets_.end(), [&](const auto& e) {
+        return std::find(recent.begin(), recent.end(), e.first) == recent.end();
+    });
+    if (outdated) {
+        changeDailyBuckets([recent = std::move(recent)](internal::DailyStatsBuckets& buckets) {
+            pruneBuckets(buckets, recent);
+        });
     }
 }
 
-DailyStatsBucket& StatsTracker::todaysBucket(TimePoint now) {
-    pruneDailyBuckets(now);
-    std::string key = calendarDayKey(now);
-    auto it = dailyBuckets_.find(key);
-    if (it == dailyBuckets_.end()) {
-        DailyStatsBucket bucket;
-        bucket.dateKey = key;
-        it = dailyBuckets_.emplace(std::move(key), std::move(bucket)).first;
-    }
-    return it->second;
+StatsTracker::BucketsChange StatsTracker::countedToday(
+    TimePoint now, std::function<void(DailyStatsBucket&)> count) {
+    // The days are worked out when the change is made, not kept with it: a
+    // change waiting to be written costs little memory.
+    return [now, day = calendarDayKey(now),
+            count = std::move(count)](internal::DailyStatsBuckets& buckets) {
+        pruneBuckets(buckets, recentCalendarDayKeys(now, retentionDays));
+        auto it = buckets.find(day);
+        if (it == buckets.end()) {
+            DailyStatsBucket bucket;
+            bucket.dateKey = day;
+            it = buckets.emplace(day, std::move(bucket)).first;
+        }
+        count(it->second);
+    };
 }
 
 template <class Key>
@@ -296,15 +349,13 @@ void StatsTracker::incrementCounter(Published<std::map<Key, std::int64_t>>& fiel
     auto counts = field.get();
     std::int64_t& count = counts[key];
     count = incremented(count);
-    const std::int64_t stored = count;
     field.set(std::move(counts));
-    defaults_->setInteger(keyOf(prefix, rawValue(key)), stored);
+    defaults_->update(keyOf(prefix, rawValue(key)), internal::incrementedStoredCount);
 }
 
 void StatsTracker::incrementTotal(Published<std::int64_t>& field, std::string_view key) {
-    const std::int64_t next = incremented(field.get());
-    field.set(next);
-    defaults_->setInteger(key, next);
+    field.set(incremented(field.get()));
+    defaults_->update(key, internal::incrementedStoredCount);
 }
 
 }  // namespace scourlet

@@ -25,6 +25,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -155,10 +156,17 @@ public:
 private:
     using TimePoint = std::chrono::system_clock::time_point;
 
+    using BucketsChange = std::function<void(internal::DailyStatsBuckets&)>;
+
     void loadDailyBuckets();
-    void saveDailyBuckets();
+    // Makes `change` to the buckets held here and, in one step of the store,
+    // to the stored ones, so that counts another process adds meanwhile stay.
+    void changeDailyBuckets(BucketsChange change);
     void pruneDailyBuckets(TimePoint now);
-    internal::DailyStatsBucket& todaysBucket(TimePoint now);
+    // A change that drops the days out of the window ending at `now` and then
+    // counts into that day's bucket with `count`.
+    static BucketsChange countedToday(TimePoint now,
+                                      std::function<void(internal::DailyStatsBucket&)> count);
     StatsSnapshot snapshot(int days) const;
 
     template <class Key>
@@ -178,6 +186,8 @@ private:
     Published<ConfidenceCounts> confidenceStats_{*this, {}};
 
     internal::DailyStatsBuckets dailyBuckets_;
+    // The stored form of dailyBuckets_ as this tracker last stored it.
+    std::shared_ptr<const DefaultsData> storedBuckets_;
 };
 
 }  // namespace scourlet

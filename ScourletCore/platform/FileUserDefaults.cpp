@@ -298,14 +298,36 @@ void FileUserDefaults::forgetFileLocked() const {
 }
 
 void FileUserDefaults::replaceValuesLocked(internal::DefaultsMap values) const {
+    fileValues_ = values;
     for (const auto& [key, change] : pending_) {
-        if (change.value) {
-            values.insert_or_assign(key, *change.value);
-        } else if (auto it = values.find(key); it != values.end()) {
+        const auto it = values.find(key);
+        std::optional<Json> value;
+        if (change.replacement) {
+            value = *change.replacement;
+        } else if (it != values.end()) {
+            value = std::move(it->second);
+        }
+        for (const auto& update : change.updates) {
+            value = applyChange(*update.change, value);
+        }
+        if (value) {
+            values.insert_or_assign(key, std::move(*value));
+        } else if (it != values.end()) {
             values.erase(it);
         }
     }
     values_ = std::move(values);
+}
+
+bool FileUserDefaults::PendingChange::forgetWritten(std::uint64_t written) {
+    if (generation <= written) {
+        return false;
+    }
+    if (replacement && replacementGeneration <= written) {
+        replacement.reset();
+    }
+    std::erase_if(updates, [written](const Update& u) { return u.generation <= written; });
+    return true;
 }
 
 FileUserDefaults::LoadOutcome FileUserDefaults::refreshLocked(bool holdingFileLock) const {
@@ -400,49 +422,58 @@ FileUserDefaults::LoadOutcome FileUserDefaults::loadLocked(bool holdingFileLock)
     return LoadOutcome::loaded;
 }
 
+FileUserDefaults::PendingChange& FileUserDefaults::pendingChangeLocked(std::string_view key) {
+    auto it = pending_.find(key);
+    if (it == pending_.end()) {
+        it = pending_.emplace(std::string(key), PendingChange{}).first;
+    }
+    it->second.generation = ++lastGeneration_;
+    return it->second;
+}
+
+bool FileUserDefaults::scheduleWriteLocked(bool& wakeFlusher) {
+    const auto now = SteadyClock::now();
+    lastUnwrittenChange_ = now;
+    if (!firstUnwrittenChange_) {
+        firstUnwrittenChange_ = now;
+        wakeFlusher = true;
+    }
+    if (!flusher_.joinable() && !stopping_) {
+        try {
+            flusher_ = std::thread([this] { runFlusher(); });
+        } catch (const std::system_error&) {
+            return true;  // no thread to spare: write as the change is made
+        }
+    }
+    return false;
+}
+
 bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsValue> value) {
     bool wakeFlusher = false;
     bool writeNow = false;
-    bool changed = false;
     {
         std::lock_guard lock(mutex_);
         (void)refreshLocked(false);
 
         const auto it = values_.find(key);
         if (!value) {
-            if (it != values_.end()) {
-                values_.erase(it);
-                changed = true;
+            if (it == values_.end()) {
+                return false;
             }
+            values_.erase(it);
         } else if (it == values_.end()) {
             values_.emplace(std::string(key), *value);
-            changed = true;
         } else if (!internal::strictlyEqual(it->second, *value)) {
             it->second = *value;
-            changed = true;
-        }
-        if (!changed) {
+        } else {
             return false;
         }
 
-        if (auto pending = pending_.find(key); pending != pending_.end()) {
-            pending->second = PendingChange{std::move(value), ++lastGeneration_};
-        } else {
-            pending_.emplace(std::string(key), PendingChange{std::move(value), ++lastGeneration_});
-        }
-        const auto now = SteadyClock::now();
-        lastUnwrittenChange_ = now;
-        if (!firstUnwrittenChange_) {
-            firstUnwrittenChange_ = now;
-            wakeFlusher = true;
-        }
-        if (!flusher_.joinable() && !stopping_) {
-            try {
-                flusher_ = std::thread([this] { runFlusher(); });
-            } catch (const std::system_error&) {
-                writeNow = true;  // no thread to spare: write as the change is made
-            }
-        }
+        PendingChange& pending = pendingChangeLocked(key);
+        pending.replacement = std::move(value);
+        pending.replacementGeneration = pending.generation;
+        pending.updates.clear();  // the new value replaces what they made
+        writeNow = scheduleWriteLocked(wakeFlusher);
     }
     if (wakeFlusher) {
         flusherWake_.notify_one();
@@ -450,7 +481,45 @@ bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsVa
     if (writeNow) {
         (void)synchronize();
     }
-    return changed;
+    return true;
+}
+
+bool FileUserDefaults::updateValue(std::string_view key,
+                                   const std::shared_ptr<const DefaultsValueChange>& change) {
+    bool wakeFlusher = false;
+    bool writeNow = false;
+    {
+        std::lock_guard lock(mutex_);
+        (void)refreshLocked(false);
+
+        const auto it = values_.find(key);
+        std::optional<DefaultsValue> current;
+        if (it != values_.end()) {
+            current = it->second;
+        }
+        std::optional<DefaultsValue> next = applyChange(*change, current);
+        if (!differ(current, next)) {
+            return false;
+        }
+        if (!next) {
+            values_.erase(it);
+        } else if (it == values_.end()) {
+            values_.emplace(std::string(key), std::move(*next));
+        } else {
+            it->second = std::move(*next);
+        }
+
+        PendingChange& pending = pendingChangeLocked(key);
+        pending.updates.push_back({pending.generation, change});
+        writeNow = scheduleWriteLocked(wakeFlusher);
+    }
+    if (wakeFlusher) {
+        flusherWake_.notify_one();
+    }
+    if (writeNow) {
+        (void)synchronize();
+    }
+    return true;
 }
 
 void FileUserDefaults::runFlusher() {
@@ -508,6 +577,7 @@ bool FileUserDefaults::synchronize() {
     // to what this object read earlier; the slow part (write, fsync, rename)
     // runs without mutex_.
     std::string text;
+    internal::DefaultsMap writtenValues;
     std::vector<std::pair<std::string, std::uint64_t>> written;
     if (!failure) {
         std::lock_guard lock(mutex_);
@@ -519,6 +589,7 @@ bool FileUserDefaults::synchronize() {
             failure = Error{"the settings would be larger than the file limit"};
         } else {
             text = std::move(*encoded);
+            writtenValues = values_;
             written.reserve(pending_.size());
             for (const auto& [key, change] : pending_) {
                 written.emplace_back(key, change.generation);
@@ -542,18 +613,31 @@ bool FileUserDefaults::synchronize() {
         retryPause_ = std::min<SteadyClock::duration>(retryPause_ * 2, kLongestRetryPause);
         return false;
     }
-    // A key changed again during the write keeps its newer change pending.
+    // A key changed again during the write keeps its newer changes pending.
     for (const auto& [key, generation] : written) {
         if (auto it = pending_.find(key);
-            it != pending_.end() && it->second.generation == generation) {
+            it != pending_.end() && !it->second.forgetWritten(generation)) {
             pending_.erase(it);
         }
     }
+    fileValues_ = std::move(writtenValues);
     adoptWrittenFileLocked(*writtenFd);
     lastWriteError_.reset();
     retryAt_.reset();
     retryPause_ = kFirstRetryPause;
     return true;
+}
+
+void FileUserDefaults::discardUnsavedChanges() {
+    std::lock_guard writeLock(writeMutex_);
+    std::lock_guard lock(mutex_);
+    pending_.clear();
+    firstUnwrittenChange_.reset();
+    retryAt_.reset();
+    retryPause_ = kFirstRetryPause;
+    // Back to what the file held, then to what it holds now, if it can be read.
+    replaceValuesLocked(fileValues_);
+    (void)refreshLocked(false);
 }
 
 // Remembers the file just written as the one read last: it holds exactly the

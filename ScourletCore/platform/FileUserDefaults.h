@@ -10,7 +10,9 @@
 // writer replaced it, applies this object's pending changes on top and
 // atomically replaces the file (temporary file, fsync, rename), so processes
 // that write different keys at the same time never lose each other's changes,
-// and a reader never sees a half-written file. Reads are served from memory
+// and a reader never sees a half-written file. A pending update() is applied
+// again at that moment to the value the file holds, so processes that change
+// the same list or counter at once keep each other's changes too. Reads are served from memory
 // and notice another writer's changes with one stat() of the file; a key with
 // a change not yet written keeps this object's value. A file that cannot be
 // decoded is renamed to "<file>.corrupt-<unix time>" (kept for the user, never
@@ -47,6 +49,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "ScourletCore/platform/Result.h"
 #include "ScourletCore/platform/UserDefaults.h"
@@ -102,6 +105,12 @@ public:
     // at once, so this speaks of earlier changes until the next write attempt.
     std::optional<Error> lastWriteError() const;
 
+    // Drops every change not yet written and reads the file again, so that
+    // this object holds what is on disk: for a program that told its user a
+    // change could not be saved and must not save it later behind their back.
+    // Observers are not called.
+    void discardUnsavedChanges();
+
     // The value stored under `key`, or nothing when it is absent. When the file
     // cannot be read, the values last read stay in use.
     std::optional<DefaultsValue> object(std::string_view key) const override;
@@ -109,6 +118,8 @@ public:
 
 protected:
     bool storeValue(std::string_view key, std::optional<DefaultsValue> value) override;
+    bool updateValue(std::string_view key,
+                     const std::shared_ptr<const DefaultsValueChange>& change) override;
 
 private:
     using SteadyClock = std::chrono::steady_clock;
@@ -126,17 +137,34 @@ private:
     enum class Snapshot { none, absent, file, undecodable };
     enum class LoadOutcome { loaded, unreadable };
 
-    // A change not yet written. The generation tells a write whether the key
-    // changed again while the file was being written.
+    // The changes of one key not yet written: a value set outright, or none
+    // (the file's value is the start), and the updates made after it, oldest
+    // first. Generations tell a write which of them it took up.
     struct PendingChange {
-        std::optional<Json> value;  // empty: a removal
-        std::uint64_t generation = 0;
+        struct Update {
+            std::uint64_t generation;
+            std::shared_ptr<const DefaultsValueChange> change;
+        };
+        std::optional<std::optional<Json>> replacement;  // inner empty: a removal
+        std::uint64_t replacementGeneration = 0;
+        std::vector<Update> updates;
+        std::uint64_t generation = 0;  // the newest of them all
+
+        // Leaves what a write up to `written` did not take up; false when
+        // nothing is left.
+        bool forgetWritten(std::uint64_t written);
     };
 
     // Brings values_ up to date with the file when it changed since the last read.
     LoadOutcome refreshLocked(bool holdingFileLock) const;
     LoadOutcome loadLocked(bool holdingFileLock) const;
+    // Makes `values` (what the file holds) the file's values and this object's
+    // values those with the pending changes on top.
     void replaceValuesLocked(internal::DefaultsMap values) const;
+    // Records a change of `key` just made to values_ and schedules its write.
+    // Returns true when the caller must write at once (no writer thread).
+    PendingChange& pendingChangeLocked(std::string_view key);
+    bool scheduleWriteLocked(bool& wakeFlusher);
     void forgetFileLocked() const;
     void adoptWrittenFileLocked(int fd);
     void runFlusher();
@@ -151,6 +179,8 @@ private:
 
     mutable std::mutex mutex_;
     mutable internal::DefaultsMap values_;
+    // What the file held when it was last read or written.
+    mutable internal::DefaultsMap fileValues_;
     // Changes not yet written, re-applied over every read of the file until a
     // write succeeds.
     std::map<std::string, PendingChange, std::less<>> pending_;

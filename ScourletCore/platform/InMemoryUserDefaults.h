@@ -29,6 +29,8 @@ public:
 
 protected:
     bool storeValue(std::string_view key, std::optional<DefaultsValue> value) override;
+    bool updateValue(std::string_view key,
+                     const std::shared_ptr<const DefaultsValueChange>& change) override;
 
 private:
     mutable std::mutex mutex_;

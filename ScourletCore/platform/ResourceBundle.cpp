@@ -14,6 +14,12 @@ namespace scourlet {
 
 namespace fs = std::filesystem;
 
+// The installed data folder seen from the installed programs' folder; the
+// build sets it from the installation folders.
+#ifndef SCOURLET_DATA_FROM_PROGRAMS
+#define SCOURLET_DATA_FROM_PROGRAMS "../share/scourlet"
+#endif
+
 namespace {
 
 // Far above any file we ship (rule files are a few hundred kilobytes).
@@ -82,7 +88,8 @@ BundleSearchLocations BundleSearchLocations::currentProcess() {
     }
     where.mainLocation = executableFolder();
     if (where.mainLocation) {
-        where.mainResourceLocation = where.mainLocation->parent_path() / "share" / "scourlet";
+        where.mainResourceLocation =
+            (*where.mainLocation / SCOURLET_DATA_FROM_PROGRAMS).lexically_normal();
     }
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&codeAnchor), &info) != 0 && info.dli_fname != nullptr &&

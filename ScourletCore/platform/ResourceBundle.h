@@ -1,8 +1,9 @@
 // The core's resource bundle: the folder "Scourlet_ScourletCore.bundle" that
 // holds the shipped rule files and key sets.
 //
-// The build copies it beside the built programs; an installation puts it beside
-// the installed programs or under <prefix>/share/scourlet. The environment
+// The build copies it beside the built programs; an installation puts it under
+// <prefix>/share/scourlet, found from the installed programs' folder
+// (<prefix>/bin/../share/scourlet). The environment
 // variable SCOURLET_RESOURCE_BUNDLE names a bundle folder that wins over every
 // other location (tests, packaging checks).
 //

@@ -197,6 +197,35 @@ void UserDefaults::removeObject(std::string_view key) {
     }
 }
 
+void UserDefaults::update(std::string_view key, DefaultsValueChange change) {
+    if (!isValidUTF8(key) || !change) {
+        return;
+    }
+    if (updateValue(key, std::make_shared<const DefaultsValueChange>(std::move(change)))) {
+        notifyObservers(key);
+    }
+}
+
+std::optional<DefaultsValue> UserDefaults::applyChange(const DefaultsValueChange& change,
+                                                       const std::optional<DefaultsValue>& current) {
+    std::optional<DefaultsValue> next = change(current);
+    if (next && next->is_null()) {
+        next.reset();
+    }
+    if (next && !internal::normalizeDefaultsValue(*next)) {
+        return current;
+    }
+    return next;
+}
+
+bool UserDefaults::differ(const std::optional<DefaultsValue>& a,
+                          const std::optional<DefaultsValue>& b) {
+    if (!a || !b) {
+        return a.has_value() != b.has_value();
+    }
+    return !internal::strictlyEqual(*a, *b);
+}
+
 void UserDefaults::setBool(std::string_view key, bool value) {
     set(key, DefaultsValue(value));
 }

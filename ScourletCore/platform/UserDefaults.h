@@ -34,6 +34,10 @@ namespace scourlet {
 
 using DefaultsValue = Json;
 using DefaultsData = std::vector<std::uint8_t>;
+// A change of one stored value: the value before (nothing when the key is
+// absent) to the value after (nothing, or null, removes the key).
+using DefaultsValueChange =
+    std::function<std::optional<DefaultsValue>(std::optional<DefaultsValue>)>;
 
 namespace internal {
 struct DefaultsObservers;
@@ -70,6 +74,24 @@ public:
     // Kept as seconds since 1970 in a double: a date reads back within a
     // microsecond (whole seconds exactly).
     void setDate(std::string_view key, std::chrono::system_clock::time_point date);
+
+    // Changes the value under `key` in one step that no other change of the
+    // key, in this process or another sharing the store, can come between:
+    // read, `change`, store. Use it for a value that is a whole list, map or
+    // counter, where set() with a value read earlier would undo what another
+    // process did meanwhile (one adds a site exception, the other another).
+    // A file-backed store applies `change` at once to what this object holds
+    // and once more when it writes, to what the file holds then; so `change`
+    // must depend on its argument only, and may run more than once and on
+    // other threads. It runs under the store's lock: it must not use the
+    // store. A result the store cannot keep (see set()) leaves the value as it
+    // was. Observers run as for set(). Data under the key is passed as data
+    // (Json::binary) and dates as dates.
+    //
+    //   defaults.update("visits", [](std::optional<DefaultsValue> v) {
+    //       return DefaultsValue(v && v->is_number_integer() ? v->get<std::int64_t>() + 1 : 1);
+    //   });
+    void update(std::string_view key, DefaultsValueChange change);
 
     bool contains(std::string_view key) const;
 
@@ -119,6 +141,17 @@ protected:
     // empty. Returns true when the value that reads now return differs from
     // the one before (compare with internal::strictlyEqual()).
     virtual bool storeValue(std::string_view key, std::optional<DefaultsValue> value) = 0;
+    // Applies `change` (already made safe by applyChange()) to the value
+    // under `key` as one step; returns true when the value changed.
+    virtual bool updateValue(std::string_view key,
+                             const std::shared_ptr<const DefaultsValueChange>& change) = 0;
+
+    // The value that `change` makes of `current`, normalized; `current` itself
+    // when the result could not be stored.
+    static std::optional<DefaultsValue> applyChange(const DefaultsValueChange& change,
+                                                    const std::optional<DefaultsValue>& current);
+    // Whether two stored values (either possibly absent) differ.
+    static bool differ(const std::optional<DefaultsValue>& a, const std::optional<DefaultsValue>& b);
 
 private:
     void notifyObservers(std::string_view key) const;

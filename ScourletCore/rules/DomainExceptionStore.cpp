@@ -49,20 +49,54 @@ bool DomainExceptionStore::isDisabledURL(std::string_view urlString) const {
     return host && isDisabled(*host);
 }
 
+namespace {
+
+using List = std::vector<DomainException>;
+
+// The list that a stored value holds; empty when there is none or it does not decode.
+List decodeList(const std::optional<DefaultsValue>& stored) {
+    if (!stored || !stored->is_binary()) {
+        return {};
+    }
+    const auto& bytes = stored->get_binary();
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    auto decoded = decodeJson(text, [](const Json& json) {
+        return JsonValue<List>::decode(json, "disabledDomains");
+    });
+    return decoded ? std::move(*decoded) : List{};
+}
+
+DefaultsValue encodeList(const List& list) {
+    Json array = Json::array();
+    for (const auto& exception : list) {
+        array.push_back(exception.toJson());
+    }
+    const std::string text = dumpJson(array);
+    return DefaultsValue::binary(DefaultsData(text.begin(), text.end()));
+}
+
+}  // namespace
+
+// The change is made to the list as stored at the moment of the change, in one
+// step of the store, so that a change another process makes at the same time
+// is kept (the store makes it again on the file's list when it writes).
 template <class Change>
-void DomainExceptionStore::modify(Change&& change) {
+void DomainExceptionStore::modify(Change change) {
     std::lock_guard guard(lock_);
-    const List stored = readStored();
-    List updated = change(stored);
-    if (updated != stored) {
-        writeStored(updated);
-        publish(std::move(updated));
+    defaults_->update(storageKey_, [change = std::move(change)](
+                                       std::optional<DefaultsValue> stored) {
+        const List list = decodeList(stored);
+        List updated = change(list);
+        return updated == list ? stored : std::optional<DefaultsValue>(encodeList(updated));
+    });
+    List current = readStored();
+    if (current != *snapshot()) {
+        publish(std::move(current));
     }
 }
 
 void DomainExceptionStore::disable(std::string_view host) {
-    const std::string normalized = normalize(host);
-    modify([&](const List& stored) {
+    modify([normalized = normalize(host)](const List& stored) {
         List updated = stored;
         if (std::find(stored.begin(), stored.end(), DomainException{normalized}) == stored.end()) {
             updated.push_back(DomainException{normalized});
@@ -72,8 +106,7 @@ void DomainExceptionStore::disable(std::string_view host) {
 }
 
 void DomainExceptionStore::enable(std::string_view host) {
-    const std::string normalized = normalize(host);
-    modify([&](const List& stored) {
+    modify([normalized = normalize(host)](const List& stored) {
         List updated;
         std::copy_if(stored.begin(), stored.end(), std::back_inserter(updated),
                      [&](const DomainException& e) { return e.host != normalized; });
@@ -103,24 +136,7 @@ void DomainExceptionStore::refresh() {
 }
 
 DomainExceptionStore::List DomainExceptionStore::readStored() const {
-    const auto data = defaults_->dataForKey(storageKey_);
-    if (!data) {
-        return {};
-    }
-    const std::string_view text(reinterpret_cast<const char*>(data->data()), data->size());
-    auto decoded = decodeJson(text, [](const Json& json) {
-        return JsonValue<std::vector<DomainException>>::decode(json, "disabledDomains");
-    });
-    return decoded ? std::move(*decoded) : List{};
-}
-
-void DomainExceptionStore::writeStored(const List& list) {
-    Json array = Json::array();
-    for (const auto& exception : list) {
-        array.push_back(exception.toJson());
-    }
-    const std::string text = dumpJson(array);
-    defaults_->setData(storageKey_, DefaultsData(text.begin(), text.end()));
+    return decodeList(defaults_->object(storageKey_));
 }
 
 void DomainExceptionStore::publish(List list) {

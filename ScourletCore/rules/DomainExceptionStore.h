@@ -10,8 +10,10 @@
 //   store.isDisabledURL("https://shop.example/x");      // true
 //   store.isDisabled("WWW.Shop.Example");               // true
 //
-// Thread-safe: writers serialize on a lock across read, compare, write and
-// publish; readers see an immutable snapshot, so they never race a writer.
+// Thread-safe: writers serialize on a lock across change and publish, and each
+// change is one update() of the store, so it also keeps what another process
+// sharing the settings file changed meanwhile; readers see an immutable
+// snapshot, so they never race a writer.
 #pragma once
 
 #include <atomic>
@@ -65,10 +67,9 @@ private:
 
     std::shared_ptr<const List> snapshot() const { return snapshot_.load(); }
     List readStored() const;
-    void writeStored(const List& list);
     void publish(List list);
     template <class Change>
-    void modify(Change&& change);
+    void modify(Change change);
 
     std::shared_ptr<UserDefaults> defaults_;
     const std::string storageKey_{kStorageKey};

@@ -29,10 +29,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "ScourletCore/platform/Json.h"
@@ -335,8 +337,13 @@ public:
     // ---- Persisted state and custom rules ----------------------------------------
 
     // Stores every category's and entry's switch ("cat:" + id, "rule:" + id).
+    // The settings may be shared with other processes: a switch this engine
+    // did not change since it last loaded or saved keeps the value another
+    // process stored meanwhile, and keys this engine does not list stay.
     void saveEnabledStates();
-    // Stores every category's and entry's match count under the same keys.
+    // Stores every category's and entry's match count under the same keys, as
+    // what the stored count holds plus the matches counted here since the
+    // last load or save, so that counts of other processes add up.
     void saveMatchCounts();
     // Saves the counts when they changed, at most about once a second: at once
     // when the last save is a second old or more, otherwise later (by the next
@@ -401,9 +408,15 @@ private:
     static RuleCategory::Rules loadCustomRules(
         const std::vector<std::shared_ptr<RuleCategory>>& categories,
         std::vector<FallbackRule>& fallbackRules, const UserDefaults& defaults);
-    void saveCustomRules();
+    // Changes the stored custom-rule records (a JSON array) in one step of
+    // the store, so that records another process added or removed meanwhile
+    // stay as it left them.
+    void changeStoredCustomRules(std::function<void(Json& records)> change);
     void restorePersistedState(const std::vector<std::shared_ptr<RuleCategory>>& categories,
-                               std::vector<FallbackRule>& fallbackRules) const;
+                               std::vector<FallbackRule>& fallbackRules);
+    // Takes the switches and counts of `categories` as those last loaded or
+    // saved (see saveEnabledStates(), saveMatchCounts()).
+    void rememberSavedStates(const std::vector<std::shared_ptr<RuleCategory>>& categories);
     void removeAllCustomRules();
     // Rebuilds fallbackIndex_; called after every change of fallbackRules_.
     void fallbackRulesChanged();
@@ -432,6 +445,10 @@ private:
     };
     std::shared_ptr<CollectionSwitch> collectionSwitch_ = std::make_shared<CollectionSwitch>();
     Connection collectionSwitchObserver_;
+    // The switches and counts, by stored key, as this engine last loaded or
+    // saved them: what it changed since is what it writes over the store.
+    std::shared_ptr<const std::unordered_map<std::string, bool>> savedSwitches_;
+    std::shared_ptr<const std::unordered_map<std::string, std::int64_t>> savedCounts_;
     // Counts raised since they were last saved, and when that was.
     bool matchCountsChanged_ = false;
     std::optional<std::chrono::steady_clock::time_point> matchCountsSavedAt_;

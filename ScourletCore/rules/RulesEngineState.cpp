@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "ScourletCore/clipboard/internal/DailyStatsBucket.h"
 #include "ScourletCore/platform/Json.h"
 #include "ScourletCore/rules/RulesEngine.h"
 #include "ScourletCore/rules/internal/JsonStringText.h"
@@ -160,23 +161,10 @@ private:
     std::size_t idBytes_ = 0;
 };
 
-void appendStateValue(std::string& out, bool value) {
-    out.append(value ? "true" : "false");
-}
-
-void appendStateValue(std::string& out, std::int64_t value) {
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, written.ptr);
-}
-
-// Writes "cat:" + id and "rule:" + id for every category and entry (a later
-// duplicate key overwrites) as compact JSON data under `key`. Match counts are
-// saved after every clean, so the text is written straight into one buffer,
-// escaped as dumpJson() would, instead of going through a JSON value.
+// Every "cat:" + id and "rule:" + id of the categories and their entries with
+// its value, each key once, holding the value of its last listing.
 template <class Value>
-void saveStates(UserDefaults& defaults, std::string_view key, const Categories& categories,
-                Value value) {
+auto stateValues(const Categories& categories, Value value) {
     using T = std::invoke_result_t<Value&, const RuleCategory&>;
     std::size_t count = categories.size();
     for (const auto& category : categories) {
@@ -189,24 +177,84 @@ void saveStates(UserDefaults& defaults, std::string_view key, const Categories& 
             states.set(kRuleKeyPrefix, entry->id(), value(*entry));
         }
     }
-
-    // Room for every key and value unescaped; escapes may grow it.
-    constexpr std::size_t kPerSlot = sizeof "\"rule:\":-9223372036854775808,";
-    std::string text;
-    text.reserve(2 + states.idBytes() + states.slots().size() * kPerSlot);
-    text.push_back('{');
+    std::unordered_map<std::string, T> values;
+    values.reserve(states.slots().size());
     for (const auto& slot : states.slots()) {
-        if (text.size() > 1) {
-            text.push_back(',');
-        }
-        text.push_back('"');
-        text.append(slot.prefix);
-        internal::appendJsonStringContent(text, slot.id);
-        text.append("\":");
-        appendStateValue(text, slot.value);
+        std::string key;
+        key.reserve(slot.prefix.size() + slot.id.size());
+        key.append(slot.prefix).append(slot.id);
+        values.emplace(std::move(key), slot.value);
     }
-    text.push_back('}');
-    defaults.setData(key, toData(text));
+    return values;
+}
+
+// One change of a stored state object.
+template <class T>
+struct StateEdit {
+    enum class Kind {
+        set,        // the key gets the value
+        add,        // the value is added to the stored count (an absent one counts as 0)
+        keepOrSet,  // a stored value stays; an absent key gets the value
+        erase,      // the key goes
+    };
+    std::string key;
+    Kind kind;
+    T value;
+};
+
+// The store change that makes `edits` to the state object stored as JSON data;
+// data that does not decode as an object counts as an empty object.
+template <class T>
+DefaultsValueChange stateObjectChange(std::vector<StateEdit<T>> edits) {
+    return [edits = std::move(edits)](std::optional<DefaultsValue> stored) {
+        Json object = Json::object();
+        if (stored && stored->is_binary()) {
+            const auto& bytes = stored->get_binary();
+            Json parsed = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
+            if (parsed.is_object()) {
+                object = std::move(parsed);
+            }
+        }
+        using Kind = typename StateEdit<T>::Kind;
+        for (const auto& edit : edits) {
+            switch (edit.kind) {
+                case Kind::set:
+                    object[edit.key] = edit.value;
+                    break;
+                case Kind::add:
+                    if constexpr (std::is_same_v<T, std::int64_t>) {
+                        const auto it = object.find(edit.key);
+                        const std::int64_t before = it != object.end() && it->is_number_integer()
+                                                        ? it->template get<std::int64_t>()
+                                                        : 0;
+                        object[edit.key] = internal::saturatingSum(before, edit.value);
+                    }
+                    break;
+                case Kind::keepOrSet:
+                    if (!object.contains(edit.key)) {
+                        object[edit.key] = edit.value;
+                    }
+                    break;
+                case Kind::erase:
+                    object.erase(edit.key);
+                    break;
+            }
+        }
+        return std::optional<DefaultsValue>(DefaultsValue::binary(toData(dumpJson(object))));
+    };
+}
+
+// The records of a stored custom-rule list (JSON data of an array); empty when
+// there is none or it does not decode.
+Json storedRecords(const std::optional<DefaultsValue>& stored) {
+    if (stored && stored->is_binary()) {
+        const auto& bytes = stored->get_binary();
+        Json parsed = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
+        if (parsed.is_array()) {
+            return parsed;
+        }
+    }
+    return Json::array();
 }
 
 }  // namespace
@@ -361,7 +409,7 @@ RuleCategory::Rules RulesEngine::loadCustomRules(const Categories& categories,
 }
 
 void RulesEngine::restorePersistedState(const Categories& categories,
-                                        std::vector<FallbackRule>& fallbackRules) const {
+                                        std::vector<FallbackRule>& fallbackRules) {
     const PersistedState state = readPersistedState();
     applyPersistedStates(categories, state);
     const RuleCategory::Rules custom = loadCustomRules(categories, fallbackRules, *defaults_);
@@ -372,16 +420,76 @@ void RulesEngine::restorePersistedState(const Categories& categories,
     for (const auto& entry : custom) {
         state.applyToEntry(*entry);
     }
+    rememberSavedStates(categories);
+}
+
+void RulesEngine::rememberSavedStates(const Categories& categories) {
+    savedSwitches_ = std::make_shared<const std::unordered_map<std::string, bool>>(
+        stateValues(categories, [](const auto& item) { return item.isEnabled(); }));
+    savedCounts_ = std::make_shared<const std::unordered_map<std::string, std::int64_t>>(
+        stateValues(categories, [](const auto& item) { return item.matchCount(); }));
 }
 
 void RulesEngine::saveEnabledStates() {
-    saveStates(*defaults_, enabledStateKey, categories.get(),
-               [](const auto& item) { return item.isEnabled(); });
+    auto values = stateValues(categories.get(), [](const auto& item) { return item.isEnabled(); });
+    using Edit = StateEdit<bool>;
+    std::vector<Edit> edits;
+    edits.reserve(values.size());
+    for (const auto& [key, value] : values) {
+        // A switch this engine left as it was keeps what another process stored.
+        bool changed = true;
+        if (savedSwitches_) {
+            const auto saved = savedSwitches_->find(key);
+            changed = saved == savedSwitches_->end() || saved->second != value;
+        }
+        edits.push_back({key, changed ? Edit::Kind::set : Edit::Kind::keepOrSet, value});
+    }
+    if (savedSwitches_) {
+        for (const auto& [key, value] : *savedSwitches_) {
+            if (!values.contains(key)) {
+                edits.push_back({key, Edit::Kind::erase, value});
+            }
+        }
+    }
+    defaults_->update(enabledStateKey, stateObjectChange(std::move(edits)));
+    savedSwitches_ =
+        std::make_shared<const std::unordered_map<std::string, bool>>(std::move(values));
 }
 
 void RulesEngine::saveMatchCounts() {
-    saveStates(*defaults_, matchCountsKey, categories.get(),
-               [](const auto& item) { return item.matchCount(); });
+    auto values = stateValues(categories.get(), [](const auto& item) { return item.matchCount(); });
+    using Edit = StateEdit<std::int64_t>;
+    std::vector<Edit> edits;
+    edits.reserve(values.size());
+    for (const auto& [key, value] : values) {
+        const std::int64_t* saved = nullptr;
+        if (savedCounts_) {
+            if (const auto found = savedCounts_->find(key); found != savedCounts_->end()) {
+                saved = &found->second;
+            }
+        }
+        if (saved == nullptr) {
+            // New here (a custom rule just added, say): its count is this one.
+            edits.push_back({key, Edit::Kind::set, value});
+        } else if (std::int64_t added = 0;
+                   value > *saved && !__builtin_sub_overflow(value, *saved, &added)) {
+            edits.push_back({key, Edit::Kind::add, added});
+        } else if (value != *saved) {
+            edits.push_back({key, Edit::Kind::set, value});
+        } else {
+            edits.push_back({key, Edit::Kind::keepOrSet, value});
+        }
+    }
+    if (savedCounts_) {
+        for (const auto& [key, value] : *savedCounts_) {
+            if (!values.contains(key)) {
+                edits.push_back({key, Edit::Kind::erase, value});
+            }
+        }
+    }
+    defaults_->update(matchCountsKey, stateObjectChange(std::move(edits)));
+    savedCounts_ =
+        std::make_shared<const std::unordered_map<std::string, std::int64_t>>(std::move(values));
     matchCountsChanged_ = false;
     matchCountsSavedAt_ = std::chrono::steady_clock::now();
 }
@@ -418,20 +526,31 @@ void RulesEngine::resetMatchCounts() {
     // A custom rule's stored record carries the count it had when it was added
     // or imported, and a load restores it where no "rule:" count overrides it.
     if (hasCustomEntries) {
-        saveCustomRules();
+        changeStoredCustomRules([](Json& records) {
+            for (Json& record : records) {
+                if (record.is_object() && record.contains("matchCount")) {
+                    record["matchCount"] = 0;
+                }
+            }
+        });
+    }
+    if (savedCounts_) {
+        auto zeros = *savedCounts_;
+        for (auto& [key, count] : zeros) {
+            count = 0;
+        }
+        savedCounts_ =
+            std::make_shared<const std::unordered_map<std::string, std::int64_t>>(std::move(zeros));
     }
 }
 
-void RulesEngine::saveCustomRules() {
-    Json entries = Json::array();
-    for (const auto& category : categories.get()) {
-        for (const auto& entry : category->rules()) {
-            if (entry->source() == RuleEntry::RuleSource::custom) {
-                entries.push_back(entry->toJson());
-            }
-        }
-    }
-    defaults_->setData(customRulesKey, toData(dumpJson(entries)));
+void RulesEngine::changeStoredCustomRules(std::function<void(Json& records)> change) {
+    defaults_->update(customRulesKey, [change = std::move(change)](
+                                          std::optional<DefaultsValue> stored) {
+        Json records = storedRecords(stored);
+        change(records);
+        return std::optional<DefaultsValue>(DefaultsValue::binary(toData(dumpJson(records))));
+    });
 }
 
 void RulesEngine::addCustomRule(std::string pattern, std::string displayName,
@@ -447,7 +566,7 @@ void RulesEngine::addCustomRule(std::string pattern, std::string displayName,
             {std::move(*regex), entry->id(), category, FallbackRule::Origin::custom});
     }
     fallbackRulesChanged();
-    saveCustomRules();
+    changeStoredCustomRules([record = entry->toJson()](Json& records) { records.push_back(record); });
     saveEnabledStates();
     // A rule of this id removed earlier may have left its count in the store,
     // which a load would give to the new rule. (Before the first load there
@@ -465,7 +584,13 @@ void RulesEngine::removeCustomRule(std::string_view id) {
         return rule.origin == FallbackRule::Origin::custom && rule.ruleID == id;
     });
     fallbackRulesChanged();
-    saveCustomRules();
+    changeStoredCustomRules([id = std::string(id)](Json& records) {
+        records.erase(std::remove_if(records.begin(), records.end(),
+                                     [&id](const Json& record) {
+                                         return record.is_object() && record.value("id", "") == id;
+                                     }),
+                      records.end());
+    });
     // The removed rule's count goes from the store too (a built-in entry of the
     // same id keeps its own).
     if (!categories.get().empty()) {
@@ -530,7 +655,26 @@ Result<RulesEngine::ImportSummary, DecodingError> RulesEngine::importRules(std::
     }
     fallbackRulesChanged();
     saveEnabledStates();
-    saveCustomRules();
+    // Every custom rule listed now is stored; records of other rules (another
+    // process's, or one of the same id stored meanwhile) stay as they are.
+    Json listed = Json::array();
+    for (const auto& category : categories.get()) {
+        for (const auto& entry : category->rules()) {
+            if (entry->source() == RuleEntry::RuleSource::custom) {
+                listed.push_back(entry->toJson());
+            }
+        }
+    }
+    changeStoredCustomRules([listed = std::move(listed)](Json& records) {
+        for (const Json& record : listed) {
+            const bool stored = std::any_of(records.begin(), records.end(), [&](const Json& r) {
+                return r.is_object() && r.value("id", "") == record.value("id", "");
+            });
+            if (!stored) {
+                records.push_back(record);
+            }
+        }
+    });
     return summary;
 }
 
@@ -556,6 +700,8 @@ void RulesEngine::resetToDefaults() {
     removeAllCustomRules();
     defaults_->removeObject(enabledStateKey);
     defaults_->removeObject(customRulesKey);
+    savedSwitches_ = std::make_shared<const std::unordered_map<std::string, bool>>(
+        stateValues(categories.get(), [](const auto& item) { return item.isEnabled(); }));
 }
 
 void RulesEngine::reloadPersistedState() {

@@ -12,9 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "ScourletCore/platform/CalendarDay.h"
+#include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "support/ForkedProcesses.h"
 #include "support/ManualClock.h"
 #include "support/ScopedTimeZone.h"
+#include "support/TempDir.h"
 
 namespace scourlet {
 namespace {
@@ -409,6 +412,44 @@ TEST_F(StatsTrackerTest, ExportListsEveryWindowInFixedOrder) {
     EXPECT_EQ(after[28], "7 Days,Command Guard,Danger,1");
     EXPECT_EQ(after[12], "Today,Category,E-commerce,1");
     EXPECT_EQ(after[88], "All Time,Confidence,Low,0");
+}
+
+// Processes counting into one settings file at the same time (the application
+// and another started for the same user) add up; none overwrites the others'.
+TEST(StatsTrackerProcesses, CountsOfProcessesSharingTheSettingsAddUp) {
+    constexpr int kProcesses = 3;
+    constexpr int kCleans = 40;
+    testing::TempDir dir;
+    const auto file = dir / "settings.json";
+    auto clock = std::make_shared<ManualClock>();
+    clock->set(utc(2026, 12, 9, 8, 4));
+    const bool succeeded = testing::runInForkedProcesses(kProcesses, [&](int) {
+        auto defaults = std::make_shared<FileUserDefaults>(file);
+        StatsTracker tracker(defaults, clock);
+        for (int i = 0; i < kCleans; ++i) {
+            tracker.recordClean(cleanWith({RuleCategoryType::analytics}));
+            if (i % 10 == 0) {
+                tracker.recordCommandRisk(riskOf(CommandRiskSeverity::danger), true);
+            }
+            if (i % 4 == 0 && !defaults->synchronize()) {
+                return false;
+            }
+        }
+        return defaults->synchronize();
+    });
+    ASSERT_TRUE(succeeded);
+
+    StatsTracker fresh(std::make_shared<FileUserDefaults>(file), clock);
+    for (const StatsWindow window : {StatsWindow::allTime, StatsWindow::today}) {
+        SCOPED_TRACE(std::string(rawValue(window)));
+        const StatsSnapshot counts = fresh.snapshot(window);
+        EXPECT_EQ(counts.totalCleaned, kProcesses * kCleans);
+        EXPECT_EQ(counts.categoryStats.at(RuleCategoryType::analytics), kProcesses * kCleans);
+        EXPECT_EQ(counts.totalCommandWarnings, kProcesses * kCleans / 10);
+        EXPECT_EQ(counts.neutralizedCommands, kProcesses * kCleans / 10);
+        EXPECT_EQ(counts.commandSeverityStats.at(CommandRiskSeverity::danger),
+                  kProcesses * kCleans / 10);
+    }
 }
 
 }  // namespace

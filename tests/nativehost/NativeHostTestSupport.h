@@ -47,7 +47,10 @@ struct HandlerFixture {
     NativeMessageHandler::Environment environment() {
         NativeMessageHandler::Environment e;
         e.defaults = defaults;
-        e.flushSettings = [this] { ++flushes; };
+        e.saveSettings = [this] {
+            ++flushes;
+            return true;
+        };
         e.appGroupSettings = [this] { return appGroup; };
         e.rulesBundle = &bundle;
         e.clipboard = clipboard;

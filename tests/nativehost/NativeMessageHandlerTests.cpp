@@ -8,6 +8,8 @@
 #include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "nativehost/NativeHostTestSupport.h"
+#include "support/ForkedProcesses.h"
+#include "support/ScopedEnvironment.h"
 
 namespace scourlet::nativehost {
 namespace {
@@ -184,6 +186,18 @@ TEST_F(NativeMessageHandlerTest, LastCleanIsHandedOverOnceAndOnlyToItsSite) {
               available);
     EXPECT_EQ(send({{"action", "getLastClean"}, {"host", "other.example"}}),
               Json({{"available", false}}));
+    // A host that is blank once normalized names no site, so not this one;
+    // beside a link, the link's host counts.
+    for (const char* blank : {"   ", "www.", " WWW. ", "\t\n"}) {
+        EXPECT_EQ(send({{"action", "getLastClean"}, {"host", blank}}),
+                  Json({{"available", false}}))
+            << blank;
+        EXPECT_EQ(send({{"action", "getLastClean"}, {"host", blank}, {"url", "mailto:a@b.example"}}),
+                  Json({{"available", false}}))
+            << blank;
+    }
+    EXPECT_EQ(send({{"action", "getLastClean"}, {"host", "www."}, {"url", "https://news.example/"}}),
+              available);
 
     EXPECT_EQ(send({{"action", "applyLastClean"}}),
               Json({{"applied", true}, {"originalURL", "https://news.example/a?utm_source=x"}}));
@@ -319,12 +333,12 @@ TEST(NativeMessageHandlerProcesses, ChangesOfAnotherHostAreSeenAndKept) {
     HandlerFixture b(settingsB);
     a.handler = std::make_unique<NativeMessageHandler>([&] {
         auto e = a.environment();
-        e.flushSettings = [settingsA] { ASSERT_TRUE(settingsA->synchronize()); };
+        e.saveSettings = [settingsA] { return settingsA->synchronize(); };
         return e;
     }());
     b.handler = std::make_unique<NativeMessageHandler>([&] {
         auto e = b.environment();
-        e.flushSettings = [settingsB] { ASSERT_TRUE(settingsB->synchronize()); };
+        e.saveSettings = [settingsB] { return settingsB->synchronize(); };
         return e;
     }());
     // Both have looked at the (empty) list before either changes it.
@@ -353,6 +367,84 @@ TEST(NativeMessageHandlerProcesses, ChangesOfAnotherHostAreSeenAndKept) {
 
     ASSERT_EQ(b.send({{"action", "setXRedirectChoice"}, {"choice", "twitterViewer"}})["ok"], true);
     EXPECT_EQ(a.send({{"action", "getXRedirectChoice"}})["choice"], "twitterViewer");
+}
+
+// Four host processes changing exceptions at the same time over one settings
+// file: each writes its change before it answers, and none may undo another's.
+TEST(NativeMessageHandlerProcesses, ExceptionsSetAtOnceByManyHostsAreAllKept) {
+    constexpr int kProcesses = 4;
+    constexpr int kHostsEach = 100;
+    scourlet::testing::TempDir settingsDir;
+    const auto file = settingsDir / "com.morrowgate.scourlet.safari-extension.json";
+    const bool succeeded = scourlet::testing::runInForkedProcesses(kProcesses, [&](int process) {
+        auto settings = std::make_shared<FileUserDefaults>(file);
+        HandlerFixture host(settings);
+        host.handler = std::make_unique<NativeMessageHandler>([&] {
+            auto e = host.environment();
+            e.saveSettings = [settings] { return settings->synchronize(); };
+            return e;
+        }());
+        for (int i = 0; i < kHostsEach; ++i) {
+            const std::string site = "p" + std::to_string(process) + "-" + std::to_string(i) + ".example";
+            if (host.send({{"action", "setDomainDisabled"}, {"host", site}, {"disabled", true}}) !=
+                Json({{"ok", true}, {"host", site}, {"disabled", true}})) {
+                return false;
+            }
+        }
+        return true;
+    });
+    ASSERT_TRUE(succeeded);
+
+    HandlerFixture fresh(std::make_shared<FileUserDefaults>(file));
+    EXPECT_EQ(DomainExceptionStore(fresh.defaults).disabledDomains().size(),
+              static_cast<std::size_t>(kProcesses * kHostsEach));
+    for (int process = 0; process < kProcesses; ++process) {
+        for (int i = 0; i < kHostsEach; ++i) {
+            const std::string site = "p" + std::to_string(process) + "-" + std::to_string(i) + ".example";
+            ASSERT_EQ(fresh.send({{"action", "isDomainDisabled"}, {"host", site}})["disabled"], true)
+                << site;
+        }
+    }
+}
+
+// With a file where the settings folder should be, nothing can be saved: the
+// host says so, and what it shows and what a later save writes are what is on
+// disk, not the change it could not save.
+TEST(NativeMessageHandlerStandard, AChangeThatCannotBeSavedIsRefusedAndDropped) {
+    scourlet::testing::TempDir configHome;
+    scourlet::testing::ScopedEnvironment env;
+    env.set("XDG_CONFIG_HOME", configHome.path().string());
+    const auto blocker = configHome / "scourlet";
+    scourlet::testing::writeFile(blocker, "a file where the settings folder should be");
+
+    NativeMessageHandler handler(NativeMessageHandler::Environment::standard());
+    const Json saveFailed = {{"ok", false}, {"error", "Could not save the setting"}};
+    EXPECT_EQ(handler.handle({{"action", "setDomainDisabled"}, {"host", "shop.example"}, {"disabled", true}}),
+              saveFailed);
+    EXPECT_EQ(handler.handle({{"action", "isDomainDisabled"}, {"host", "shop.example"}}),
+              Json({{"host", "shop.example"}, {"disabled", false}}));
+    EXPECT_EQ(handler.handle({{"action", "cleanURL"}, {"url", "https://shop.example/?utm_source=x"}})["cleaned"],
+              true);
+    EXPECT_EQ(handler.handle({{"action", "setXRedirectChoice"}, {"choice", "twitterViewer"}}),
+              saveFailed);
+    EXPECT_EQ(handler.handle({{"action", "getXRedirectChoice"}}),
+              Json({{"ok", true}, {"choice", "off"}}));
+    EXPECT_EQ(handler.handle({{"action", "setXRedirectEnabled"}}), saveFailed);
+    EXPECT_EQ(scourlet::testing::readFile(blocker), "a file where the settings folder should be");
+
+    // Once the folder can be made, the next change is saved, and only it.
+    std::filesystem::remove(blocker);
+    EXPECT_EQ(handler.handle({{"action", "setDomainDisabled"}, {"host", "other.example"}, {"disabled", true}})["ok"],
+              true);
+    const auto own = FileUserDefaults::suiteFile(kSafariExtensionSuiteName);
+    ASSERT_TRUE(own);
+    auto stored = std::make_shared<InMemoryUserDefaults>();
+    for (auto& [key, value] : FileUserDefaults::readOnlySnapshot(*own)) {
+        stored->set(key, value);
+    }
+    EXPECT_EQ(DomainExceptionStore(stored).disabledDomains(),
+              std::vector<DomainException>{{"other.example"}});
+    EXPECT_FALSE(stored->contains("privacyRedirects_xRedirectChoice"));
 }
 
 // The running host's own wiring reads the application's shared settings

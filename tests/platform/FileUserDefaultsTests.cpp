@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -22,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "ScourletCore/platform/DefaultsSuites.h"
+#include "support/ForkedProcesses.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -441,6 +443,96 @@ TEST_F(FileUserDefaultsTest, PendingChangesWinOverAFileAnotherWriterReplaced) {
     ASSERT_TRUE(defaults.synchronize());
     const auto values = FileUserDefaults::readOnlySnapshot(file);
     EXPECT_EQ(values, (std::map<std::string, DefaultsValue>{{"n", 2}, {"other", "x"}}));
+}
+
+TEST_F(FileUserDefaultsTest, AnUpdateIsMadeAgainOnWhatAnotherWriterWrote) {
+    const DefaultsValueChange addOne = [](std::optional<DefaultsValue> value) {
+        return DefaultsValue(value ? value->get<std::int64_t>() + 1 : 1);
+    };
+    FileUserDefaults defaults(file);
+    defaults.setInteger("count", 1);
+    defaults.setInteger("replaced", 1);
+    ASSERT_TRUE(defaults.synchronize());
+    {
+        HeldFileLock otherWriter(file);
+        ASSERT_TRUE(otherWriter.locked());
+        defaults.update("count", addOne);
+        defaults.update("replaced", addOne);
+        defaults.setInteger("replaced", 7);  // a value set outright replaces the updates before it
+        defaults.update("replaced", addOne);
+        EXPECT_EQ(defaults.integerForKey("count"), 2);
+        writeFile(dir / "other.json", R"({"count": 10, "replaced": 100})");
+        fs::rename(dir / "other.json", file);
+        EXPECT_EQ(defaults.integerForKey("count"), 11) << "the other writer's count plus ours";
+        EXPECT_EQ(defaults.integerForKey("replaced"), 8);
+    }
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(FileUserDefaults::readOnlySnapshot(file),
+              (std::map<std::string, DefaultsValue>{{"count", 11}, {"replaced", 8}}));
+    defaults.update("count", addOne);
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(FileUserDefaults(file).integerForKey("count"), 12) << "a written update is made once";
+}
+
+TEST_F(FileUserDefaultsTest, ProcessesChangingOneListAndCounterAtOnceKeepEveryChange) {
+    constexpr int kProcesses = 4;
+    constexpr int kChanges = 100;
+    const bool succeeded = testing::runInForkedProcesses(kProcesses, [&](int process) {
+        FileUserDefaults defaults(file);
+        for (int i = 0; i < kChanges; ++i) {
+            const std::string entry = std::to_string(process) + "-" + std::to_string(i);
+            defaults.update("list", [entry](std::optional<DefaultsValue> value) {
+                DefaultsValue list = value && value->is_array() ? *value : Json::array();
+                list.push_back(entry);
+                return list;
+            });
+            defaults.update("count", [](std::optional<DefaultsValue> value) {
+                return DefaultsValue(value ? value->get<std::int64_t>() + 1 : 1);
+            });
+            // Half the processes write every change at once; the others leave
+            // theirs to the background writer and the end.
+            if (process % 2 == 0 && !defaults.synchronize()) {
+                return false;
+            }
+        }
+        return defaults.synchronize();
+    });
+    ASSERT_TRUE(succeeded);
+    FileUserDefaults reader(file);
+    EXPECT_EQ(reader.integerForKey("count"), kProcesses * kChanges);
+    const auto list = reader.stringArrayForKey("list");
+    ASSERT_TRUE(list.has_value());
+    const std::set<std::string> distinct(list->begin(), list->end());
+    EXPECT_EQ(list->size(), static_cast<std::size_t>(kProcesses * kChanges));
+    EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kProcesses * kChanges));
+}
+
+TEST_F(FileUserDefaultsTest, DiscardedChangesAreNeverWritten) {
+    writeFile(file, R"({"kept": 1})");
+    FileUserDefaults defaults(file);
+    defaults.setInteger("kept", 2);
+    defaults.update("added", [](std::optional<DefaultsValue>) { return DefaultsValue(3); });
+    defaults.discardUnsavedChanges();
+    EXPECT_EQ(defaults.integerForKey("kept"), 1) << "back to what the file holds";
+    EXPECT_FALSE(defaults.contains("added"));
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(FileUserDefaults::readOnlySnapshot(file),
+              (std::map<std::string, DefaultsValue>{{"kept", 1}}));
+
+    // A change that could not be written and is then discarded is not written
+    // once writing works again.
+    const fs::path blocker = dir / "blocked";
+    writeFile(blocker, "a file where the folder should be");
+    FileUserDefaults blocked(blocker / "suite.json");
+    blocked.setInteger("k", 1);
+    ASSERT_FALSE(blocked.synchronize());
+    blocked.discardUnsavedChanges();
+    EXPECT_FALSE(blocked.contains("k"));
+    fs::remove(blocker);
+    blocked.setInteger("other", 2);
+    ASSERT_TRUE(blocked.synchronize());
+    EXPECT_EQ(FileUserDefaults::readOnlySnapshot(blocker / "suite.json"),
+              (std::map<std::string, DefaultsValue>{{"other", 2}}));
 }
 
 TEST_F(FileUserDefaultsTest, DestructionWritesPendingChanges) {

@@ -252,6 +252,36 @@ TYPED_TEST(UserDefaultsContract, RefusesValuesNoStoreCanKeep) {
     EXPECT_FALSE(d.contains("nan"));
 }
 
+TYPED_TEST(UserDefaultsContract, UpdateChangesTheStoredValueInOneStep) {
+    auto& d = this->defaults;
+    int calls = 0;
+    Connection c = d.observe("k", [&] { ++calls; });
+    const DefaultsValueChange increment = [](std::optional<DefaultsValue> value) {
+        return DefaultsValue(value ? value->get<std::int64_t>() + 1 : 1);
+    };
+    d.update("k", increment);
+    d.update("k", increment);
+    EXPECT_EQ(d.integerForKey("k"), 2);
+    EXPECT_EQ(calls, 2);
+
+    d.update("k", [](std::optional<DefaultsValue> value) { return value; });
+    EXPECT_EQ(calls, 2) << "an update that keeps the value is no change";
+    d.update("k", [](std::optional<DefaultsValue>) { return DefaultsValue(std::nan("")); });
+    EXPECT_EQ(d.integerForKey("k"), 2) << "a value the store cannot keep changes nothing";
+    EXPECT_EQ(calls, 2);
+
+    d.setData("data", {1, 2});
+    std::optional<DefaultsValue> seen;
+    d.update("data", [&seen](std::optional<DefaultsValue> value) {
+        seen = value;
+        return std::optional<DefaultsValue>();
+    });
+    ASSERT_TRUE(seen && seen->is_binary()) << "data reaches the change as data";
+    EXPECT_FALSE(d.contains("data")) << "no value removes the key";
+    d.update("gone", [](std::optional<DefaultsValue>) { return DefaultsValue(nullptr); });
+    EXPECT_FALSE(d.contains("gone"));
+}
+
 TYPED_TEST(UserDefaultsContract, ObserversRunOncePerChange) {
     auto& d = this->defaults;
     int calls = 0;

@@ -11,8 +11,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/rules/RulesEngine.h"
 #include "rules/RulesEngineTestSupport.h"
+#include "support/ForkedProcesses.h"
+#include "support/TempDir.h"
 
 namespace scourlet {
 namespace {
@@ -542,6 +545,70 @@ TEST_F(RulesEngineStateTest, UndecodableStoredValuesCountAsAbsent) {
     asString.defaults->setString(RulesEngine::enabledStateKey, R"({"cat:Analytics": false})");
     asString.engine->loadRules(kRules);
     EXPECT_TRUE(asString.engine->isCategoryEnabled(RuleCategoryType::analytics));
+}
+
+// Engines of several processes over one settings file (the application and
+// browser hosts) changing switches, custom rules and counts at the same time:
+// every process's change is kept and the counts add up.
+TEST(RulesEngineProcesses, SwitchesCustomRulesAndCountsOfSeveralProcessesAreAllKept) {
+    constexpr int kProcesses = 3;
+    constexpr int kMatches = 10;
+    testing::TempDir dir;
+    const auto file = dir / "settings.json";
+    {
+        FileUserDefaults before(file);
+        store(before, RulesEngine::customRulesKey, "[" + customRecord("old", true, 0) + "]");
+        ASSERT_TRUE(before.synchronize());
+    }
+    const bool succeeded = testing::runInForkedProcesses(kProcesses, [&](int process) {
+        auto defaults = std::make_shared<FileUserDefaults>(file);
+        RulesEngine engine(defaults, nullptr);
+        engine.loadRules(kRules);
+        switch (process) {
+            case 0:
+                // Both entries of the id, as the rules manager switches them.
+                for (const auto& e : categoryOf(engine, RuleCategoryType::analytics)->rules()) {
+                    if (e->id() == "Analytics:sid") {
+                        e->setIsEnabled(false);
+                    }
+                }
+                engine.removeCustomRule("Custom:old");
+                break;
+            case 1:
+                entryOf(engine, RuleCategoryType::socialMedia, "Social Media:fb_ref")
+                    ->setIsEnabled(false);
+                break;
+            default:
+                categoryOf(engine, RuleCategoryType::advertising)->setIsEnabled(false);
+                break;
+        }
+        engine.saveEnabledStates();
+        engine.addCustomRule("p" + std::to_string(process), "Mine", RuleCategoryType::custom);
+        for (int i = 0; i < kMatches; ++i) {
+            engine.recordMatch("Analytics:utm_source", RuleCategoryType::analytics);
+            if (i % 3 == 0) {
+                engine.saveMatchCounts();
+                if (!defaults->synchronize()) {
+                    return false;
+                }
+            }
+        }
+        engine.flushMatchCounts();
+        return defaults->synchronize();
+    });
+    ASSERT_TRUE(succeeded);
+
+    RulesEngine fresh(std::make_shared<FileUserDefaults>(file), nullptr);
+    fresh.loadRules(kRules);
+    EXPECT_FALSE(entryOf(fresh, RuleCategoryType::analytics, "Analytics:sid")->isEnabled());
+    EXPECT_FALSE(entryOf(fresh, RuleCategoryType::socialMedia, "Social Media:fb_ref")->isEnabled());
+    EXPECT_FALSE(fresh.isCategoryEnabled(RuleCategoryType::advertising));
+    EXPECT_TRUE(entryOf(fresh, RuleCategoryType::analytics, "Analytics:utm_source")->isEnabled());
+    EXPECT_THAT(entryIDs(*categoryOf(fresh, RuleCategoryType::custom)),
+                ::testing::UnorderedElementsAre("Custom:p0", "Custom:p1", "Custom:p2"));
+    EXPECT_EQ(entryOf(fresh, RuleCategoryType::analytics, "Analytics:utm_source")->matchCount(),
+              kProcesses * kMatches);
+    EXPECT_EQ(categoryOf(fresh, RuleCategoryType::analytics)->matchCount(), kProcesses * kMatches);
 }
 
 }  // namespace

@@ -312,6 +312,54 @@ TEST_F(RulesUpdaterTest, InstallFailuresKeepTheRulesAndCanBeRetried) {
     }
 }
 
+// An install downloads only what the verified proof describes: an offer
+// without a proof, or one that is not the manifest the proof verified, is
+// refused before any request and changes nothing.
+TEST_F(RulesUpdaterTest, AnOfferTheProofDoesNotCoverSendsNoRequestAndChangesNothing) {
+    const RuleRelease checked("2026.04.01.1");
+    const RuleRelease other("2026.05.01.1");
+    serve(checked);
+    serve(other, RuleUpdateChannel::beta);  // its files would download fine
+    const auto manifestOf = [](const RuleRelease& release) {
+        auto manifest = RuleUpdateManifest::decode(release.manifestText());
+        EXPECT_TRUE(manifest.ok());
+        return *manifest;
+    };
+    struct Case {
+        const char* name;
+        bool checkFirst;  // a check leaves the proof of `checked` pending
+        RuleUpdateManifest offered;
+    };
+    RuleUpdateManifest relabelled = manifestOf(checked);
+    relabelled.currentVersion = other.version;
+    const Case cases[] = {
+        {"no proof", false, manifestOf(checked)},
+        {"another release's manifest", true, manifestOf(other)},
+        {"the checked manifest with another version", true, relabelled},
+    };
+    for (const Case& c : cases) {
+        auto updater = makeUpdater();
+        updater->loadPreferringAppSupport();
+        const auto installedBefore = updater->installedVersion();
+        const auto providersBefore = providerNames();
+        if (c.checkFirst) {
+            updater->checkForUpdates();
+            settle();
+            ASSERT_EQ(updater->updateStatus().kind(), Kind::updateAvailable) << c.name;
+        }
+        const std::size_t sentBefore = http->sent().size();
+        updater->setAvailableManifest(c.offered);
+        updater->installAvailableUpdate();
+        settle();
+        EXPECT_EQ(updater->updateStatus().kind(), Kind::failed) << c.name;
+        EXPECT_EQ(updater->updateStatus().text(), kRejected) << c.name;
+        EXPECT_EQ(http->sent().size(), sentBefore) << c.name << ": a request was sent";
+        EXPECT_EQ(updater->installedVersion(), installedBefore) << c.name;
+        EXPECT_EQ(providerNames(), providersBefore) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(root())) << c.name << ": the store was touched";
+    }
+}
+
 TEST_F(RulesUpdaterTest, AutomaticRuns) {
     struct Case {
         const char* name;

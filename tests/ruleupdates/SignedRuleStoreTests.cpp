@@ -17,6 +17,7 @@
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/rules/RulesEngine.h"
 #include "ScourletCore/ruleupdates/VerifiedRuleBundleLoader.h"
+#include "support/ForkedProcesses.h"
 #include "support/RuleFeedFixture.h"
 #include "support/TempDir.h"
 
@@ -250,6 +251,41 @@ TEST_F(SignedRuleStoreTest, InstallsWaitForTheLock) {
     EXPECT_EQ(activeVersion(), "2026.02.01.1");
     EXPECT_EQ(previousVersion(),
               r1.ok() ? std::optional<std::string>("2026.01.01.1") : std::nullopt);
+}
+
+// Two processes (the application and the tool, say) installing at once: the
+// lock file keeps them apart, so both wait while a third holds it, and the
+// state ends as one install after the other left it.
+TEST_F(SignedRuleStoreTest, InstallsOfTwoProcessesAreSerializedByTheLockFile) {
+    std::filesystem::create_directories(*store_.root);
+    const std::string versions[] = {"2026.01.01.1", "2026.02.01.1"};
+    const Record records[] = {record(versions[0]), record(versions[1])};
+    std::optional<ExclusiveFileLock> held;
+    const bool succeeded = testing::runInForkedProcesses(
+        2,
+        [&](int index) {
+            const auto result = store_.install(records[index], kFloor);
+            testing::writeFile(dir_ / ("result-" + std::to_string(index)),
+                               result.ok() ? "installed" : "refused");
+            // Only the older one may be refused: as a rollback, when it came second.
+            return result.ok() || index == 0;
+        },
+        [&] {
+            auto lock = ExclusiveFileLock::acquire(*store_.lockFile());
+            ASSERT_TRUE(lock.ok());
+            held.emplace(std::move(lock).value());
+        },
+        [&] {
+            std::this_thread::sleep_for(300ms);
+            EXPECT_FALSE(std::filesystem::exists(*store_.stateFile()))
+                << "an install went ahead while another process held the lock";
+            held.reset();
+        });
+    ASSERT_TRUE(succeeded);
+    EXPECT_EQ(activeVersion(), versions[1]);
+    const bool olderInstalled = testing::readFile(dir_ / "result-0") == "installed";
+    EXPECT_EQ(previousVersion(), olderInstalled ? std::optional(versions[0]) : std::nullopt)
+        << "an install that succeeded must not be lost";
 }
 
 TEST_F(SignedRuleStoreTest, WithoutARootNothingIsStored) {

@@ -85,4 +85,15 @@ std::optional<std::vector<std::uint8_t>> encodeDailyStatsBuckets(const DailyStat
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
+std::optional<Json> incrementedStoredCount(std::optional<Json> stored) {
+    std::int64_t count = 0;
+    if (stored && (stored->is_number_integer() || stored->is_number_unsigned())) {
+        count = stored->get<std::int64_t>();
+    } else if (stored && stored->is_number_float()) {
+        const double value = stored->get<double>();
+        count = value >= 9.2e18 ? INT64_MAX : value <= -9.2e18 ? INT64_MIN : static_cast<std::int64_t>(value);
+    }
+    return Json(incremented(count));
+}
+
 }  // namespace scourlet::internal

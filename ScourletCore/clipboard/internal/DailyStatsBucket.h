@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ScourletCore/platform/Json.h"
+
 namespace scourlet::internal {
 
 struct DailyStatsBucket {
@@ -45,6 +47,10 @@ std::optional<std::vector<std::uint8_t>> encodeDailyStatsBuckets(const DailyStat
 inline std::int64_t incremented(std::int64_t count) {
     return count == INT64_MAX ? count : count + 1;
 }
+
+// Adds one to a stored count (a missing or non-numeric one counts as 0), for
+// UserDefaults::update(), so that counts other processes add meanwhile stay.
+std::optional<Json> incrementedStoredCount(std::optional<Json> stored);
 
 // a + b, held at the limits of the count type instead of overflowing.
 inline std::int64_t saturatingSum(std::int64_t a, std::int64_t b) {
