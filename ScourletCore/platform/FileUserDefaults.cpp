@@ -331,6 +331,9 @@ bool FileUserDefaults::PendingChange::forgetWritten(std::uint64_t written) {
 }
 
 FileUserDefaults::LoadOutcome FileUserDefaults::refreshLocked(bool holdingFileLock) const {
+    if (writeInFlight_) {
+        return LoadOutcome::loaded;
+    }
     struct stat st {};
     if (::stat(file_.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
@@ -492,21 +495,8 @@ bool FileUserDefaults::updateValue(std::string_view key,
         std::lock_guard lock(mutex_);
         (void)refreshLocked(false);
 
-        const auto it = values_.find(key);
-        std::optional<DefaultsValue> current;
-        if (it != values_.end()) {
-            current = it->second;
-        }
-        std::optional<DefaultsValue> next = applyChange(*change, current);
-        if (!differ(current, next)) {
+        if (!applyChangeIn(values_, key, *change)) {
             return false;
-        }
-        if (!next) {
-            values_.erase(it);
-        } else if (it == values_.end()) {
-            values_.emplace(std::string(key), std::move(*next));
-        } else {
-            it->second = std::move(*next);
         }
 
         PendingChange& pending = pendingChangeLocked(key);
@@ -589,6 +579,7 @@ bool FileUserDefaults::synchronize() {
             failure = Error{"the settings would be larger than the file limit"};
         } else {
             text = std::move(*encoded);
+            writeInFlight_ = true;
             writtenValues = values_;
             written.reserve(pending_.size());
             for (const auto& [key, change] : pending_) {
@@ -607,6 +598,7 @@ bool FileUserDefaults::synchronize() {
     }
 
     std::lock_guard lock(mutex_);
+    writeInFlight_ = false;
     if (failure) {
         lastWriteError_ = std::move(failure);
         retryAt_ = SteadyClock::now() + retryPause_;

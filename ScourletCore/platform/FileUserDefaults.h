@@ -190,6 +190,11 @@ private:
     // The file read last stays open: while it is open its inode number cannot
     // be reused by a newer file, so an equal identity really is the same file.
     mutable int heldFd_ = -1;
+    // Set while this object writes the file under the file lock: then only
+    // that write can replace the file, and values_ already holds what it
+    // writes, so reads must not load it (they would apply the pending changes
+    // a second time over a file that already has them).
+    bool writeInFlight_ = false;
     std::optional<Error> lastWriteError_;
 
     // The background writer's schedule: the first and the last change that no
