@@ -672,7 +672,7 @@ int CleanCommand::run(const std::vector<std::string>& args, std::istream& in, Ou
             !environment_.bundle->urlForResource("data.min", "json")) {
             return failWith(
                 "the shipped rules were not found; Scourlet_ScourletCore.bundle must lie beside "
-                "the program (or use --rules FILE)");
+                "the program or under ../share/scourlet from its folder (or use --rules FILE)");
         }
         // The same verified installed rules as the application, else the
         // shipped ones, so the two never clean differently.

@@ -56,7 +56,7 @@ public:
         std::optional<std::filesystem::path> installedRulesRoot;
 
         // The application's settings suite, its installed rule updates and
-        // the bundle beside the program.
+        // the bundle beside the program or in its installed data folder.
         static Environment standard();
     };
 

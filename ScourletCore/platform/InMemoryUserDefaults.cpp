@@ -42,23 +42,7 @@ bool InMemoryUserDefaults::storeValue(std::string_view key, std::optional<Defaul
 bool InMemoryUserDefaults::updateValue(std::string_view key,
                                        const std::shared_ptr<const DefaultsValueChange>& change) {
     std::lock_guard lock(mutex_);
-    const auto it = values_.find(key);
-    std::optional<DefaultsValue> current;
-    if (it != values_.end()) {
-        current = it->second;
-    }
-    std::optional<DefaultsValue> next = applyChange(*change, current);
-    if (!differ(current, next)) {
-        return false;
-    }
-    if (!next) {
-        values_.erase(it);
-    } else if (it == values_.end()) {
-        values_.emplace(std::string(key), std::move(*next));
-    } else {
-        it->second = std::move(*next);
-    }
-    return true;
+    return applyChangeIn(values_, key, *change);
 }
 
 }  // namespace scourlet

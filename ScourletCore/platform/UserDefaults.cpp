@@ -226,6 +226,27 @@ bool UserDefaults::differ(const std::optional<DefaultsValue>& a,
     return !internal::strictlyEqual(*a, *b);
 }
 
+bool UserDefaults::applyChangeIn(std::map<std::string, DefaultsValue, std::less<>>& values,
+                                 std::string_view key, const DefaultsValueChange& change) {
+    const auto it = values.find(key);
+    std::optional<DefaultsValue> current;
+    if (it != values.end()) {
+        current = it->second;
+    }
+    std::optional<DefaultsValue> next = applyChange(change, current);
+    if (!differ(current, next)) {
+        return false;
+    }
+    if (!next) {
+        values.erase(it);
+    } else if (it == values.end()) {
+        values.emplace(std::string(key), std::move(*next));
+    } else {
+        it->second = std::move(*next);
+    }
+    return true;
+}
+
 void UserDefaults::setBool(std::string_view key, bool value) {
     set(key, DefaultsValue(value));
 }

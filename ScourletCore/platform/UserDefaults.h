@@ -152,6 +152,10 @@ protected:
                                                     const std::optional<DefaultsValue>& current);
     // Whether two stored values (either possibly absent) differ.
     static bool differ(const std::optional<DefaultsValue>& a, const std::optional<DefaultsValue>& b);
+    // Applies `change` to the value under `key` in `values`, adding or
+    // removing the key as the result asks; returns true when it changed.
+    static bool applyChangeIn(std::map<std::string, DefaultsValue, std::less<>>& values,
+                              std::string_view key, const DefaultsValueChange& change);
 
 private:
     void notifyObservers(std::string_view key) const;

@@ -20,7 +20,8 @@ QString symbolResource(std::string_view name) {
            QStringLiteral(".svg");
 }
 
-QPixmap symbolPixmap(std::string_view name, int size, const QColor& tint, qreal devicePixelRatio) {
+QPixmap drawSymbol(std::string_view name, int size, qreal devicePixelRatio,
+                   const std::function<void(QPainter&, int pixels)>& drawOver) {
     QSvgRenderer symbol(symbolResource(name));
     if (!symbol.isValid() || size <= 0) {
         return {};
@@ -32,12 +33,20 @@ QPixmap symbolPixmap(std::string_view name, int size, const QColor& tint, qreal 
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         symbol.render(&painter, QRectF(0, 0, pixels, pixels));
-        // The drawing's shape, in the one colour asked for.
-        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        painter.fillRect(pixmap.rect(), tint);
+        if (drawOver) {
+            drawOver(painter, pixels);
+        }
     }
     pixmap.setDevicePixelRatio(devicePixelRatio);
     return pixmap;
+}
+
+QPixmap symbolPixmap(std::string_view name, int size, const QColor& tint, qreal devicePixelRatio) {
+    return drawSymbol(name, size, devicePixelRatio, [&tint](QPainter& painter, int pixels) {
+        // The drawing's shape, in the one colour asked for.
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(QRect(0, 0, pixels, pixels), tint);
+    });
 }
 
 }  // namespace scourlet::app

@@ -1,6 +1,6 @@
 #include "app/shell/TrayIconRenderer.h"
 
-#include <cmath>
+#include <algorithm>
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -11,29 +11,18 @@ namespace scourlet::app {
 
 QPixmap renderTraySymbol(std::string_view symbolName, std::optional<std::string_view> badgeName,
                          int size, qreal devicePixelRatio) {
-    QSvgRenderer symbol(symbolResource(symbolName));
-    if (!symbol.isValid() || size <= 0) {
-        return {};
-    }
-    const int pixels = static_cast<int>(std::lround(size * devicePixelRatio));
-    QPixmap pixmap(pixels, pixels);
-    pixmap.fill(Qt::transparent);
-    {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        symbol.render(&painter, QRectF(0, 0, pixels, pixels));
-        if (badgeName) {
-            QSvgRenderer badge(symbolResource(*badgeName));
-            if (badge.isValid()) {
-                // 9 points on a 22-point icon, in the bottom-right corner.
-                const qreal badgeSize = std::max<qreal>(pixels * 9.0 / 22.0, 6.0);
-                badge.render(&painter,
-                             QRectF(pixels - badgeSize, pixels - badgeSize, badgeSize, badgeSize));
-            }
+    return drawSymbol(symbolName, size, devicePixelRatio, [badgeName](QPainter& painter, int pixels) {
+        if (!badgeName) {
+            return;
         }
-    }
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    return pixmap;
+        QSvgRenderer badge(symbolResource(*badgeName));
+        if (badge.isValid()) {
+            // 9 points on a 22-point icon, in the bottom-right corner.
+            const qreal badgeSize = std::max<qreal>(pixels * 9.0 / 22.0, 6.0);
+            badge.render(&painter,
+                         QRectF(pixels - badgeSize, pixels - badgeSize, badgeSize, badgeSize));
+        }
+    });
 }
 
 QIcon renderTrayIcon(std::string_view symbolName, std::optional<std::string_view> badgeName) {

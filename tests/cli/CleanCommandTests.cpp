@@ -13,6 +13,7 @@
 #include "ScourletCore/rules/RulesEngine.h"
 #include "ScourletCore/ruleupdates/SignedRuleStore.h"
 #include "support/FixtureSigner.h"
+#include "support/PunctuationAfterLinks.h"
 #include "support/RuleFeedFixture.h"
 #include "support/TempDir.h"
 
@@ -145,17 +146,8 @@ TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
 // Punctuation right after a link is the user's text: only the link changes,
 // whether the text is taken whole or, being long, line by line.
 TEST_F(CleanCommandTest, PunctuationAfterALinkSurvivesItsClean) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"https://a.example/p?id=3&utm_source=s3, and more", "https://a.example/p?id=3, and more"},
-        {"See https://a.example/p?id=3&utm_source=s3: the page",
-         "See https://a.example/p?id=3: the page"},
-        {"Is it https://a.example/p?id=3&utm_source=s3? Yes", "Is it https://a.example/p?id=3? Yes"},
-        {"x https://x.example/p?utm_source=1), then", "x https://x.example/p), then"},
-        {"https://a.example/p?id=3&utm_source=s3.", "https://a.example/p?id=3."},
-        {"(see https://a.example/p?fbclid=s3!).", "(see https://a.example/p!)."},
-    };
     const std::string filler = std::string(70 * 1024, 'x') + "\n";
-    for (const auto& [text, expected] : cases) {
+    for (const auto& [text, expected] : testing::kPunctuationAfterLinks) {
         const std::string line = std::string(text) + "\n";
         EXPECT_EQ(run({"-q"}, line).out, std::string(expected) + "\n") << text;
         EXPECT_EQ(run({"-q"}, filler + line).out, filler + std::string(expected) + "\n") << text;

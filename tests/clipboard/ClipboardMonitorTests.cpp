@@ -5,6 +5,7 @@
 #include "clipboard/ClipboardMonitorFixture.h"
 #include "support/ChangingPasteboard.h"
 #include "support/OversizedPasteboard.h"
+#include "support/PunctuationAfterLinks.h"
 #include "support/SlowPasteboard.h"
 
 namespace scourlet {
@@ -85,18 +86,7 @@ TEST_F(ClipboardMonitorTest, LinkInsideProseIsReplacedAndEverythingAroundItKept)
 // Punctuation right after a link belongs to the user's sentence: when the
 // link's last parameter goes, the punctuation stays, alone or in a block.
 TEST_F(ClipboardMonitorTest, PunctuationAfterALinkSurvivesItsClean) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"https://a.example/p?id=3&utm_source=s3, and more", "https://a.example/p?id=3, and more"},
-        {"See https://a.example/p?id=3&utm_source=s3: the page",
-         "See https://a.example/p?id=3: the page"},
-        {"Is it https://a.example/p?id=3&utm_source=s3? Yes", "Is it https://a.example/p?id=3? Yes"},
-        {"x https://x.example/p?utm_source=1), then", "x https://x.example/p), then"},
-        {"https://a.example/p?id=3&utm_source=s3.", "https://a.example/p?id=3."},
-        {"https://a.example/p?utm_source=s3;:!?", "https://a.example/p;:!?"},
-        {"(see https://a.example/p?utm_source=s3!).", "(see https://a.example/p!)."},
-        {"https://a.example/wiki/C_(x)?utm_source=s3)", "https://a.example/wiki/C_(x))"},
-    };
-    for (const auto& [copied, expected] : cases) {
+    for (const auto& [copied, expected] : testing::kPunctuationAfterLinks) {
         copyAndPoll(std::string(copied));
         EXPECT_EQ(pasteboard->text(), expected) << copied;
         const std::string block = std::string(copied) + "\n" + std::string(copied) + "\n";
