@@ -452,12 +452,7 @@ bool FileUserDefaults::scheduleWriteLocked(bool& wakeFlusher) {
 }
 
 bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsValue> value) {
-    bool wakeFlusher = false;
-    bool writeNow = false;
-    {
-        std::lock_guard lock(mutex_);
-        (void)refreshLocked(false);
-
+    return changeValues([&] {
         const auto it = values_.find(key);
         if (!value) {
             if (it == values_.end()) {
@@ -476,31 +471,31 @@ bool FileUserDefaults::storeValue(std::string_view key, std::optional<DefaultsVa
         pending.replacement = std::move(value);
         pending.replacementGeneration = pending.generation;
         pending.updates.clear();  // the new value replaces what they made
-        writeNow = scheduleWriteLocked(wakeFlusher);
-    }
-    if (wakeFlusher) {
-        flusherWake_.notify_one();
-    }
-    if (writeNow) {
-        (void)synchronize();
-    }
-    return true;
+        return true;
+    });
 }
 
 bool FileUserDefaults::updateValue(std::string_view key,
                                    const std::shared_ptr<const DefaultsValueChange>& change) {
+    return changeValues([&] {
+        if (!applyChangeIn(values_, key, *change)) {
+            return false;
+        }
+        PendingChange& pending = pendingChangeLocked(key);
+        pending.updates.push_back({pending.generation, change});
+        return true;
+    });
+}
+
+bool FileUserDefaults::changeValues(const std::function<bool()>& change) {
     bool wakeFlusher = false;
     bool writeNow = false;
     {
         std::lock_guard lock(mutex_);
         (void)refreshLocked(false);
-
-        if (!applyChangeIn(values_, key, *change)) {
+        if (!change()) {
             return false;
         }
-
-        PendingChange& pending = pendingChangeLocked(key);
-        pending.updates.push_back({pending.generation, change});
         writeNow = scheduleWriteLocked(wakeFlusher);
     }
     if (wakeFlusher) {

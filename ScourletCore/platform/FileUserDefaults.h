@@ -42,6 +42,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -165,6 +166,10 @@ private:
     // Returns true when the caller must write at once (no writer thread).
     PendingChange& pendingChangeLocked(std::string_view key);
     bool scheduleWriteLocked(bool& wakeFlusher);
+    // Runs `change` under mutex_ over values brought up to date with the
+    // file; when it reports a change (made to values_ and pending_), the
+    // write is scheduled, or made at once, and the answer is true.
+    bool changeValues(const std::function<bool()>& change);
     void forgetFileLocked() const;
     void adoptWrittenFileLocked(int fd);
     void runFlusher();
