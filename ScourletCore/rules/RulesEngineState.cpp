@@ -202,6 +202,21 @@ struct StateEdit {
     T value;
 };
 
+// Adds to `edits` the removal of every key saved last time that `values` no
+// longer has (a custom rule deleted, say).
+template <class T, class SavedMap, class ValueMap>
+void appendErasures(std::vector<StateEdit<T>>& edits, const SavedMap* saved,
+                    const ValueMap& values) {
+    if (saved == nullptr) {
+        return;
+    }
+    for (const auto& [key, value] : *saved) {
+        if (!values.contains(key)) {
+            edits.push_back({key, StateEdit<T>::Kind::erase, value});
+        }
+    }
+}
+
 // The store change that makes `edits` to the state object stored as JSON data;
 // data that does not decode as an object counts as an empty object.
 template <class T>
@@ -444,13 +459,7 @@ void RulesEngine::saveEnabledStates() {
         }
         edits.push_back({key, changed ? Edit::Kind::set : Edit::Kind::keepOrSet, value});
     }
-    if (savedSwitches_) {
-        for (const auto& [key, value] : *savedSwitches_) {
-            if (!values.contains(key)) {
-                edits.push_back({key, Edit::Kind::erase, value});
-            }
-        }
-    }
+    appendErasures(edits, savedSwitches_.get(), values);
     defaults_->update(enabledStateKey, stateObjectChange(std::move(edits)));
     savedSwitches_ =
         std::make_shared<const std::unordered_map<std::string, bool>>(std::move(values));
@@ -480,13 +489,7 @@ void RulesEngine::saveMatchCounts() {
             edits.push_back({key, Edit::Kind::keepOrSet, value});
         }
     }
-    if (savedCounts_) {
-        for (const auto& [key, value] : *savedCounts_) {
-            if (!values.contains(key)) {
-                edits.push_back({key, Edit::Kind::erase, value});
-            }
-        }
-    }
+    appendErasures(edits, savedCounts_.get(), values);
     defaults_->update(matchCountsKey, stateObjectChange(std::move(edits)));
     savedCounts_ =
         std::make_shared<const std::unordered_map<std::string, std::int64_t>>(std::move(values));
