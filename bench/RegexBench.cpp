@@ -76,8 +76,8 @@ BENCHMARK(BM_RedirectionGroup);
 
 // Every provider's URL pattern against one link, as finding the providers
 // that apply to a link does.
-void BM_AllClearUrlsUrlPatterns(benchmark::State& state) {
-    const nlohmann::json data = nlohmann::json::parse(bench::publicRuleSet(), nullptr, false);
+void BM_AllUrlPatterns(benchmark::State& state) {
+    const nlohmann::json data = nlohmann::json::parse(bench::largeRuleSet().data, nullptr, false);
     if (data.is_discarded()) {
         state.SkipWithError("the ClearURLs rules could not be read");
         return;
@@ -98,7 +98,8 @@ void BM_AllClearUrlsUrlPatterns(benchmark::State& state) {
     }
     state.counters["patterns"] = static_cast<double>(patterns.size());
 }
-BENCHMARK(BM_AllClearUrlsUrlPatterns);
+[[maybe_unused]] const bool kAllUrlPatternsRow =
+    bench::registerRuleSetRow("BM_AllUrlPatterns", BM_AllUrlPatterns, benchmark::kNanosecond);
 
 void BM_TrimAscii(benchmark::State& state) {
     const std::string text = "  \r\n" + kAmazonLink + "\n ";

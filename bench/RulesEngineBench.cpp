@@ -1,5 +1,6 @@
-// Costs of the rules engine: a full load of the public ClearURLs rule set, and
-// the questions the cleaner asks for every copied link.
+// Costs of the rules engine: a full load of the public ClearURLs rule set (or
+// the shipped one in its place, as the rows' names say), and the questions the
+// cleaner asks for every copied link.
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -88,7 +89,7 @@ std::vector<Link> links() {
 
 std::unique_ptr<RulesEngine> loadedEngine() {
     auto engine = std::make_unique<RulesEngine>(std::make_shared<InMemoryUserDefaults>(), nullptr);
-    engine->loadRules(bench::publicRuleSet());
+    engine->loadRules(bench::largeRuleSet().data);
     return engine;
 }
 
@@ -99,15 +100,16 @@ void timePer(benchmark::State& state, const char* item, std::size_t count) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_LoadPublicRuleSet(benchmark::State& state) {
-    const std::string data = bench::publicRuleSet();
+void BM_LoadRuleSet(benchmark::State& state) {
+    const std::string data = bench::largeRuleSet().data;
     RulesEngine engine(std::make_shared<InMemoryUserDefaults>(), nullptr);
     for (auto _ : state) {
         engine.loadRules(data);
         benchmark::DoNotOptimize(engine.compiledProviders().size());
     }
 }
-BENCHMARK(BM_LoadPublicRuleSet)->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const bool kLoadRuleSetRow =
+    bench::registerRuleSetRow("BM_LoadRuleSet", BM_LoadRuleSet, benchmark::kMillisecond);
 
 // The shipped providers file and supplementary rules, read from the bundle.
 void BM_LoadShippedRules(benchmark::State& state) {
@@ -129,7 +131,8 @@ void BM_MatchingProviders(benchmark::State& state) {
     }
     timePer(state, "per_link", all.size());
 }
-BENCHMARK(BM_MatchingProviders)->Unit(benchmark::kMicrosecond);
+[[maybe_unused]] const bool kMatchingProvidersRow = bench::registerRuleSetRow(
+    "BM_MatchingProviders", BM_MatchingProviders, benchmark::kMicrosecond);
 
 // What the cleaner asks per link: the matching providers, then for each query
 // parameter the provider rules and, when none applies, the fallback rules.
@@ -160,7 +163,8 @@ void BM_ParameterQueries(benchmark::State& state) {
     timePer(state, "per_link", all.size());
     timePer(state, "per_parameter", parameters);
 }
-BENCHMARK(BM_ParameterQueries)->Unit(benchmark::kMicrosecond);
+[[maybe_unused]] const bool kParameterQueriesRow =
+    bench::registerRuleSetRow("BM_ParameterQueries", BM_ParameterQueries, benchmark::kMicrosecond);
 
 void BM_FallbackOnly(benchmark::State& state) {
     const auto engine = loadedEngine();
@@ -172,7 +176,8 @@ void BM_FallbackOnly(benchmark::State& state) {
     }
     timePer(state, "per_name", names.size());
 }
-BENCHMARK(BM_FallbackOnly);
+[[maybe_unused]] const bool kFallbackOnlyRow =
+    bench::registerRuleSetRow("BM_FallbackOnly", BM_FallbackOnly, benchmark::kNanosecond);
 
 // Saved after every clean that removed something.
 void BM_SaveMatchCounts(benchmark::State& state) {
@@ -181,7 +186,8 @@ void BM_SaveMatchCounts(benchmark::State& state) {
         engine->saveMatchCounts();
     }
 }
-BENCHMARK(BM_SaveMatchCounts)->Unit(benchmark::kMicrosecond);
+[[maybe_unused]] const bool kSaveMatchCountsRow =
+    bench::registerRuleSetRow("BM_SaveMatchCounts", BM_SaveMatchCounts, benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace scourlet

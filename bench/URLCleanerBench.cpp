@@ -22,10 +22,10 @@
 #include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/platform/FileUserDefaults.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
+#include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/TextURLBlock.h"
 #include "ScourletCore/rules/URLCleaner.h"
 #include "ScourletCore/rules/internal/RawQuery.h"
-#include "ScourletCore/platform/URLComponents.h"
 
 namespace scourlet {
 namespace {
@@ -98,7 +98,7 @@ struct Setup {
         if (rules == Rules::shipped) {
             engine->loadBundledRules();
         } else {
-            engine->loadRules(bench::publicRuleSet());
+            engine->loadRules(bench::largeRuleSet().data);
         }
         cleaner =
             std::make_unique<URLCleaner>(engine, std::make_shared<DomainExceptionStore>(defaults),
@@ -120,8 +120,16 @@ void BM_CleanLink(benchmark::State& state, Rules rules, bool collectStats,
 }
 BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_on, Rules::shipped, true);
 BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_off, Rules::shipped, false);
-BENCHMARK_CAPTURE(BM_CleanLink, public_stats_on, Rules::publicSet, true);
-BENCHMARK_CAPTURE(BM_CleanLink, public_stats_off, Rules::publicSet, false);
+// Without the public rule set its rows would repeat the shipped ones.
+[[maybe_unused]] const bool kPublicCleanLinkRows = [] {
+    if (bench::largeRuleSet().isPublic) {
+        benchmark::RegisterBenchmark("BM_CleanLink/public_stats_on", BM_CleanLink, Rules::publicSet,
+                                     true, Store::memory);
+        benchmark::RegisterBenchmark("BM_CleanLink/public_stats_off", BM_CleanLink,
+                                     Rules::publicSet, false, Store::memory);
+    }
+    return true;
+}();
 BENCHMARK_CAPTURE(BM_CleanLink, shipped_stats_on_file_store, Rules::shipped, true, Store::file);
 
 // The whole clean over some 400 distinct realistic links (RealisticLinks.h),
@@ -183,13 +191,19 @@ void BM_CleanRealisticLinks(benchmark::State& state, Rules rules) {
     state.counters["median_ns"] = median;
     state.counters["floor_ns"] = floor;
     state.counters["ratio"] = floor > 0 ? median / floor : 0;
-    state.counters["per_link"] =
-        benchmark::Counter(static_cast<double>(links.size()),
-                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_link"] = benchmark::Counter(
+        static_cast<double>(links.size()),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * links.size()));
 }
-BENCHMARK_CAPTURE(BM_CleanRealisticLinks, public_stats_on, Rules::publicSet)
-    ->Unit(benchmark::kMillisecond);
+[[maybe_unused]] const bool kPublicRealisticRows = [] {
+    if (bench::largeRuleSet().isPublic) {
+        benchmark::RegisterBenchmark("BM_CleanRealisticLinks/public_stats_on",
+                                     BM_CleanRealisticLinks, Rules::publicSet)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 BENCHMARK_CAPTURE(BM_CleanRealisticLinks, shipped_stats_on, Rules::shipped)
     ->Unit(benchmark::kMillisecond);
 

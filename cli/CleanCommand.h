@@ -1,8 +1,9 @@
 // The clean command of the scourlet tool.
 //
-// With links as arguments it prints each cleaned link on its own line; with
-// none it reads text on standard input and writes it back with every link
-// cleaned and everything else byte for byte. Settings (rule switches, custom
+// With links as arguments it prints each argument on its own line with its
+// link cleaned, exactly as the same text on standard input would come back;
+// with none it reads text on standard input and writes it back with every
+// link cleaned and everything else byte for byte. Settings (rule switches, custom
 // rules, domain exceptions) come from a snapshot of the application's saved
 // settings; nothing is ever written back. The rules are the ones the
 // application cleans with: its verified installed rule update, else the
@@ -21,7 +22,6 @@
 #include <vector>
 
 #include "ScourletCore/platform/ResourceBundle.h"
-#include "ScourletCore/platform/Result.h"
 #include "ScourletCore/platform/UserDefaults.h"
 
 namespace scourlet::cli {
@@ -35,16 +35,6 @@ public:
     static constexpr int kSomeInputInvalid = 1;
     static constexpr int kUsageError = 2;
     static constexpr int kWriteFailed = 3;
-
-    struct Options {
-        bool quiet = false;
-        bool json = false;
-        bool help = false;
-        bool version = false;
-        std::optional<std::filesystem::path> rulesFile;
-        std::optional<std::filesystem::path> supplementaryFile;
-        std::vector<std::string> urls;
-    };
 
     struct Environment {
         // The application's saved settings, copied: the tool never writes them.
@@ -62,16 +52,10 @@ public:
 
     explicit CleanCommand(Environment environment) : environment_(std::move(environment)) {}
 
-    // Parses the arguments (without the program name). Fails with a message
-    // for an unknown option or a missing file argument.
-    static Result<Options, Error> parseOptions(const std::vector<std::string>& args);
-
     // Runs the command; returns the exit status. Never throws. When `out`
     // fails (or `err`), says so on `err` and returns kWriteFailed.
     int execute(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
                 std::ostream& err) const;
-
-    static std::string usage();
 
 private:
     int run(const std::vector<std::string>& args, std::istream& in, OutputStream& out,

@@ -1,7 +1,8 @@
 // Links in text: the links found lie inside the text in order without
 // overlapping, each is an http(s) link that parses, and replacing them keeps
 // every byte outside the links as it was. A link never ends in the sentence's
-// punctuation, so cleaning it keeps every byte outside a removed parameter:
+// punctuation or the writer's emphasis, so cleaning it keeps every byte
+// outside a removed parameter:
 // the text comes back with only the removed parameters (and the "&" or "?"
 // before them) gone.
 #include <algorithm>
@@ -37,13 +38,47 @@ bool startsWithWebScheme(std::string_view url) {
     return lower(url.substr(0, 7)) == "http://" || lower(url.substr(0, 8)) == "https://";
 }
 
-// The user's punctuation, which no link may end in: sentence marks, and a
-// ")" or "]" that the link did not open.
+// The user's punctuation, which no link may end in: sentence marks, the
+// emphasis marks "*" and "~", and a ")" or "]" that the link did not open.
 bool endsInUserPunctuation(std::string_view url) {
     const char last = url.back();
     auto count = [url](char c) { return std::count(url.begin(), url.end(), c); };
-    return std::string_view(".,;:!?").find(last) != std::string_view::npos ||
+    return std::string_view(".,;:!?*~").find(last) != std::string_view::npos ||
            (last == ')' && count(')') > count('(')) || (last == ']' && count(']') > count('['));
+}
+
+// The text of the line of `text` before byte `at`.
+std::string_view lineBefore(std::string_view text, std::size_t at) {
+    const std::size_t lineStart = text.find_last_of("\n\r", at == 0 ? 0 : at - 1);
+    if (at == 0 || lineStart == std::string_view::npos) {
+        return text.substr(0, at);
+    }
+    return text.substr(lineStart + 1, at - lineStart - 1);
+}
+
+// A link at `range` of `text` and the runs of "_" around it: a "_" right
+// after the link is only left out of it when a "_" came before it on its
+// line; and when the line plainly opened emphasis with a run of "_" (after
+// white space or at the line's start, before a letter, with no other "_"
+// up to the link), the link does not keep a closing run of that length.
+bool underscoresAreJudgedByTheirLine(std::string_view text, ByteRange range) {
+    const std::string_view line = lineBefore(text, range.first);
+    const std::string_view url = text.substr(range.first, range.second - range.first);
+    if (range.second < text.size() && text[range.second] == '_' &&
+        line.find('_') == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t runEnd = line.find_last_of('_');
+    if (runEnd == std::string_view::npos || runEnd + 1 >= line.size()) {
+        return true;
+    }
+    const std::size_t runStart = line.find_last_not_of('_', runEnd);
+    const std::size_t length = runEnd - (runStart == std::string_view::npos ? 0 : runStart + 1) + 1;
+    const char after = line[runEnd + 1];
+    const bool opens = (runStart == std::string_view::npos || line[runStart] == ' ') &&
+                       ((after >= 'a' && after <= 'z') || (after >= 'A' && after <= 'Z'));
+    const std::size_t urlRun = url.size() - 1 - url.find_last_not_of('_');
+    return !(opens && urlRun == length);
 }
 
 // A cleaner that removes parameters and does nothing else to a link.
@@ -110,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const std::string_view text = fuzz::asText(data, size);
     if (const auto single = ClipboardLink::make(text)) {
         FUZZ_CHECK(!endsInUserPunctuation(single->url()));
+        FUZZ_CHECK(underscoresAreJudgedByTheirLine(text, single->range()));
     }
     const auto block = TextURLBlock::make(text);
     if (!block) {
@@ -128,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         FUZZ_CHECK(startsWithWebScheme(match.url));
         FUZZ_CHECK(URLComponents::parseLenient(match.url).has_value());
         FUZZ_CHECK(!endsInUserPunctuation(match.url));
+        FUZZ_CHECK(underscoresAreJudgedByTheirLine(text, match.range));
         end = match.range.second;
         replacements.push_back("<link " + std::to_string(replacements.size()) + ">");
     }

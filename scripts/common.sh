@@ -34,9 +34,20 @@ ensure_packages() {
 }
 
 # configure_and_build <build-dir> <cmake args...>
+# Configures the tree when it is new or was configured with other arguments,
+# and builds it when something changed; says nothing when it is up to date.
 configure_and_build() {
     local dir="$1"
     shift
-    cmake -S . -B "$dir" -G Ninja "$@"
-    cmake --build "$dir" --parallel "$(nproc)"
+    local stamp="$dir/.configured-with"
+    if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$*" ]; then
+        cmake -S . -B "$dir" -G Ninja "$@"
+        printf '%s' "$*" > "$stamp"
+    fi
+    # Up to date, ninja still re-checks the source folders and says it had
+    # no work: those two lines are left out, so that nothing is said.
+    cmake --build "$dir" --parallel "$(nproc)" |
+        { grep -v -e '^\[[0-9]*/[0-9]*\] Re-checking globbed directories\.\.\.$' \
+              -e '^ninja: no work to do\.$' || true; }
+    return "${PIPESTATUS[0]}"
 }

@@ -32,8 +32,9 @@ std::optional<ClipboardLink> ClipboardLink::make(std::string_view text) {
         return std::nullopt;
     }
     const bool proseBefore = internal::firstNonWhitespaceOffset(text.substr(0, start)) < start;
-    const std::optional<std::size_t> linkEnd =
-        internal::acceptedLinkEnd(text, start, end, proseBefore, internal::SchemeCase::exact);
+    internal::UnderscoreEmphasis emphasis;
+    const std::optional<std::size_t> linkEnd = internal::acceptedLinkEnd(
+        text, start, end, proseBefore, internal::SchemeCase::exact, emphasis);
     if (!linkEnd) {
         return std::nullopt;
     }

@@ -30,8 +30,10 @@ public:
     // start with "http://" or "https://" (case-sensitive), holds a backslash,
     // is not a URL with a host, carries a user or password, or follows prose
     // and ends in sentence punctuation without query or fragment. The link
-    // leaves out trailing "." "," ";" ":" "!" "?" and a ")" or "]" without an
-    // opener inside it: they are the user's and stay when the link is replaced.
+    // leaves out trailing "." "," ";" ":" "!" "?", "*" and "~", a ")" or "]"
+    // without an opener inside it, and a run of "_" that closes emphasis
+    // opened by the same run earlier on its line ("_see https://a.example/_"):
+    // they are the user's and stay when the link is replaced.
     static std::optional<ClipboardLink> make(std::string_view text);
 
     // The whole input, as given (not trimmed).

@@ -7,12 +7,19 @@
 namespace scourlet {
 
 bool TextURLBlock::findLinks(std::string_view text, std::vector<ByteRange>& links) {
+    return internal::findLinksContinuingLine(text, internal::LineSoFar{}, links);
+}
+
+bool internal::findLinksContinuingLine(std::string_view text, const LineSoFar& before,
+                                       std::vector<ByteRange>& links) {
     if (!internal::isAdmissibleLinkText(text)) {
         return false;
     }
     // Prose stands before a link exactly when something other than white
     // space comes before it; finding that once keeps every test O(1).
     const std::size_t firstProse = internal::firstNonWhitespaceOffset(text);
+    // Read forward as far as the links that end in "_" need, once in all.
+    internal::UnderscoreEmphasis emphasis = before.emphasis;
 
     // Each search starts where the last candidate ended, so that a refused
     // candidate still hides the schemes inside it instead of offering its
@@ -45,8 +52,9 @@ bool TextURLBlock::findLinks(std::string_view text, std::vector<ByteRange>& link
         if (internal::findSchemeOccurrence(text.substr(0, end), scheme->second)) {
             continue;  // a second scheme inside one link: a wrapper left alone
         }
-        const std::optional<std::size_t> linkEnd = internal::acceptedLinkEnd(
-            text, start, end, firstProse < start, internal::SchemeCase::insensitive);
+        const std::optional<std::size_t> linkEnd =
+            internal::acceptedLinkEnd(text, start, end, before.prose || firstProse < start,
+                                      internal::SchemeCase::insensitive, emphasis);
         if (!linkEnd) {
             continue;
         }

@@ -40,8 +40,9 @@ public:
     // be a URL with a host and without user or password, and have no
     // backslash; after prose, one without query or fragment that ends in
     // sentence punctuation is not taken. A link leaves out trailing "." ","
-    // ";" ":" "!" "?" and a ")" or "]" without an opener inside it: they are
-    // the user's text and stay when the link is replaced.
+    // ";" ":" "!" "?", "*" and "~", a ")" or "]" without an opener inside it,
+    // and a run of "_" that closes emphasis opened by the same run earlier on
+    // its line: they are the user's text and stay when the link is replaced.
     static std::optional<TextURLBlock> make(std::string_view text);
 
     // The byte ranges of the links make(text) would find, appended to `links`

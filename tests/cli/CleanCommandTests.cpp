@@ -132,6 +132,42 @@ TEST_F(CleanCommandTest, AnArgumentThatIsNotOneLinkIsRefusedOnOneLine) {
     EXPECT_EQ(run({"-q", "\n https://x.example/?utm_source=1 \n"}).out, "https://x.example/\n");
 }
 
+// An argument holding one link comes back as the same text on standard input
+// would: the same link found, the same bytes kept around it, the same note.
+// One the finder takes no link in is refused and still keeps its line.
+TEST_F(CleanCommandTest, AnArgumentIsCleanedAsTheSameLineOfStandardInput) {
+    std::vector<std::pair<std::string, bool>> arguments = {
+        {"https://a.example/p?id=3&utm_source=s3,", true},
+        {"https://a.example/p?id=3&utm_source=s3.\"", true},
+        {"(https://a.example/p?fbclid=1).", true},
+        {"<https://a.example/p?utm_source=1>", true},
+        {"'https://a.example/p?utm_source=1'", true},
+        {"https://a.example/p?utm_source=1#top.", true},
+        {"https://a.example/p?id=1&utm_source=x**", true},
+        {"https://a.example/p?id=1", true},
+        {"HTTPS://A.EXAMPLE/P?UTM_SOURCE=X", false},
+        {"[https://a.example/p?utm_source=1]:", false},
+        {"_https://a.example/p?utm_source=x_", false},
+        {"x=https://a.example/p?utm_source=x", false},
+    };
+    for (const auto& [text, expected] : testing::kPunctuationAfterLinks) {
+        if (text.find_first_of(" \n") == std::string_view::npos) {
+            arguments.emplace_back(text, true);
+        }
+    }
+    for (const auto& [argument, oneLink] : arguments) {
+        const CommandRun asArgument = run({argument});
+        const CommandRun asInput = run({}, argument + "\n");
+        EXPECT_EQ(asArgument.out, asInput.out) << argument;
+        if (oneLink) {
+            EXPECT_EQ(asArgument.status, CleanCommand::kSuccess) << argument;
+            EXPECT_EQ(asArgument.err, asInput.err) << argument;
+        } else {
+            EXPECT_EQ(asArgument.status, CleanCommand::kSomeInputInvalid) << argument;
+        }
+    }
+}
+
 TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
     const std::string text =
         "Read this:\r\n  https://example.com/a?utm_source=x&id=1, then\n\t(https://example.com/b?fbclid=2)\n"

@@ -72,17 +72,28 @@ std::size_t referenceStopper(std::string_view text, std::size_t from) {
     return text.size();
 }
 
-// A link's own end, found the slow way: punctuation that ends the sentence
-// and closers without an opener in the link are dropped one by one, the
-// brackets counted again each time.
+// A link's own end, found the slow way: punctuation that ends the sentence,
+// "*" and "~", closers without an opener in the link, and a run of "_" that
+// closes the emphasis open before the link are dropped one by one, the
+// brackets counted again and the line read again from the start each time.
 std::size_t referenceLinkEnd(std::string_view text, std::size_t start, std::size_t end) {
     while (start < end) {
         const std::string_view link = text.substr(start, end - start);
         auto count = [link](char c) { return std::count(link.begin(), link.end(), c); };
         const char last = link.back();
-        const bool sentence = std::string_view(".,;:!?").find(last) != std::string_view::npos;
+        const bool sentence = std::string_view(".,;:!?*~").find(last) != std::string_view::npos;
         const bool unopened = (last == ')' && count(')') > count('(')) ||
                               (last == ']' && count(']') > count('['));
+        if (last == '_') {
+            const std::size_t run = link.size() - link.find_last_not_of('_') - 1;
+            internal::UnderscoreEmphasis emphasis;
+            emphasis.readUpTo(text, start);
+            if (run == link.size() || !emphasis.innermostOpenRunIs(run)) {
+                break;
+            }
+            end -= run;
+            continue;
+        }
         if (!sentence && !unopened) {
             break;
         }
@@ -198,6 +209,9 @@ TEST(TextLinkFinderDifferential, TrickyTextsFindTheSameLinks) {
         "x https://x.example/p?utm_source=1), then (https://y.example/a_(b)), [https://z/[1]]].",
         "https://a.example/p?q=1.:;!?)] https://b.example/)))))) https://c.example/((x)))",
         "https://. https://.. https://a.example:. (https://b.example/?). https://[::1]]:",
+        "**https://a.example/?q=1** ~~https://b.example/~~ _x https://c.example/?q=1_ d_",
+        "_a https://a.example/?q=_ __b https://b.example/?q=1__ _c_ https://c.example/_",
+        "_one\nhttps://a.example/?q=1_ *_two https://b.example/?q=1_*, https://c.example/_",
     };
     for (const std::string_view text : texts) {
         EXPECT_EQ(foundLinks(text), referenceLinks(text)) << text;
@@ -240,7 +254,8 @@ TEST(TextLinkFinderDifferential, EveryCharacterAtEveryOffsetOfAWord) {
     const std::string_view special[] = {
         "\x01", "\x7F", "\t", "\r", "\n", " ", "<", ">", "\"", "'", "\u00A0", "\u0085",
         "\u3000", "\u2028", "\u200A", "\u200B", "\u200F", "\u202A", "\u2066", "\u2069",
-        "\u2065", "\u00E9", "\xE2", "\xE2\x80", "\xC2", "\xFF", "://", "\u017F", "!", "~"};
+        "\u2065", "\u00E9", "\xE2", "\xE2\x80", "\xC2", "\xFF", "://", "\u017F", "!", "~",
+        "_", "*"};
     const std::string plain = "https://a.example/abcdefghijklmnopqrstuvwxyz0123456789";
     for (const std::string_view piece : special) {
         for (std::size_t at = 0; at <= plain.size(); ++at) {
@@ -259,7 +274,7 @@ TEST(TextLinkFinderDifferential, RandomTextsFindTheSameLinks) {
         ")", "[", "]", "<", ">", "\"", "'", " ", " ", " ", "\n", "\r\n", "\t", "\u00A0",
         "\u3000", "\u2028", "\u0085", "\u00E9", "\u017F", "\u212A", "\xC5", "\xBF", "\xE2",
         "\x84\xAA", "\xFF", "@", "\\", "www.", "1", "+", "-", "x", "Z", "\U0001F600",
-        ":8080", "[::1]", "see ", "utm_source=x"};
+        ":8080", "[::1]", "see ", "utm_source=x", "_", "__", "_see ", "*", "~", "x_ "};
     std::mt19937 random(20250611);
     std::size_t linksSeen = 0;
     for (int round = 0; round < 30'000; ++round) {

@@ -187,7 +187,8 @@ std::optional<ByteRange> findSchemeOccurrence(std::string_view text, std::size_t
         if (found == nullptr) {
             return std::nullopt;
         }
-        const auto colon = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes);
+        const auto colon =
+            static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes);
         searchFrom = colon + 1;
         if (bytes[colon + 1] != '/' || bytes[colon + 2] != '/') {
             continue;
@@ -299,7 +300,8 @@ std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::s
     return end - 1;
 }
 
-std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end) {
+std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end,
+                                     UnderscoreEmphasis& emphasis) {
     // The brackets of the link are counted once, when a closer is first met,
     // and kept up to date as closers are dropped: a link of many ")" is
     // trimmed in one pass. Only ASCII is dropped, as above.
@@ -310,8 +312,23 @@ std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, s
     std::size_t closeBrackets = 0;
     while (start < end) {
         const char last = text[end - 1];
-        if (isFullTrailingPunctuation(last) || last == ':') {
+        if (isFullTrailingPunctuation(last) || last == ':' || last == '*' || last == '~') {
             --end;
+            continue;
+        }
+        if (last == '_') {
+            // "_see https://a.example/p?x=1_" closes its emphasis after the
+            // link; without an opener the run is the link's own
+            // ("utm_campaign=spring_"), and is removed with its value.
+            std::size_t runStart = end - 1;
+            while (runStart > start && text[runStart - 1] == '_') {
+                --runStart;
+            }
+            emphasis.readUpTo(text, start);
+            if (!emphasis.innermostOpenRunIs(end - runStart)) {
+                break;
+            }
+            end = runStart;
             continue;
         }
         if (last != ')' && last != ']') {
@@ -376,12 +393,12 @@ bool isAcceptableLink(std::string_view url, bool proseBefore, SchemeCase schemeC
 }
 
 std::optional<std::size_t> acceptedLinkEnd(std::string_view text, std::size_t start,
-                                           std::size_t end, bool proseBefore,
-                                           SchemeCase schemeCase) {
+                                           std::size_t end, bool proseBefore, SchemeCase schemeCase,
+                                           UnderscoreEmphasis& emphasis) {
     if (!isAcceptableLink(text.substr(start, end - start), proseBefore, schemeCase)) {
         return std::nullopt;
     }
-    const std::size_t linkEnd = endBeforeUserPunctuation(text, start, end);
+    const std::size_t linkEnd = endBeforeUserPunctuation(text, start, end, emphasis);
     // Dropping punctuation can only cost the host ("https://." is a link,
     // "https://" none); the common link that ends in neither is parsed once.
     if (linkEnd != end &&

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ScourletCore/platform/Regex.h"
+#include "ScourletCore/rules/internal/UnderscoreEmphasis.h"
 
 namespace scourlet::internal {
 
@@ -69,10 +70,13 @@ bool isFullTrailingPunctuation(char c);
 std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::size_t start,
                                                    std::size_t end, char closingPartner);
 
-// `end` moved back over what closes the sentence around a link rather than
-// the link: trailing "." "," ";" ":" "!" "?", and a ")" or "]" that has no
-// opener of its own in [start, end). Never before `start`.
-std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end);
+// `end` moved back over what closes the sentence or the emphasis around a
+// link rather than the link: trailing "." "," ";" ":" "!" "?", "*" and "~",
+// a ")" or "]" that has no opener of its own in [start, end), and a run of
+// "_" that closes the innermost emphasis open at `start` (`emphasis` is read
+// up to `start` only when a link ends in "_"). Never before `start`.
+std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end,
+                                     UnderscoreEmphasis& emphasis);
 
 // The offset of the first character of `text` that is not white space or a
 // line break; text.size() when there is none. Text before a link at `start`
@@ -98,7 +102,23 @@ bool isAcceptableLink(std::string_view url, bool proseBefore, SchemeCase schemeC
 // text and must survive the link's clean, and what is left must still be
 // acceptable.
 std::optional<std::size_t> acceptedLinkEnd(std::string_view text, std::size_t start,
-                                           std::size_t end, bool proseBefore,
-                                           SchemeCase schemeCase);
+                                           std::size_t end, bool proseBefore, SchemeCase schemeCase,
+                                           UnderscoreEmphasis& emphasis);
+
+// What came before a text on its line, for a text that is a piece of a line
+// too long to be searched whole.
+struct LineSoFar {
+    // Something other than white space.
+    bool prose = false;
+    // The runs of "_" still open, with reading to start at the text's
+    // beginning (continueInNextText()).
+    UnderscoreEmphasis emphasis;
+};
+
+// The links of `text` as TextURLBlock::findLinks finds them, when `text`
+// continues a line after what `before` says; the text must not begin inside a
+// link (a piece begins at a link stopper). Defined with TextURLBlock.
+bool findLinksContinuingLine(std::string_view text, const LineSoFar& before,
+                             std::vector<ByteRange>& links);
 
 }  // namespace scourlet::internal
