@@ -298,6 +298,11 @@ TEST_F(CleanCommandTest, LinesLongerThanTheFinderTakesAreCleanedInPieces) {
         // Long white space, so that pieces also begin inside it: after prose
         // the full stop is not the link's, and the parameter before it goes.
         std::string(5'000, ' ') + "https://example.com/p?id=1&utm_source=x.",
+        // Emphasis closed after a link, opened before it in the same piece or,
+        // across the long white space, in an earlier one.
+        " _see " + link + "_ ~~" + link + "~~",
+        " __see" + std::string(5'000, ' ') + "https://example.com/p?utm_source=x__",
+        " my_var https://example.com/p?utm_campaign=spring_",
     };
     std::map<std::string, std::string> afterProse;
     for (const std::string& stretch : stretches) {
