@@ -13,6 +13,7 @@
 #include "Keyset.h"
 #include "ScourletCore/config/BuildSettings.h"
 #include "ScourletCore/platform/Crypto.h"
+#include "ScourletCore/rules/UncompiledPattern.h"
 #include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
 #include "ScourletCore/ruleupdates/RuleUpdateManifest.h"
 #include "ScourletCore/ruleupdates/SignedRuleFeed.h"
@@ -64,14 +65,70 @@ std::optional<std::string> belowShippedVersion(const std::string& version) {
     return std::nullopt;
 }
 
+// Why `version` is no feed version or does not begin with a day of the
+// calendar; nothing when it is a good one.
+std::optional<std::string> versionProblem(const std::string& version) {
+    const auto components = SignedRuleFeed::versionComponents(version);
+    if (!components) {
+        return "the version must look like 2026.03.01.1 (date and a serial from 1)";
+    }
+    namespace chrono = std::chrono;
+    const chrono::year_month_day date{chrono::year(static_cast<int>((*components)[0])),
+                                      chrono::month(static_cast<unsigned>((*components)[1])),
+                                      chrono::day(static_cast<unsigned>((*components)[2]))};
+    if (!date.ok()) {
+        return "the version " + version + " does not begin with a real date: " +
+               version.substr(0, 10) + " is no day of the calendar";
+    }
+    return std::nullopt;
+}
+
+// Why the programs would not clean with the rule files as written: one line
+// for each pattern they would leave out without a word, naming its file and
+// provider; or why a file is no providers file. Nothing when all compile.
+std::optional<std::string> rulesProblem(const SignRulesOptions& options, const std::string& clear,
+                                        const std::string& supplementary) {
+    const struct {
+        std::string_view what;
+        const fs::path& path;
+        const std::string& bytes;
+    } files[] = {{"the rule file", options.clearFile, clear},
+                 {"the supplementary rule file", options.supplementaryFile, supplementary}};
+    std::string lines;
+    std::size_t count = 0;
+    for (const auto& file : files) {
+        const auto lost = uncompiledPatterns(file.bytes);
+        if (!lost) {
+            return std::string(file.what) + " " + file.path.string() +
+                   " is not a providers file: " + lost.error().message;
+        }
+        for (const UncompiledPattern& each : *lost) {
+            lines.append("\n  ")
+                .append(file.path.string() + ": provider \"" + each.provider + "\": ")
+                .append(each.field + " \"" + each.pattern + "\"")
+                .append(each.field == "urlPattern" ? " (and with it the whole provider)" : "");
+            ++count;
+        }
+    }
+    if (count == 0) {
+        return std::nullopt;
+    }
+    return count == 1 ? "1 pattern of the rule files does not compile; the programs would "
+                        "silently clean without it:" + lines
+                      : std::to_string(count) +
+                            " patterns of the rule files do not compile; the programs would "
+                            "silently clean without them:" +
+                            lines;
+}
+
 // Signs a rules release: builds its manifest for the maker's host, signs the
 // header "Scourlet rule-manifest v1\n" followed by the manifest bytes, checks
 // the whole release as the programs will, and writes the tree to publish at
 // https://<host>/scourlet/rules/: the channel's manifest.json and manifest.sig
 // ("beta/" for the beta channel) and <version>/ with both rule files.
 int signRules(const SignRulesOptions& options) {
-    if (!SignedRuleFeed::versionComponents(options.version)) {
-        return fail("the version must look like 2026.03.01.1 (date and a serial from 1)");
+    if (auto problem = versionProblem(options.version)) {
+        return fail(*problem);
     }
     if (auto below = belowShippedVersion(options.version)) {
         if (!options.allowOldVersion) {
@@ -94,6 +151,9 @@ int signRules(const SignRulesOptions& options) {
               : std::nullopt;
     if (!supplementary) {
         return fail(error);
+    }
+    if (auto problem = rulesProblem(options, *clear, *supplementary)) {
+        return fail(*problem);
     }
 
     RuleUpdateManifest manifest;
