@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
@@ -91,6 +92,16 @@ int generateKeyCommand(const std::vector<std::string>& args) {
 std::optional<std::string> loadSecretKey(const fs::path& keyFile, KeyPair& pair) {
     if (isInsideSourceTree(keyFile)) {
         return "refusing to read a secret key inside the source tree: " + keyFile.string();
+    }
+    // As ssh does: a key that others may read is no longer secret, and one
+    // they may write is no longer the maintainer's.
+    struct stat info {};
+    if (::stat(keyFile.c_str(), &info) == 0 && (info.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        return "the secret key " + keyFile.string() + " has mode " + mode +
+               ", so others may read or change it; make it private with: chmod 600 " +
+               keyFile.string();
     }
     std::string error;
     auto text = readFile(keyFile, "the secret key", error);

@@ -34,7 +34,9 @@ bool validKeyID(std::string_view id);
 // command's name; returns the exit status.
 int generateKeyCommand(const std::vector<std::string>& args);
 
-// Reads the key of `keyFile` into `pair`; why it cannot, naming the file.
+// Reads the key of `keyFile` into `pair`; why it cannot, naming the file. A
+// key file that group or others may read or write is refused, with the
+// chmod that fixes it.
 std::optional<std::string> loadSecretKey(const std::filesystem::path& keyFile, KeyPair& pair);
 
 // The canonical signature file over `message`: an Ed25519 envelope naming `keyID`.

@@ -16,7 +16,8 @@
 // Secret keys are files holding the base64 text of a 32-byte Ed25519 seed,
 // created with mode 0600 in a folder made with mode 0700 when missing. They
 // must live outside the source tree: the tool refuses any key path inside it,
-// so a key cannot end up committed.
+// so a key cannot end up committed, and a key file that anyone but its owner
+// may read or write is refused.
 #include <sodium.h>
 
 #include <algorithm>
@@ -60,10 +61,14 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return std::cout.flush() ? kSuccess : kFailed;
     }
+    if (args.empty()) {
+        return usage();
+    }
     for (const Command& command : kCommands) {
-        if (!args.empty() && args[0] == command.name) {
+        if (args[0] == command.name) {
             return command.run(args);
         }
     }
+    std::cerr << "scourlet-sign-catalog: unknown command \"" << args[0] << "\"\n";
     return usage();
 }
