@@ -197,7 +197,6 @@ std::optional<std::string> keysetProblem(const fs::path& keysetFile, const std::
     return std::nullopt;
 }
 
-
 int addKeyCommand(const std::vector<std::string>& args) {
     SigningOptions options;
     for (std::size_t i = 1; i < args.size(); i += 2) {

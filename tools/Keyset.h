@@ -18,8 +18,7 @@ namespace scourlet::signtool {
 // how to add the key; nothing when it can.
 std::optional<std::string> keysetProblem(const std::filesystem::path& keysetFile,
                                          const std::string& keyID,
-                                         const std::filesystem::path& keyFile,
-                                         const KeyPair& pair);
+                                         const std::filesystem::path& keyFile, const KeyPair& pair);
 
 // add-key --key <file> --key-id <id> --keyset <file>: adds the public key of
 // a secret key file to a keyset (made when missing), written anew as the

@@ -77,8 +77,9 @@ std::optional<std::string> versionProblem(const std::string& version) {
                                       chrono::month(static_cast<unsigned>((*components)[1])),
                                       chrono::day(static_cast<unsigned>((*components)[2]))};
     if (!date.ok()) {
-        return "the version " + version + " does not begin with a real date: " +
-               version.substr(0, 10) + " is no day of the calendar";
+        return "the version " + version +
+               " does not begin with a real date: " + version.substr(0, 10) +
+               " is no day of the calendar";
     }
     return std::nullopt;
 }
@@ -113,12 +114,11 @@ std::optional<std::string> rulesProblem(const SignRulesOptions& options, const s
     if (count == 0) {
         return std::nullopt;
     }
-    return count == 1 ? "1 pattern of the rule files does not compile; the programs would "
-                        "silently clean without it:" + lines
-                      : std::to_string(count) +
-                            " patterns of the rule files do not compile; the programs would "
-                            "silently clean without them:" +
-                            lines;
+    const std::string counted =
+        count == 1 ? std::string("1 pattern of the rule files does not compile")
+                   : std::to_string(count) + " patterns of the rule files do not compile";
+    return counted + "; the programs would silently clean without " +
+           (count == 1 ? "it:" : "them:") + lines;
 }
 
 // Signs a rules release: builds its manifest for the maker's host, signs the
@@ -181,8 +181,8 @@ int signRules(const SignRulesOptions& options) {
                     const std::string& bytes) {
         return RuleUpdateManifest::File{
             kind, std::string(name),
-            SignedRuleFeed::ruleFileURL(options.version, name, options.makerHost),
-            sha256Hex(bytes), static_cast<std::int64_t>(bytes.size())};
+            SignedRuleFeed::ruleFileURL(options.version, name, options.makerHost), sha256Hex(bytes),
+            static_cast<std::int64_t>(bytes.size())};
     };
     manifest.files = {
         file(RuleUpdateManifest::File::Kind::clearurls, SignedRuleFeed::kClearURLsFileName, *clear),
@@ -197,8 +197,7 @@ int signRules(const SignRulesOptions& options) {
     // Publish nothing that the programs would refuse. An application at
     // exactly the minimum version must accept it.
     const SignedRuleFeed::Record record{{manifestText, envelopeText}, *clear, *supplementary};
-    const std::string appVersion =
-        options.minAppVersion.value_or(std::string(config::kAppVersion));
+    const std::string appVersion = options.minAppVersion.value_or(std::string(config::kAppVersion));
     const auto verified = SignedRuleFeed::verify(record, *keyset, options.makerHost, appVersion);
     if (!verified) {
         // The keyset and the key were checked above: the rule files refuse it.
@@ -270,6 +269,5 @@ int signRulesCommand(const std::vector<std::string>& args) {
     options.supplementaryFile = files[1];
     return signRules(options);
 }
-
 
 }  // namespace scourlet::signtool

@@ -40,7 +40,6 @@ int generateKeyCommand(const std::vector<std::string>& args);
 std::optional<std::string> loadSecretKey(const std::filesystem::path& keyFile, KeyPair& pair);
 
 // The canonical signature file over `message`: an Ed25519 envelope naming `keyID`.
-std::string signedEnvelope(std::string_view message, const KeyPair& pair,
-                           const std::string& keyID);
+std::string signedEnvelope(std::string_view message, const KeyPair& pair, const std::string& keyID);
 
 }  // namespace scourlet::signtool

@@ -165,8 +165,7 @@ TEST(CatalogSigningToolTest, RefusesWhatTheProgramsWouldRefuseAndWritesNothing) 
          "--key " + (dir / "none.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
          "could not read the secret key " + (dir / "none.key").string()},
         {"key others may read",
-         "--key " + (dir / "shared.key").string() + " --key-id catalog-2027" + keyset +
-             catalogFile,
+         "--key " + (dir / "shared.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
          "the secret key " + (dir / "shared.key").string() +
              " has mode 0644, so others may read or change it; make it private with: chmod 600 " +
              (dir / "shared.key").string() + "\n"},

@@ -144,9 +144,9 @@ TEST(RuleSigningToolTest, RefusesPatternsThatTheProgramsWouldLeaveOut) {
 
         EXPECT_EQ(run(sign + "2027.01.15.1", dir / "log.txt"), 1);
         const std::string log = testing::readFile(dir / "log.txt");
-        EXPECT_EQ(log.rfind("scourlet-sign-catalog: 1 pattern of the rule files does not compile;",
-                            0),
-                  0u)
+        EXPECT_EQ(
+            log.rfind("scourlet-sign-catalog: 1 pattern of the rule files does not compile;", 0),
+            0u)
             << log;
         EXPECT_NE(log.find("\n  " + path.string() + ": provider \"Broken Example\": " + c.field +
                            " \"" + c.pattern + "\""),
