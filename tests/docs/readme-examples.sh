@@ -3,7 +3,9 @@
 # time in one shell each, from a copy of the repository root whose
 # build/release/bin is the built programs. HOME and /tmp are moved into a
 # temporary folder, so nothing of the real ones, and nothing of the source
-# tree, is touched.
+# tree, is touched. Every block runs twice, as a reader may run it again, and
+# no block may change a file of the repository copy (the shipped resources
+# above all): the examples teach, they do not release.
 #   readme-examples.sh <source-dir> <bin-dir>
 set -uo pipefail
 source_dir="$1"
@@ -30,26 +32,49 @@ if [ ! -e "${blocks[0]}" ]; then
     echo "FAIL: the README has no checked examples" >&2
     exit 1
 fi
+
+# The digest of every file of the repository copy (not the programs).
+repository_files() {
+    (cd "$root" && find . -path ./build -prune -o -type f -print0 | sort -z | xargs -0 sha256sum)
+}
+shipped="$(repository_files)"
+
 failures=0
-for block in "${blocks[@]}"; do
-    if ! (cd "$root" && bash -euo pipefail "$block") > "$work/log" 2>&1; then
-        echo "FAIL: this README example does not run as written:" >&2
-        sed 's/^/    /' "$block" >&2
-        echo "  it said:" >&2
-        sed 's/^/    /' "$work/log" >&2
-        failures=$((failures + 1))
-    fi
+for round in first second; do
+    for block in "${blocks[@]}"; do
+        if ! (cd "$root" && bash -euo pipefail "$block") > "$work/log" 2>&1; then
+            echo "FAIL: this README example does not run as written (the $round time):" >&2
+            sed 's/^/    /' "$block" >&2
+            echo "  it said:" >&2
+            sed 's/^/    /' "$work/log" >&2
+            failures=$((failures + 1))
+        fi
+        now="$(repository_files)"
+        if [ "$now" != "$shipped" ]; then
+            echo "FAIL: this README example changes files of the repository:" >&2
+            sed 's/^/    /' "$block" >&2
+            echo "  it changed, made or removed:" >&2
+            diff <(echo "$shipped") <(echo "$now") | sed -n 's/^[<>] [0-9a-f]*  \.\//    /p' |
+                sort -u >&2
+            failures=$((failures + 1))
+            shipped="$now"
+        fi
+    done
 done
 
 # What the examples promise to leave behind.
-for file in README-cleaned.md signed/privacy-services.json signed/privacy-services.sig \
-    signed/current.json rules/manifest.json rules/manifest.sig \
-    rules/2027.01.15.1/data.min.json rules/2027.01.15.1/scourlet-supplementary.json; do
+for file in README-cleaned.md \
+    scourlet-catalog-example/signed/privacy-services.json \
+    scourlet-catalog-example/signed/privacy-services.sig \
+    scourlet-catalog-example/signed/current.json \
+    scourlet-rules-example/rules/manifest.json scourlet-rules-example/rules/manifest.sig \
+    scourlet-rules-example/rules/2027.01.15.1/data.min.json \
+    scourlet-rules-example/rules/2027.01.15.1/scourlet-supplementary.json; do
     [ -s "$work/tmp/$file" ] || { echo "FAIL: the examples wrote no /tmp/$file" >&2; failures=$((failures + 1)); }
 done
 if [ -s "$work/tmp/README-cleaned.md" ] && grep -q "utm_source=x&id=1" "$work/tmp/README-cleaned.md"; then
     echo "FAIL: the README's own links came out uncleaned" >&2
     failures=$((failures + 1))
 fi
-[ "$failures" -eq 0 ] && echo "every checked README example ran as written"
+[ "$failures" -eq 0 ] && echo "every checked README example ran twice as written and changed no file"
 exit $((failures > 0))

@@ -33,9 +33,13 @@ int run(const std::string& arguments, const std::filesystem::path& output) {
 }
 
 // The key file the tool reads: the base64 text of the key's 32-byte seed,
-// the first half of libsodium's secret key.
-void writeKeyFile(const std::filesystem::path& path, const FixtureKey& key) {
+// the first half of libsodium's secret key, readable by its owner alone
+// unless `permissions` says otherwise.
+void writeKeyFile(const std::filesystem::path& path, const FixtureKey& key,
+                  std::filesystem::perms permissions = std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::owner_write) {
     testing::writeFile(path, testing::base64Text(key.secretKey.substr(0, 32)) + "\n");
+    std::filesystem::permissions(path, permissions);
 }
 
 FixtureCatalog smallCatalog() {
@@ -95,6 +99,12 @@ TEST(CatalogSigningToolTest, RefusesWhatTheProgramsWouldRefuseAndWritesNothing) 
     const FixtureKey stranger = FixtureKey::generate("catalog-2027");
     writeKeyFile(dir / "catalog.key", key);
     writeKeyFile(dir / "stranger.key", stranger);
+    // Keys that others may read, or that the group may change.
+    using std::filesystem::perms;
+    writeKeyFile(dir / "shared.key", key,
+                 perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    writeKeyFile(dir / "group-writable.key", key,
+                 perms::owner_read | perms::owner_write | perms::group_write);
     testing::writeFile(dir / "keys.json", testing::keysetText({&key}));
     const std::string text = smallCatalog().text();
     testing::writeFile(dir / "catalog.json", text);
@@ -154,6 +164,15 @@ TEST(CatalogSigningToolTest, RefusesWhatTheProgramsWouldRefuseAndWritesNothing) 
         {"no key",
          "--key " + (dir / "none.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
          "could not read the secret key " + (dir / "none.key").string()},
+        {"key others may read",
+         "--key " + (dir / "shared.key").string() + " --key-id catalog-2027" + keyset + catalogFile,
+         "the secret key " + (dir / "shared.key").string() +
+             " has mode 0644, so others may read or change it; make it private with: chmod 600 " +
+             (dir / "shared.key").string() + "\n"},
+        {"key the group may change",
+         "--key " + (dir / "group-writable.key").string() + " --key-id catalog-2027" + keyset +
+             catalogFile,
+         "the secret key " + (dir / "group-writable.key").string() + " has mode 0620,"},
         {"unknown field", signKey + keyset + " " + (dir / "extra.json").string(),
          "the catalog " + (dir / "extra.json").string() + " holds keys"},
         {"not JSON", signKey + keyset + " " + (dir / "broken.json").string(),
@@ -236,6 +255,13 @@ TEST(CatalogSigningToolTest, HelpGoesToStandardOutputAndUsageErrorsToStandardErr
     EXPECT_EQ(runApart("sign --bogus"), 2);
     EXPECT_EQ(testing::readFile(dir / "out.txt"), "");
     EXPECT_EQ(testing::readFile(dir / "err.txt").rfind("usage:\n", 0), 0u);
+    // A command it does not know is named before the usage.
+    EXPECT_EQ(runApart("bogus"), 2);
+    EXPECT_EQ(testing::readFile(dir / "out.txt"), "");
+    EXPECT_EQ(testing::readFile(dir / "err.txt")
+                  .rfind("scourlet-sign-catalog: unknown command \"bogus\"\nusage:\n", 0),
+              0u)
+        << testing::readFile(dir / "err.txt");
 }
 
 }  // namespace

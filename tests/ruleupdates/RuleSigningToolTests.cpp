@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +89,104 @@ TEST(RuleSigningToolTest, SignsAReleaseThatTheFeedAccepts) {
     EXPECT_FALSE(std::filesystem::exists(dir / "out/2026.01.15.1"));
     EXPECT_EQ(run(sign + "2026.01.15.1 --allow-old-version", dir / "log.txt"), 0)
         << testing::readFile(dir / "log.txt");
+}
+
+// A key made now, trusted by a keyset beside it, and the fixture's two rule
+// files, all in `dir`; the sign-rules command line up to its version, which
+// signs those files into dir/out.
+std::string signingSetUp(const testing::TempDir& dir) {
+    const auto key = dir / "rules.key";
+    if (run("generate-key " + key.string() + " rules-2027", dir / "entry.txt") != 0) {
+        ADD_FAILURE() << testing::readFile(dir / "entry.txt");
+    }
+    std::string entry = testing::readFile(dir / "entry.txt");
+    entry.pop_back();  // the line break
+    testing::writeFile(dir / "keys.json", "{" + entry + "}");
+    testing::writeFile(dir / "data.min.json", testing::fixtureProvidersFile("clear"));
+    testing::writeFile(dir / "supplementary.json", testing::fixtureProvidersFile("supplementary"));
+    return "sign-rules --key " + key.string() + " --key-id rules-2027 --keyset " +
+           (dir / "keys.json").string() + " --maker-host " + kHost + " --out " +
+           (dir / "out").string() + " " + (dir / "data.min.json").string() + " " +
+           (dir / "supplementary.json").string() + " --version ";
+}
+
+TEST(RuleSigningToolTest, RefusesPatternsThatTheProgramsWouldLeaveOut) {
+    testing::TempDir dir;
+    const std::string sign = signingSetUp(dir);
+    // One provider with a pattern that does not compile after one that does,
+    // in either rule file: the programs would clean without it.
+    const struct {
+        const char* file;
+        const char* field;
+        const char* pattern;
+    } cases[] = {
+        {"supplementary.json", "urlPattern", R"(^https?://broken\.example/((()"},
+        {"data.min.json", "urlPattern", "[z-a]"},
+        {"supplementary.json", "rules", "a("},
+        {"data.min.json", "rawRules", "[z-a]"},
+        {"supplementary.json", "referralMarketing", "ref)"},
+        {"data.min.json", "exceptions", R"(^https?://a\.example/(?<=a{1,3})x)"},
+        {"supplementary.json", "redirections", "(?P<"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + c.field);
+        Json provider = {{"urlPattern", R"(^https?://broken\.example/)"}};
+        if (std::string_view(c.field) == "urlPattern") {
+            provider["urlPattern"] = c.pattern;
+        } else {
+            provider[c.field] = Json::array({"good", c.pattern});
+        }
+        Json file = Json::parse(testing::fixtureProvidersFile("kept"));
+        file["providers"]["Broken Example"] = provider;
+        const auto path = dir / c.file;
+        const std::string shipped = testing::readFile(path);
+        testing::writeFile(path, file.dump());
+
+        EXPECT_EQ(run(sign + "2027.01.15.1", dir / "log.txt"), 1);
+        const std::string log = testing::readFile(dir / "log.txt");
+        EXPECT_EQ(
+            log.rfind("scourlet-sign-catalog: 1 pattern of the rule files does not compile;", 0),
+            0u)
+            << log;
+        EXPECT_NE(log.find("\n  " + path.string() + ": provider \"Broken Example\": " + c.field +
+                           " \"" + c.pattern + "\""),
+                  std::string::npos)
+            << log;
+        EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+        testing::writeFile(path, shipped);
+    }
+    // Every pattern compiles once more: signed.
+    EXPECT_EQ(run(sign + "2027.01.15.1", dir / "log.txt"), 0) << testing::readFile(dir / "log.txt");
+}
+
+TEST(RuleSigningToolTest, RefusesAVersionThatDoesNotBeginWithARealDate) {
+    testing::TempDir dir;
+    const std::string sign = signingSetUp(dir);
+    const struct {
+        const char* version;
+        bool real;
+    } cases[] = {
+        {"2099.02.30.1", false}, {"2027.02.29.1", false}, {"2100.02.29.1", false},
+        {"2027.04.31.1", false}, {"2027.13.01.1", false}, {"2027.00.10.1", false},
+        {"2027.01.00.1", false}, {"2028.02.29.1", true},  {"2400.02.29.1", true},
+        {"2027.12.31.1", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        std::filesystem::remove_all(dir / "out");
+        const int status = run(sign + c.version, dir / "log.txt");
+        const std::string log = testing::readFile(dir / "log.txt");
+        if (c.real) {
+            EXPECT_EQ(status, 0) << log;
+        } else {
+            EXPECT_EQ(status, 1);
+            EXPECT_EQ(log, "scourlet-sign-catalog: the version " + std::string(c.version) +
+                               " does not begin with a real date: " +
+                               std::string(c.version).substr(0, 10) +
+                               " is no day of the calendar\n");
+            EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+        }
+    }
 }
 
 }  // namespace
