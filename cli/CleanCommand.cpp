@@ -106,13 +106,12 @@ int CleanCommand::run(const std::vector<std::string>& args, std::istream& in, Ou
         if (!data) {
             return std::optional<std::string>(data.error().message);
         }
-        const std::size_t before = supplementary ? engine->compiledProviders().size() : 0;
         if (supplementary) {
             engine->loadSupplementaryRules(*data);
         } else {
             engine->loadRules(*data);
         }
-        err.write(patternWarnings(path, *data, engine->compiledProviders(), before));
+        err.write(patternWarnings(path, *data));
         return std::optional<std::string>();
     };
     if (options.rulesFile) {

@@ -5,6 +5,8 @@
 
 #include "ScourletCore/platform/BoundedFileRead.h"
 #include "ScourletCore/rules/ProvidersFile.h"
+#include "ScourletCore/rules/UncompiledPattern.h"
+#include "cli/CleanNotes.h"
 
 namespace scourlet::cli {
 
@@ -34,41 +36,45 @@ Result<std::string, Error> readRulesFile(const std::filesystem::path& path) {
     return std::move(*data);
 }
 
-std::string patternWarnings(
-    const std::filesystem::path& path, std::string_view data,
-    const std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>& compiled,
-    std::size_t from) {
-    const auto file = ProvidersFile::decode(data);
-    if (!file) {
+std::string patternWarnings(const std::filesystem::path& path, std::string_view data) {
+    const auto lost = uncompiledPatterns(data);
+    if (!lost) {
         return {};
     }
+    // One line per provider, naming each pattern it lost (on one line: a
+    // pattern may hold a line break).
     std::string warnings;
-    for (const auto& [name, provider] : file->providers()) {
-        const std::string& providerName = name;  // a lambda may not capture a binding
-        const auto found =
-            std::find_if(compiled.begin() + static_cast<std::ptrdiff_t>(from), compiled.end(),
-                         [&](const auto& each) { return each->name == providerName; });
-        const std::string start =
-            "scourlet: warning: " + path.string() + ": provider \"" + name + "\" ";
-        if (found == compiled.end()) {
-            warnings.append(start).append("is left out: its urlPattern does not compile\n");
-            continue;
+    for (auto each = lost->begin(); each != lost->end();) {
+        const auto providerEnd = std::find_if(
+            each, lost->end(),
+            [&](const UncompiledPattern& next) { return next.provider != each->provider; });
+        warnings.append("scourlet: warning: ")
+            .append(path.string())
+            .append(": provider \"")
+            .append(oneLine(each->provider))
+            .append("\" ");
+        if (each->field == "urlPattern") {
+            warnings.append("is left out: its urlPattern \"")
+                .append(oneLine(each->pattern))
+                .append("\" does not compile\n");
+        } else {
+            const auto count = static_cast<std::size_t>(providerEnd - each);
+            warnings
+                .append(count == 1 ? "lost 1 pattern"
+                                   : "lost " + std::to_string(count) + " patterns")
+                .append(" that do")
+                .append(count == 1 ? "es" : "")
+                .append(" not compile:");
+            for (auto pattern = each; pattern != providerEnd; ++pattern) {
+                warnings.append(pattern == each ? " " : ", ")
+                    .append(pattern->field)
+                    .append(" \"")
+                    .append(oneLine(pattern->pattern))
+                    .append("\"");
+            }
+            warnings.push_back('\n');
         }
-        const RulesEngine::CompiledProvider& kept = **found;
-        const std::size_t given = provider.exceptions().size() + provider.rules().size() +
-                                  provider.rawRules().size() + provider.redirections().size() +
-                                  provider.referralMarketing().size();
-        const std::size_t left = kept.exceptionRegexes.size() + kept.paramRegexes.size() +
-                                 kept.rawRuleRegexes.size() + kept.redirectionRegexes.size() +
-                                 kept.referralParamRegexes.size();
-        if (left < given) {
-            const std::size_t lost = given - left;
-            warnings.append(start)
-                .append(lost == 1
-                            ? "lost 1 pattern that does not compile"
-                            : "lost " + std::to_string(lost) + " patterns that do not compile")
-                .push_back('\n');
-        }
+        each = providerEnd;
     }
     return warnings;
 }

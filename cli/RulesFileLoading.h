@@ -6,15 +6,11 @@
 //   engine.compiledProviders(), 0); }
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "ScourletCore/platform/Result.h"
-#include "ScourletCore/rules/RulesEngine.h"
 
 namespace scourlet::cli {
 
@@ -23,12 +19,9 @@ namespace scourlet::cli {
 Result<std::string, Error> readRulesFile(const std::filesystem::path& path);
 
 // One warning line for each provider of `data` (the providers file read from
-// `path`) that the engine left out because its URL pattern does not compile,
-// or compiled without some of its patterns; `compiled` from index `from` on
-// are the providers the engine made of that file. Empty when all are whole.
-std::string patternWarnings(
-    const std::filesystem::path& path, std::string_view data,
-    const std::vector<std::shared_ptr<const RulesEngine::CompiledProvider>>& compiled,
-    std::size_t from);
+// `path`) that the rules engine leaves out because its URL pattern does not
+// compile, or uses without some of its patterns, naming those patterns.
+// Empty when every pattern compiles or `data` is no providers file.
+std::string patternWarnings(const std::filesystem::path& path, std::string_view data);
 
 }  // namespace scourlet::cli

@@ -489,11 +489,13 @@ TEST_F(CleanCommandTest, ProvidersThatLostPatternsToCompileErrorsAreNamed) {
         "one":{"urlPattern":"^https://one\\.example","redirections":["^https://one\\.example/\\?u=((?<x)"]}}})json");
     const std::string expected =
         "scourlet: warning: " + file.string() +
-        ": provider \"lossy\" lost 2 patterns that do not compile\n" +
+        ": provider \"lossy\" lost 2 patterns that do not compile: rules \"(bad\", "
+        "exceptions \"[bad\"\n" +
         "scourlet: warning: " + file.string() +
-        ": provider \"lost\" is left out: its urlPattern does not compile\n" +
+        ": provider \"lost\" is left out: its urlPattern \"(\" does not compile\n" +
         "scourlet: warning: " + file.string() +
-        ": provider \"one\" lost 1 pattern that does not compile\n";
+        ": provider \"one\" lost 1 pattern that does not compile: redirections "
+        "\"^https://one\\.example/\\?u=((?<x)\"\n";
     for (const std::string option : {"--rules", "--supplementary"}) {
         const CommandRun r =
             run({"-q", option, file.string(), "https://lossy.example/?track=1&id=2"});
