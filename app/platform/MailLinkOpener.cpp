@@ -18,7 +18,8 @@ bool isInstalledDesktopEntry(const QString& id) {
     if (!QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id).isEmpty()) {
         return true;
     }
-    for (qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0; dash = id.indexOf(QLatin1Char('-'), dash + 1)) {
+    for (qsizetype dash = id.indexOf(QLatin1Char('-')); dash > 0;
+         dash = id.indexOf(QLatin1Char('-'), dash + 1)) {
         QString nested = id;
         nested[dash] = QLatin1Char('/');
         if (!QStandardPaths::locate(QStandardPaths::ApplicationsLocation, nested).isEmpty()) {

@@ -123,8 +123,8 @@ MissedTrackerReportSheet::MissedTrackerReportSheet(MissedTrackerReportDraft draf
     tooLong_->setObjectName(QStringLiteral("report-too-long"));
     makeCaption(tooLong_);
     layout->addWidget(tooLong_);
-    const QString mailFailedStart =
-        QStringLiteral("No e-mail program opened the report. Use Copy Report and paste it into a message to ");
+    const QString mailFailedStart = QStringLiteral(
+        "No e-mail program opened the report. Use Copy Report and paste it into a message to ");
     const QString recipient = qtext(MissedTrackerReport::recipientEmail());
     mailFailed_ = plainLabel(mailFailedStart + keptWhole(recipient) + QStringLiteral("."), this);
     mailFailed_->setObjectName(QStringLiteral("report-mail-failed"));

@@ -34,8 +34,9 @@ public:
 private:
     QAbstractItemView* owningView() const {
         QWidget* viewport = widget()->parentWidget();
-        auto* view = viewport == nullptr ? nullptr
-                                         : qobject_cast<QAbstractItemView*>(viewport->parentWidget());
+        auto* view = viewport == nullptr
+                         ? nullptr
+                         : qobject_cast<QAbstractItemView*>(viewport->parentWidget());
         return view != nullptr && view->viewport() == viewport ? view : nullptr;
     }
 };

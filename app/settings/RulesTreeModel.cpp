@@ -316,7 +316,8 @@ QVariant RulesTreeModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant RulesTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
+    if (orientation != Qt::Horizontal ||
+        (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
         return {};
     }
     switch (section) {

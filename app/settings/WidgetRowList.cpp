@@ -13,7 +13,8 @@ namespace {
 // gives with its focus events (the current row) names the row itself.
 class WidgetRowListAccessible final : public QAccessibleWidget {
 public:
-    explicit WidgetRowListAccessible(WidgetRowList* list) : QAccessibleWidget(list, QAccessible::List) {}
+    explicit WidgetRowListAccessible(WidgetRowList* list)
+        : QAccessibleWidget(list, QAccessible::List) {}
 
     int childCount() const override { return list()->count(); }
 

@@ -15,11 +15,13 @@ void registerApplicationWindows(WindowManager& windows, AppState& state) {
     // One saver for every save dialog, so each opens where the user last saved
     // a file, whichever window that was in.
     auto saver = std::make_shared<FileSaver>();
-    windows.registerWindow(kSettingsWindowId,
-                           [&state, &windows, saver] { return makeSettingsWindow(state, windows, saver); });
+    windows.registerWindow(kSettingsWindowId, [&state, &windows, saver] {
+        return makeSettingsWindow(state, windows, saver);
+    });
     windows.registerWindow(kWelcomeWindowId,
                            [&state, &windows] { return makeWelcomeWindow(state, windows); });
-    windows.registerWindow(kReportWindowId, [&state, saver] { return makeReportWindow(state, saver); });
+    windows.registerWindow(kReportWindowId,
+                           [&state, saver] { return makeReportWindow(state, saver); });
 }
 
 }  // namespace scourlet::app

@@ -26,7 +26,8 @@ inline QString accessibleDescription(const QAccessibleInterface* node) {
 
 // Every interface below `root` (not `root` itself) in the order a reader
 // meets them, with `visit` called on each.
-inline void walkAccessible(QAccessibleInterface* root, const std::function<void(QAccessibleInterface*)>& visit) {
+inline void walkAccessible(QAccessibleInterface* root,
+                           const std::function<void(QAccessibleInterface*)>& visit) {
     if (root == nullptr) {
         return;
     }
@@ -39,7 +40,8 @@ inline void walkAccessible(QAccessibleInterface* root, const std::function<void(
     }
 }
 
-inline std::vector<QAccessibleInterface*> descendantsWithRole(QAccessibleInterface* root, QAccessible::Role role) {
+inline std::vector<QAccessibleInterface*> descendantsWithRole(QAccessibleInterface* root,
+                                                              QAccessible::Role role) {
     std::vector<QAccessibleInterface*> found;
     walkAccessible(root, [&](QAccessibleInterface* node) {
         if (node->role() == role) {

@@ -21,8 +21,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -295,12 +295,15 @@ void ApplicationWindowsTest::emailedReportNeverReachesTheLog() {
         environment.set("XDG_DATA_DIRS", (data / "system").string());
         const std::filesystem::path opened = bin / "opened.txt";
         if (c.mailDefault != nullptr) {
-            writeScript(bin / "xdg-mime", std::string("echo \"xdg-mime: asked $*\" >&2\necho '") + c.mailDefault + "'\n");
+            writeScript(bin / "xdg-mime", std::string("echo \"xdg-mime: asked $*\" >&2\necho '") +
+                                              c.mailDefault + "'\n");
         }
-        writeScript(bin / "xdg-open", "printf '%s' \"$1\" > '" + opened.string() +
-                                          "'\necho \"xdg-open: no method available for opening '$1'\" >&2\n");
+        writeScript(bin / "xdg-open",
+                    "printf '%s' \"$1\" > '" + opened.string() +
+                        "'\necho \"xdg-open: no method available for opening '$1'\" >&2\n");
         if (c.entryInstalled) {
-            testing::writeFile(data / "home" / "applications" / entry, "[Desktop Entry]\nType=Application\n");
+            testing::writeFile(data / "home" / "applications" / entry,
+                               "[Desktop Entry]\nType=Application\n");
         }
         const QString note = QStringLiteral("note%1zq").arg(++round);
         child<QPlainTextEdit>(host, "report-note")->setPlainText(note);
@@ -310,7 +313,8 @@ void ApplicationWindowsTest::emailedReportNeverReachesTheLog() {
         child<QPushButton>(host, "report-email")->click();
         if (c.opens) {
             QTRY_VERIFY2(std::filesystem::exists(opened), c.name);
-            QTRY_VERIFY2(testing::readFile(opened).find(note.toStdString()) != std::string::npos, c.name);
+            QTRY_VERIFY2(testing::readFile(opened).find(note.toStdString()) != std::string::npos,
+                         c.name);
             QVERIFY2(testing::readFile(opened).rfind("mailto:", 0) == 0, c.name);
             QTest::qWait(200);  // time for the launcher's own complaint
         }
@@ -334,7 +338,8 @@ void ApplicationWindowsTest::windowsAndTheRulesListReadWithNames() {
         QVERIFY(f.windows->showWindow(id));
         QAccessibleInterface* window = testing::accessibleOf(f.window(id));
         QCOMPARE(window->role(), QAccessible::Window);
-        QCOMPARE(testing::accessibleName(window), QString::fromUtf8(describeWindow(id)->title.data()));
+        QCOMPARE(testing::accessibleName(window),
+                 QString::fromUtf8(describeWindow(id)->title.data()));
     }
 
     QVERIFY(f.windows->showSettingsPane("Rules"));
@@ -342,23 +347,27 @@ void ApplicationWindowsTest::windowsAndTheRulesListReadWithNames() {
     QWidget* settings = f.window(kSettingsWindowId);
     QStringList headers;
     for (QAccessibleInterface* header : testing::descendantsWithRole(
-             testing::accessibleOf(child<QTreeView>(settings, "rules-list")), QAccessible::ColumnHeader)) {
+             testing::accessibleOf(child<QTreeView>(settings, "rules-list")),
+             QAccessible::ColumnHeader)) {
         headers << testing::accessibleName(header);
     }
     QCOMPARE(headers, (QStringList{QStringLiteral("Rule"), QStringLiteral("Actions")}));
 
-    for (const char* pane : {"Status", "Settings", "Privacy Redirects", "Rules", "Exceptions", "Stats",
-                             "Advanced"}) {
+    for (const char* pane :
+         {"Status", "Settings", "Privacy Redirects", "Rules", "Exceptions", "Stats", "Advanced"}) {
         QVERIFY(f.windows->showSettingsPane(pane));
         QCoreApplication::processEvents();
     }
     for (std::string_view id : {kSettingsWindowId, kReportWindowId}) {
-        testing::walkAccessible(testing::accessibleOf(f.window(id)), [&](QAccessibleInterface* node) {
-            for (const QString& text : {testing::accessibleName(node), testing::accessibleDescription(node)}) {
-                const bool markup = text.contains(QStringLiteral("<qt>")) || text.contains(QStringLiteral("&lt;"));
-                QVERIFY2(!markup && !text.contains(QChar(0x2060)), qPrintable(text));
-            }
-        });
+        testing::walkAccessible(
+            testing::accessibleOf(f.window(id)), [&](QAccessibleInterface* node) {
+                for (const QString& text :
+                     {testing::accessibleName(node), testing::accessibleDescription(node)}) {
+                    const bool markup = text.contains(QStringLiteral("<qt>")) ||
+                                        text.contains(QStringLiteral("&lt;"));
+                    QVERIFY2(!markup && !text.contains(QChar(0x2060)), qPrintable(text));
+                }
+            });
     }
 }
 

@@ -368,7 +368,8 @@ void ReadingPanesTest::exceptionRowsReadByTheirHost() {
         store->disable(host);
     }
     pane.refresh();
-    QAccessibleInterface* list = testing::accessibleOf(pane.findChild<QListWidget*>(QStringLiteral("exceptions-list")));
+    QAccessibleInterface* list =
+        testing::accessibleOf(pane.findChild<QListWidget*>(QStringLiteral("exceptions-list")));
     QCOMPARE(list->role(), QAccessible::List);
     const std::vector<DomainException> stored = store->disabledDomains();
     QCOMPARE(list->childCount(), static_cast<int>(stored.size()));
@@ -379,7 +380,8 @@ void ReadingPanesTest::exceptionRowsReadByTheirHost() {
         QCOMPARE(testing::accessibleName(row), host);
         QCOMPARE(row->parent(), list);
         QCOMPARE(list->indexOfChild(row), index);
-        const std::vector<QAccessibleInterface*> buttons = testing::descendantsWithRole(row, QAccessible::Button);
+        const std::vector<QAccessibleInterface*> buttons =
+            testing::descendantsWithRole(row, QAccessible::Button);
         QCOMPARE(buttons.size(), 1u);
         const QString label = QStringLiteral("Re-enable cleaning for ") + host;
         QCOMPARE(testing::accessibleName(buttons[0]), label);
@@ -387,7 +389,8 @@ void ReadingPanesTest::exceptionRowsReadByTheirHost() {
         QCOMPARE(buttons[0]->parent(), row);
     }
 
-    QAccessibleInterface* second = testing::descendantsWithRole(list->child(1), QAccessible::Button).front();
+    QAccessibleInterface* second =
+        testing::descendantsWithRole(list->child(1), QAccessible::Button).front();
     second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     QTRY_COMPARE(list->childCount(), 2);
     QCOMPARE(testing::accessibleName(list->child(0)), QStringLiteral("one.example"));

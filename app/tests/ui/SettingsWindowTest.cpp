@@ -136,7 +136,8 @@ void SettingsWindowTest::assistiveToolsChooseATabByCheckingIt() {
     SettingsWindow window(defaults, pagesFor(kAllPanes, made));
     QAccessibleInterface* stats = testing::accessibleOf(tab(window, "Stats"));
     QCOMPARE(testing::accessibleName(stats), QStringLiteral("Stats"));
-    QVERIFY(stats->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    QVERIFY(stats->actionInterface()->actionNames().contains(
+        QAccessibleActionInterface::toggleAction()));
     stats->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     QCOMPARE(window.currentPane(), SettingsPane::stats);
     QCOMPARE(defaults->stringForKey(kSelectedSettingsPaneKey), "Stats");
