@@ -19,6 +19,7 @@ target_sources(scourlet_app_ui PRIVATE
     settings/DialogFolder.cpp settings/DialogFolder.h
     settings/FileSaver.cpp settings/FileSaver.h
     settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
+    settings/ListRow.cpp settings/ListRow.h
     settings/PlainLabel.cpp settings/PlainLabel.h
     settings/PaneScrollArea.cpp settings/PaneScrollArea.h
     settings/PaneWidgets.cpp settings/PaneWidgets.h
@@ -31,6 +32,7 @@ target_sources(scourlet_app_ui PRIVATE
     settings/StatsPane.cpp settings/StatsPane.h
     settings/StatusPane.cpp settings/StatusPane.h
     settings/TextColours.cpp settings/TextColours.h
+    settings/WidgetRowList.cpp settings/WidgetRowList.h
     settings/WrappingTextView.cpp settings/WrappingTextView.h)
 
 # The general settings pane with launch at login.

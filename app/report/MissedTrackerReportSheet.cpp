@@ -123,12 +123,13 @@ MissedTrackerReportSheet::MissedTrackerReportSheet(MissedTrackerReportDraft draf
     tooLong_->setObjectName(QStringLiteral("report-too-long"));
     makeCaption(tooLong_);
     layout->addWidget(tooLong_);
-    mailFailed_ = plainLabel(QStringLiteral("No e-mail program opened the report. Use Copy Report and paste it "
-                                            "into a message to ") +
-                                 keptWhole(qtext(MissedTrackerReport::recipientEmail())) +
-                                 QStringLiteral("."),
-                             this);
+    const QString mailFailedStart = QStringLiteral(
+        "No e-mail program opened the report. Use Copy Report and paste it into a message to ");
+    const QString recipient = qtext(MissedTrackerReport::recipientEmail());
+    mailFailed_ = plainLabel(mailFailedStart + keptWhole(recipient) + QStringLiteral("."), this);
     mailFailed_->setObjectName(QStringLiteral("report-mail-failed"));
+    // Read without the joiners that keep the address on one line.
+    mailFailed_->setAccessibleName(mailFailedStart + recipient + QStringLiteral("."));
     makeCaption(mailFailed_);
     mailFailed_->hide();
     layout->addWidget(mailFailed_);

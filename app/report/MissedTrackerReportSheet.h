@@ -35,7 +35,8 @@ class MissedTrackerReportSheet final : public QWidget {
 public:
     struct Actions {
         std::function<void(const std::string&)> copy;
-        // Opens a link with the desktop's handler; false when nothing opened it.
+        // Opens the mailto link with the desktop's mail program, the link
+        // kept out of every log; false when no mail program took it.
         std::function<bool(const QUrl&)> openURL;
         std::shared_ptr<FileSaver> saver;
         std::function<void()> dismiss;

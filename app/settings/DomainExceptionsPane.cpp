@@ -3,16 +3,18 @@
 #include <algorithm>
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QIcon>
-#include <QListWidget>
+#include <QLabel>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/settings/DisplayedText.h"
+#include "app/settings/ListRow.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/TextColours.h"
+#include "app/settings/WidgetRowList.h"
 #include "app/shell/SymbolImage.h"
 
 namespace scourlet::app {
@@ -58,7 +60,7 @@ DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore>
     makeCaption(hint);
     empty->addWidget(hint);
     empty->addStretch(1);
-    list_ = new QListWidget;
+    list_ = new WidgetRowList;
     list_->setObjectName(QStringLiteral("exceptions-list"));
     list_->setAlternatingRowColors(true);
     list_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -84,7 +86,7 @@ void DomainExceptionsPane::refresh() {
     for (int row = list_->count() - 1; row >= 0; --row) {
         const std::string host = list_->item(row)->data(kHostRole).toString().toStdString();
         if (std::find(hosts.begin(), hosts.end(), host) == hosts.end()) {
-            delete list_->takeItem(row);
+            list_->removeRow(row);
         }
     }
     for (int row = 0; row < static_cast<int>(hosts.size()); ++row) {
@@ -95,14 +97,14 @@ void DomainExceptionsPane::refresh() {
         // A host further down (the store reordered) is taken out and made again here.
         for (int later = row + 1; later < list_->count(); ++later) {
             if (list_->item(later)->data(kHostRole).toString() == host) {
-                delete list_->takeItem(later);
+                list_->removeRow(later);
                 break;
             }
         }
         insertRow(row, hosts[static_cast<std::size_t>(row)]);
     }
     while (list_->count() > static_cast<int>(hosts.size())) {
-        delete list_->takeItem(list_->count() - 1);
+        list_->removeRow(list_->count() - 1);
     }
     for (int row = 0; row < list_->count() && !topHost.isEmpty(); ++row) {
         if (list_->item(row)->data(kHostRole).toString() == topHost) {
@@ -116,7 +118,8 @@ void DomainExceptionsPane::refresh() {
 
 void DomainExceptionsPane::insertRow(int index, const std::string& storedHost) {
     const QString host = QString::fromStdString(storedHost);
-    auto* row = new QWidget;
+    // Read by the host as stored; shown with anything invisible in it made visible.
+    auto* row = new ListRow(host);
     auto* rowLayout = new QHBoxLayout(row);
     rowLayout->setContentsMargins(6, 2, 6, 2);
     auto* globe = new QLabel(row);
@@ -128,12 +131,11 @@ void DomainExceptionsPane::insertRow(int index, const std::string& storedHost) {
     rowLayout->addWidget(name, 1);
     auto* remove = new QToolButton(row);
     remove->setObjectName(QStringLiteral("exception-remove"));
-    remove->setIcon(QIcon::fromTheme(QStringLiteral("user-trash")));
-    remove->setText(QStringLiteral("Remove"));
+    remove->setIcon(QIcon(symbolPixmap("trash", 16, failureColour(), devicePixelRatioF())));
     remove->setAutoRaise(true);
     const QString label = QStringLiteral("Re-enable cleaning for ") + host;
-    remove->setToolTip(QStringLiteral("<qt>") + label.toHtmlEscaped() + QStringLiteral("</qt>"));
     remove->setAccessibleName(label);
+    setPlainToolTip(remove, label);
     rowLayout->addWidget(remove);
     QPointer<DomainExceptionsPane> self(this);
     connect(remove, &QToolButton::clicked, this, [self, storedHost] {
@@ -145,11 +147,7 @@ void DomainExceptionsPane::insertRow(int index, const std::string& storedHost) {
         QMetaObject::invokeMethod(self.data(), [self] { if (self) self->refresh(); },
                                   Qt::QueuedConnection);
     });
-    auto* item = new QListWidgetItem;
-    item->setData(kHostRole, host);
-    item->setSizeHint(row->sizeHint());
-    list_->insertItem(index, item);
-    list_->setItemWidget(item, row);
+    list_->insertRow(index, row)->setData(kHostRole, host);
 }
 
 }  // namespace scourlet::app

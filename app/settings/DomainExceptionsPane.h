@@ -16,9 +16,10 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 
 class QStackedWidget;
-class QListWidget;
 
 namespace scourlet::app {
+
+class WidgetRowList;
 
 class DomainExceptionsPane final : public QWidget {
     Q_OBJECT
@@ -35,7 +36,7 @@ private:
     std::vector<std::string> shownHosts_;
     QStackedWidget* states_ = nullptr;
     QWidget* emptyState_ = nullptr;
-    QListWidget* list_ = nullptr;
+    WidgetRowList* list_ = nullptr;
 };
 
 }  // namespace scourlet::app

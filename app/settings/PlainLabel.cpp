@@ -41,6 +41,11 @@ void makeHeader(QWidget* label) {
     label->setFont(font);
 }
 
+void setPlainToolTip(QWidget* widget, const QString& text) {
+    widget->setToolTip(QStringLiteral("<qt>") + text.toHtmlEscaped() + QStringLiteral("</qt>"));
+    widget->setAccessibleDescription(text);
+}
+
 QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName) {
     auto* label = plainLabel(qtext(text), parent);
     makeCaption(label);

@@ -28,6 +28,11 @@ QString keptWhole(const QString& text);
 void makeCaption(QWidget* label);
 void makeHeader(QWidget* label);
 
+// A tooltip of outside text: escaped rich text, so a long one wraps and
+// nothing in it counts as markup. Assistive technology, which would read the
+// escaped markup, gets the plain text as the widget's description.
+void setPlainToolTip(QWidget* widget, const QString& text);
+
 // A plain-text caption, named when `objectName` is not empty.
 QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName = {});
 

@@ -36,6 +36,11 @@ std::string_view onOff(bool on);
 std::string deleteLabel(std::string_view displayName);
 inline constexpr std::string_view kDeleteHint = "Removes this custom rule from Scourlet.";
 
+// The titles of the list's two columns, read by assistive tools (the list
+// shows no header): the rows and their switches, then the buttons beside them.
+inline constexpr std::string_view kRuleColumnTitle = "Rule";
+inline constexpr std::string_view kActionsColumnTitle = "Actions";
+
 // "ClearURLs", "Built-in" or "Custom": the source's raw value.
 std::string_view badgeText(RuleEntry::RuleSource source);
 

@@ -315,6 +315,21 @@ QVariant RulesTreeModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+QVariant RulesTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal ||
+        (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
+        return {};
+    }
+    switch (section) {
+    case ruleColumn:
+        return qstring(presentation::kRuleColumnTitle);
+    case deleteColumn:
+        return qstring(presentation::kActionsColumnTitle);
+    default:
+        return {};
+    }
+}
+
 bool RulesTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || index.column() != ruleColumn) {
         return false;

@@ -64,12 +64,19 @@ SettingsWindow::SettingsWindow(std::shared_ptr<UserDefaults> standardDefaults,
         tab->setFixedWidth(tabWidth(pane) + 2 * kTabPadding);
         tab->setMinimumHeight(30);
         tabGroup_->addButton(tab);
-        connect(tab, &QToolButton::clicked, this, [this, pane] {
+        const auto choose = [this, pane] {
             // Stored first: the key is the selection, and an equal value changes nothing.
             if (defaults_) {
                 defaults_->setString(kSelectedSettingsPaneKey, std::string(rawValue(pane)));
             }
             showPane(pane);
+        };
+        connect(tab, &QToolButton::clicked, this, choose);
+        // Assistive technology checks a tab (its toggle action) without a click.
+        connect(tab, &QToolButton::toggled, this, [this, pane, choose](bool checked) {
+            if (checked && pane != current_) {
+                choose();
+            }
         });
         tabs_[pane] = tab;
     }
@@ -127,8 +134,8 @@ void SettingsWindow::showPane(SettingsPane pane) {
     if (tab == tabs_.end()) {
         return;
     }
+    current_ = pane;  // first: the tab's toggle below is no choice of the user's
     tab->second->setChecked(true);
-    current_ = pane;
     QWidget* widget = paneWidget(pane);
     if (widget == nullptr) {
         auto page = std::find_if(pages_.begin(), pages_.end(),
@@ -139,7 +146,6 @@ void SettingsWindow::showPane(SettingsPane pane) {
             auto* scroll = new PaneScrollArea;
             scroll->setObjectName(QStringLiteral("settings-pane-scroll"));
             scroll->setWidgetResizable(true);
-            scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             scroll->setWidget(content);
             widget = scroll;
         } else {

@@ -1,5 +1,8 @@
 #include "app/shell/ApplicationWindows.h"
 
+#include <memory>
+
+#include "app/settings/FileSaver.h"
 #include "app/settings/SettingsWindowFactory.h"
 #include "app/shell/AppState.h"
 #include "app/shell/WindowFactories.h"
@@ -9,11 +12,16 @@
 namespace scourlet::app {
 
 void registerApplicationWindows(WindowManager& windows, AppState& state) {
-    windows.registerWindow(kSettingsWindowId,
-                           [&state, &windows] { return makeSettingsWindow(state, windows); });
+    // One saver for every save dialog, so each opens where the user last saved
+    // a file, whichever window that was in.
+    auto saver = std::make_shared<FileSaver>();
+    windows.registerWindow(kSettingsWindowId, [&state, &windows, saver] {
+        return makeSettingsWindow(state, windows, saver);
+    });
     windows.registerWindow(kWelcomeWindowId,
                            [&state, &windows] { return makeWelcomeWindow(state, windows); });
-    windows.registerWindow(kReportWindowId, [&state] { return makeReportWindow(state); });
+    windows.registerWindow(kReportWindowId,
+                           [&state, saver] { return makeReportWindow(state, saver); });
 }
 
 }  // namespace scourlet::app

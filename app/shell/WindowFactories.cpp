@@ -1,10 +1,9 @@
 #include "app/shell/WindowFactories.h"
 
-#include <QDesktopServices>
-
 #include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/platform/Clock.h"
 #include "ScourletCore/platform/OperatingSystemVersion.h"
+#include "app/platform/MailLinkOpener.h"
 #include "app/report/MissedTrackerReportHost.h"
 #include "app/report/ReportHostState.h"
 #include "app/shell/AppState.h"
@@ -49,7 +48,7 @@ QWidget* makeReportWindow(AppState& state, std::shared_ptr<FileSaver> saver) {
     // The monitor's own write: a plain copy would be cleaned by the next poll,
     // stripping the very trackers the report is about.
     source.actions.copy = [monitor](const std::string& text) { monitor->writeUserCopy(text); };
-    source.actions.openURL = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    source.actions.openURL = [](const QUrl& url) { return openMailLink(url); };
     source.actions.saver = std::move(saver);
     auto* host = new MissedTrackerReportHost(std::move(source));
     QObject::connect(&state, &AppState::changed, host, [host] {

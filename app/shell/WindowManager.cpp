@@ -1,11 +1,14 @@
 #include "app/shell/WindowManager.h"
 
+#include "app/shell/WindowAccessibility.h"
 #include "app/shell/WindowIds.h"
 
 namespace scourlet::app {
 
 WindowManager::WindowManager(std::shared_ptr<UserDefaults> standardDefaults, QObject* parent)
-    : QObject(parent), standardDefaults_(std::move(standardDefaults)) {}
+    : QObject(parent), standardDefaults_(std::move(standardDefaults)) {
+    installWindowAccessibility();
+}
 
 WindowManager::~WindowManager() {
     for (auto& [id, entry] : windows_) {

@@ -4,6 +4,8 @@
 // A window is plugged in by registering a factory for its id; until then the
 // id has no window and hasWindow() answers false, which is how the menu knows
 // to leave the items that open it out. Closing windows never ends the program.
+// The windows read through assistive technology as windows named by their
+// title (WindowAccessibility.h).
 //
 //   manager.registerWindow(kWelcomeWindowId, [&] { return new WelcomeWindow(state); });
 //   manager.showWindow(kWelcomeWindowId);        // creates, shows, raises, activates

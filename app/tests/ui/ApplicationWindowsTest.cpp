@@ -1,7 +1,13 @@
 // The application's own windows as the running program registers them: over a
 // real AppState on an in-memory clipboard, opened through the window registry
 // and the tray menu, with the core's facts in the report.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QAbstractScrollArea>
@@ -15,13 +21,17 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
+#include "AccessibleTree.h"
 #include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/config/AppConfiguration.h"
@@ -35,6 +45,7 @@
 #include "app/shell/ApplicationWindows.h"
 #include "app/shell/WindowIds.h"
 #include "app/shell/WindowManager.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -114,6 +125,43 @@ QString previewOf(QWidget* report) {
     return child<QPlainTextEdit>(report, "report-preview")->toPlainText();
 }
 
+// What this process and the programs it starts write to standard error (the
+// session's log) while the capture lives.
+class StandardErrorCapture {
+public:
+    StandardErrorCapture() : file_(dir_ / "stderr.txt") {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        const int fd = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~StandardErrorCapture() { restore(); }
+    std::string text() {
+        restore();
+        return testing::readFile(file_);
+    }
+
+private:
+    void restore() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+
+    testing::TempDir dir_;
+    std::filesystem::path file_;
+    int saved_ = -1;
+};
+
+void writeScript(const std::filesystem::path& path, const std::string& body) {
+    testing::writeFile(path, "#!/bin/sh\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
 }  // namespace
 
 class ApplicationWindowsTest : public QObject {
@@ -123,10 +171,13 @@ private Q_SLOTS:
     void welcomeOpensTheReportOnceALinkWasCleaned();
     void reportNamesTheLoadedProvidersAndTheSystem();
     void copiedReportSurvivesTheNextPoll();
+    void emailedReportNeverReachesTheLog();
+    void windowsAndTheRulesListReadWithNames();
     void statusPaneShowsTheLastCleanAndCopiesItAsItsOwn();
     void saveDialogAddsTheDefaultSuffix();
     void wheelOverAnUnfocusedPickerScrollsThePane();
     void fileDialogsOpenAtHomeThenWhereTheLastFileWent();
+    void reportSaveOpensWhereTheLastExportWent();
     void statsMoveOnToANewDayAtMidnight();
     void exceptionsKeepTheirPlaceWhenSomethingElseIsCopied();
 };
@@ -210,6 +261,114 @@ void ApplicationWindowsTest::copiedReportSurvivesTheNextPoll() {
     f.poll();
     QCOMPARE(f.pasteboard->text().value_or(""), copied);
     QCOMPARE(f.state->monitor()->cleanedCountToday(), 1);
+}
+
+// "Email Report" hands the link (the whole report: links, note, system) to the
+// desktop's default mail program; without one the window says so. Either way
+// nothing of the report reaches standard error, neither from Qt nor from the
+// launcher, which writes what it failed to open there.
+void ApplicationWindowsTest::emailedReportNeverReachesTheLog() {
+    const std::string entry = "scourlet-test-mail.desktop";
+    const struct {
+        const char* name;
+        const char* mailDefault;  // what xdg-mime answers; null: no xdg-mime at all
+        bool entryInstalled;
+        bool opens;
+    } cases[] = {
+        {"no xdg-mime", nullptr, false, false},
+        {"no default mail program", "", false, false},
+        {"a default that is not installed", entry.c_str(), false, false},
+        {"an installed mail program", entry.c_str(), true, true},
+    };
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    QVERIFY(f.windows->showWindow(kReportWindowId));
+    QWidget* host = f.window(kReportWindowId);
+    auto* failed = child<QLabel>(host, "report-mail-failed");
+    int round = 0;
+    for (const auto& c : cases) {
+        testing::TempDir bin;
+        testing::TempDir data;
+        testing::ScopedEnvironment environment;
+        environment.set("PATH", bin.path().string());
+        environment.set("XDG_DATA_HOME", (data / "home").string());
+        environment.set("XDG_DATA_DIRS", (data / "system").string());
+        const std::filesystem::path opened = bin / "opened.txt";
+        if (c.mailDefault != nullptr) {
+            writeScript(bin / "xdg-mime", std::string("echo \"xdg-mime: asked $*\" >&2\necho '") +
+                                              c.mailDefault + "'\n");
+        }
+        writeScript(bin / "xdg-open",
+                    "printf '%s' \"$1\" > '" + opened.string() +
+                        "'\necho \"xdg-open: no method available for opening '$1'\" >&2\n");
+        if (c.entryInstalled) {
+            testing::writeFile(data / "home" / "applications" / entry,
+                               "[Desktop Entry]\nType=Application\n");
+        }
+        const QString note = QStringLiteral("note%1zq").arg(++round);
+        child<QPlainTextEdit>(host, "report-note")->setPlainText(note);
+        QTest::failOnWarning(QRegularExpression(QRegularExpression::escape(note)));
+
+        StandardErrorCapture log;
+        child<QPushButton>(host, "report-email")->click();
+        if (c.opens) {
+            QTRY_VERIFY2(std::filesystem::exists(opened), c.name);
+            QTRY_VERIFY2(testing::readFile(opened).find(note.toStdString()) != std::string::npos,
+                         c.name);
+            QVERIFY2(testing::readFile(opened).rfind("mailto:", 0) == 0, c.name);
+            QTest::qWait(200);  // time for the launcher's own complaint
+        }
+        QCOMPARE(failed->isVisible(), !c.opens);
+        QVERIFY2(std::filesystem::exists(opened) == c.opens, c.name);
+        const std::string written = log.text();
+        QVERIFY2(written.find(note.toStdString()) == std::string::npos, c.name);
+        QVERIFY2(written.find("shop.example") == std::string::npos, c.name);
+    }
+}
+
+// Through assistive technology each window reads as a window with its title,
+// the rules list names its columns, and nothing in the settings or report
+// window reads as tooltip markup or with the joiners that keep shown text on
+// one line.
+void ApplicationWindowsTest::windowsAndTheRulesListReadWithNames() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    f.state->exceptionStore()->disable("<i>shop</i>.example");
+    for (std::string_view id : {kSettingsWindowId, kWelcomeWindowId, kReportWindowId}) {
+        QVERIFY(f.windows->showWindow(id));
+        QAccessibleInterface* window = testing::accessibleOf(f.window(id));
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(testing::accessibleName(window),
+                 QString::fromUtf8(describeWindow(id)->title.data()));
+    }
+
+    QVERIFY(f.windows->showSettingsPane("Rules"));
+    QCoreApplication::processEvents();  // the open window follows the stored pane
+    QWidget* settings = f.window(kSettingsWindowId);
+    QStringList headers;
+    for (QAccessibleInterface* header : testing::descendantsWithRole(
+             testing::accessibleOf(child<QTreeView>(settings, "rules-list")),
+             QAccessible::ColumnHeader)) {
+        headers << testing::accessibleName(header);
+    }
+    QCOMPARE(headers, (QStringList{QStringLiteral("Rule"), QStringLiteral("Actions")}));
+
+    for (const char* pane :
+         {"Status", "Settings", "Privacy Redirects", "Rules", "Exceptions", "Stats", "Advanced"}) {
+        QVERIFY(f.windows->showSettingsPane(pane));
+        QCoreApplication::processEvents();
+    }
+    for (std::string_view id : {kSettingsWindowId, kReportWindowId}) {
+        testing::walkAccessible(
+            testing::accessibleOf(f.window(id)), [&](QAccessibleInterface* node) {
+                for (const QString& text :
+                     {testing::accessibleName(node), testing::accessibleDescription(node)}) {
+                    const bool markup = text.contains(QStringLiteral("<qt>")) ||
+                                        text.contains(QStringLiteral("&lt;"));
+                    QVERIFY2(!markup && !text.contains(QChar(0x2060)), qPrintable(text));
+                }
+            });
+    }
 }
 
 void ApplicationWindowsTest::statusPaneShowsTheLastCleanAndCopiesItAsItsOwn() {
@@ -352,6 +511,28 @@ void ApplicationWindowsTest::fileDialogsOpenAtHomeThenWhereTheLastFileWent() {
         QVERIFY2(dialog.open(), dialog.name);
         QCOMPARE(openedIn, QDir(elsewhere).absolutePath());
     }
+}
+
+// Every save dialog of the program opens where the user last saved a file,
+// whichever window that was in: a report goes where the statistics went.
+void ApplicationWindowsTest::reportSaveOpensWhereTheLastExportWent() {
+    Fixture f;
+    f.copyAndPoll(kTracked);
+    testing::TempDir dir;
+    const QString elsewhere = QDir(QString::fromStdString(dir.path().string())).absolutePath();
+
+    QVERIFY(f.windows->showSettingsPane("Stats"));
+    QString openedIn;
+    answerFileDialog(&openedIn, elsewhere + QStringLiteral("/stats.csv"));
+    child<QPushButton>(f.window(kSettingsWindowId), "stats-export")->click();
+    QCOMPARE(openedIn, QDir(QDir::homePath()).absolutePath());
+    QVERIFY(std::filesystem::exists(dir / "stats.csv"));
+
+    QVERIFY(f.windows->showWindow(kReportWindowId));
+    answerFileDialog(&openedIn, elsewhere + QStringLiteral("/report.txt"));
+    child<QPushButton>(f.window(kReportWindowId), "report-save")->click();
+    QCOMPARE(openedIn, elsewhere);
+    QVERIFY(std::filesystem::exists(dir / "report.txt"));
 }
 
 // Nothing is cleaned after midnight, yet "today" starts again from 0: the

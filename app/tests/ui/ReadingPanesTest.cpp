@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "AccessibleTree.h"
 #include "QtTestMain.h"
 #include "ScourletCore/clipboard/ClipboardMonitor.h"
 #include "ScourletCore/clipboard/StatsTracker.h"
@@ -100,6 +101,7 @@ private Q_SLOTS:
     void longLinksAndCommandsStayInsideThePane();
     void wrappingViewShowsEveryCharacterAndCopiesTheSelection();
     void exceptionsListAndRemove();
+    void exceptionRowsReadByTheirHost();
     void exceptionsDrawTheirSymbolsThemselves();
     void statsWindowsAndCollectionSwitch();
     void statsCountsStayOnOneLineBesideTheirIcons();
@@ -356,6 +358,46 @@ void ReadingPanesTest::exceptionsListAndRemove() {
     QCOMPARE(states->currentWidget()->objectName(), QStringLiteral("exceptions-empty"));
 }
 
+// A screen reader reads each row by its host and finds the row's button
+// inside it, named and described in plain text, also for a host that looks
+// like markup; pressing the button as the reader does re-enables that host alone.
+void ReadingPanesTest::exceptionRowsReadByTheirHost() {
+    auto store = std::make_shared<DomainExceptionStore>(std::make_shared<InMemoryUserDefaults>());
+    DomainExceptionsPane pane(store);
+    for (const char* host : {"one.example", "<b>two</b>.example", "three.example"}) {
+        store->disable(host);
+    }
+    pane.refresh();
+    QAccessibleInterface* list =
+        testing::accessibleOf(pane.findChild<QListWidget*>(QStringLiteral("exceptions-list")));
+    QCOMPARE(list->role(), QAccessible::List);
+    const std::vector<DomainException> stored = store->disabledDomains();
+    QCOMPARE(list->childCount(), static_cast<int>(stored.size()));
+    for (int index = 0; index < list->childCount(); ++index) {
+        const QString host = QString::fromStdString(stored[static_cast<std::size_t>(index)].host);
+        QAccessibleInterface* row = list->child(index);
+        QCOMPARE(row->role(), QAccessible::ListItem);
+        QCOMPARE(testing::accessibleName(row), host);
+        QCOMPARE(row->parent(), list);
+        QCOMPARE(list->indexOfChild(row), index);
+        const std::vector<QAccessibleInterface*> buttons =
+            testing::descendantsWithRole(row, QAccessible::Button);
+        QCOMPARE(buttons.size(), 1u);
+        const QString label = QStringLiteral("Re-enable cleaning for ") + host;
+        QCOMPARE(testing::accessibleName(buttons[0]), label);
+        QCOMPARE(testing::accessibleDescription(buttons[0]), label);
+        QCOMPARE(buttons[0]->parent(), row);
+    }
+
+    QAccessibleInterface* second =
+        testing::descendantsWithRole(list->child(1), QAccessible::Button).front();
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(list->childCount(), 2);
+    QCOMPARE(testing::accessibleName(list->child(0)), QStringLiteral("one.example"));
+    QCOMPARE(testing::accessibleName(list->child(1)), QStringLiteral("three.example"));
+    QCOMPARE(store->disabledDomains().size(), 2u);
+}
+
 // The symbols are the program's own drawings: they show without an icon
 // theme or an emoji font.
 void ReadingPanesTest::exceptionsDrawTheirSymbolsThemselves() {
@@ -374,6 +416,19 @@ void ReadingPanesTest::exceptionsDrawTheirSymbolsThemselves() {
     QVERIFY(!globe->pixmap().isNull());
     QVERIFY(globe->pixmap().toImage().pixelColor(8, 8).alpha() > 0 ||
             globe->pixmap().toImage().pixelColor(2, 8).alpha() > 0);  // something is drawn
+
+    // The remove button shows the trash symbol, not a word in its place.
+    auto* remove = pane.findChild<QToolButton*>(QStringLiteral("exception-remove"));
+    QVERIFY(remove->text().isEmpty());
+    const QImage trash = remove->icon().pixmap(16, 16).toImage();
+    QVERIFY(!trash.isNull());
+    int inked = 0;
+    for (int y = 0; y < trash.height(); ++y) {
+        for (int x = 0; x < trash.width(); ++x) {
+            inked += trash.pixelColor(x, y).alpha() > 0 ? 1 : 0;
+        }
+    }
+    QVERIFY(inked > 16);
 }
 
 // In the narrowest settings window a four-digit count and its unit stay on

@@ -5,10 +5,12 @@
 
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
 
+#include "AccessibleTree.h"
 #include "QtTestMain.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "app/settings/SettingsWindow.h"
@@ -59,8 +61,10 @@ private Q_SLOTS:
     void storedValueChoosesTheOpeningPane();
     void onlyBuiltPanesHaveTabsAndAreMadeOnce();
     void clickingATabStoresItsPane();
+    void assistiveToolsChooseATabByCheckingIt();
     void anOpenWindowFollowsTheStoredKey();
     void onlyPrivacyRedirectsSitsInTheWindowsScrollArea();
+    void privacyRedirectsScrollBarShowsOnlyWhenTheContentOverflows();
     void tabsWrapIntoFourAndThree();
 };
 
@@ -124,6 +128,23 @@ void SettingsWindowTest::clickingATabStoresItsPane() {
     QCOMPARE(stack->currentWidget(), window.paneWidget(SettingsPane::stats));
 }
 
+// A screen reader offers a tab's toggle action, which checks the tab without a
+// click: the pane follows and is stored as a click would store it.
+void SettingsWindowTest::assistiveToolsChooseATabByCheckingIt() {
+    auto defaults = std::make_shared<InMemoryUserDefaults>();
+    int made = 0;
+    SettingsWindow window(defaults, pagesFor(kAllPanes, made));
+    QAccessibleInterface* stats = testing::accessibleOf(tab(window, "Stats"));
+    QCOMPARE(testing::accessibleName(stats), QStringLiteral("Stats"));
+    QVERIFY(stats->actionInterface()->actionNames().contains(
+        QAccessibleActionInterface::toggleAction()));
+    stats->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QCOMPARE(window.currentPane(), SettingsPane::stats);
+    QCOMPARE(defaults->stringForKey(kSelectedSettingsPaneKey), "Stats");
+    auto* stack = window.findChild<QStackedWidget*>(QStringLiteral("settings-pages"));
+    QCOMPARE(stack->currentWidget(), window.paneWidget(SettingsPane::stats));
+}
+
 void SettingsWindowTest::anOpenWindowFollowsTheStoredKey() {
     auto defaults = std::make_shared<InMemoryUserDefaults>();
     int made = 0;
@@ -134,6 +155,8 @@ void SettingsWindowTest::anOpenWindowFollowsTheStoredKey() {
     QVERIFY(tab(window, "Privacy Redirects")->isChecked());
     defaults->setString(kSelectedSettingsPaneKey, "nonsense");
     QTRY_COMPARE(window.currentPane(), SettingsPane::status);
+    // Following the key is no choice of the user's: it stays as written.
+    QCOMPARE(defaults->stringForKey(kSelectedSettingsPaneKey), "nonsense");
 }
 
 void SettingsWindowTest::onlyPrivacyRedirectsSitsInTheWindowsScrollArea() {
@@ -146,6 +169,20 @@ void SettingsWindowTest::onlyPrivacyRedirectsSitsInTheWindowsScrollArea() {
     QVERIFY(qobject_cast<QScrollArea*>(window.paneWidget(SettingsPane::privacyRedirects)) != nullptr);
     QVERIFY(qobject_cast<QScrollArea*>(window.paneWidget(SettingsPane::rules)) == nullptr);
     QVERIFY(qobject_cast<QLabel*>(window.paneWidget(SettingsPane::stats)) != nullptr);
+}
+
+void SettingsWindowTest::privacyRedirectsScrollBarShowsOnlyWhenTheContentOverflows() {
+    auto defaults = std::make_shared<InMemoryUserDefaults>();
+    defaults->setString(kSelectedSettingsPaneKey, std::string(kPrivacyRedirectsPane));
+    int made = 0;
+    SettingsWindow window(defaults, pagesFor(kAllPanes, made));
+    window.resize(960, 640);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* scroll = qobject_cast<QScrollArea*>(window.paneWidget(SettingsPane::privacyRedirects));
+    QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
+    scroll->widget()->setMinimumHeight(2000);
+    QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
 }
 
 void SettingsWindowTest::tabsWrapIntoFourAndThree() {

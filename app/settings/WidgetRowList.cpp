@@ -1,0 +1,85 @@
+#include "app/settings/WidgetRowList.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+
+#include "app/settings/ListRow.h"
+
+namespace scourlet::app {
+
+namespace {
+
+// The list's children are its rows in the list's order, so the index the view
+// gives with its focus events (the current row) names the row itself.
+class WidgetRowListAccessible final : public QAccessibleWidget {
+public:
+    explicit WidgetRowListAccessible(WidgetRowList* list)
+        : QAccessibleWidget(list, QAccessible::List) {}
+
+    int childCount() const override { return list()->count(); }
+
+    QAccessibleInterface* child(int index) const override {
+        ListRow* row = list()->rowAt(index);
+        return row == nullptr ? nullptr : QAccessible::queryAccessibleInterface(row);
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (child == nullptr) {
+            return -1;
+        }
+        for (int index = 0; index < list()->count(); ++index) {
+            if (list()->rowAt(index) == child->object()) {
+                return index;
+            }
+        }
+        return -1;
+    }
+
+private:
+    WidgetRowList* list() const { return static_cast<WidgetRowList*>(widget()); }
+};
+
+QAccessibleInterface* widgetRowListFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(WidgetRowList::staticMetaObject.className())) {
+        if (auto* list = qobject_cast<WidgetRowList*>(object)) {
+            return new WidgetRowListAccessible(list);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+WidgetRowList::WidgetRowList(QWidget* parent) : QListWidget(parent) {
+    static const bool installed = (QAccessible::installFactory(&widgetRowListFactory), true);
+    (void)installed;
+}
+
+QListWidgetItem* WidgetRowList::insertRow(int index, ListRow* row) {
+    auto* item = new QListWidgetItem;
+    item->setSizeHint(row->sizeHint());
+    insertItem(index, item);
+    setItemWidget(item, row);
+    // Announced from its place in the list: a reader that keeps the list's
+    // children learns of the new row.
+    QAccessibleEvent added(row, QAccessible::ObjectCreated);
+    QAccessible::updateAccessibility(&added);
+    return item;
+}
+
+void WidgetRowList::removeRow(int index) {
+    if (ListRow* row = rowAt(index)) {
+        // Told while the row still knows its list: Qt's own notice, when the
+        // widget is deleted later, names no list the row left.
+        QAccessibleEvent removed(row, QAccessible::ObjectDestroyed);
+        QAccessible::updateAccessibility(&removed);
+    }
+    delete takeItem(index);
+}
+
+ListRow* WidgetRowList::rowAt(int index) const {
+    QListWidgetItem* row = item(index);
+    return row == nullptr ? nullptr : qobject_cast<ListRow*>(itemWidget(row));
+}
+
+}  // namespace scourlet::app
