@@ -13,6 +13,7 @@
 #include "ScourletCore/platform/ThreadExecutor.h"
 #include "app/menu/TrayMenu.h"
 #include "app/platform/FreedesktopNotificationPoster.h"
+#include "app/platform/LinkLaunchWarnings.h"
 #include "app/platform/QtMainQueue.h"
 #include "app/platform/QtPasteboard.h"
 #include "app/platform/QtTimerScheduler.h"
@@ -66,6 +67,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication application(argc, argv);
+    // Links opened from the menu come from what the user copied.
+    keepLinksOutOfLaunchWarnings();
     QApplication::setApplicationName(QStringLiteral("Scourlet"));
     QApplication::setApplicationVersion(QStringLiteral(SCOURLET_APP_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.morrowgate.scourlet"));

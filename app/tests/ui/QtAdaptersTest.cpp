@@ -6,11 +6,13 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
 #include "QtTestMain.h"
 #include "app/platform/FreedesktopNotificationPoster.h"
+#include "app/platform/LinkLaunchWarnings.h"
 #include "app/platform/QtMainQueue.h"
 #include "app/platform/QtPasteboard.h"
 #include "app/platform/QtTimerScheduler.h"
@@ -28,6 +30,7 @@ private Q_SLOTS:
     void timerStopsWhenHandleEndsInsideTick();
     void mainQueueRunsInOrderAndDropsAfterClose();
     void notificationsFallBackWithoutABus();
+    void launchWarningsLeaveTheLinkOut();
 };
 
 void QtAdaptersTest::pasteboardCountsOwnAndForeignChangesOnce() {
@@ -166,6 +169,36 @@ void QtAdaptersTest::notificationsFallBackWithoutABus() {
     trayShowsMessages = false;  // the tray went away
     poster.post({"id-2", "URL Cleaned", "x"});
     QCOMPARE(shown.size(), std::size_t{1});
+}
+
+// A link opened from the menu comes from what the user copied: Qt's warnings
+// about finding no program for it must not write it to the journal.
+void QtAdaptersTest::launchWarningsLeaveTheLinkOut() {
+    const struct {
+        const char* message;
+        const char* shown;
+    } cases[] = {
+        {"Unable to detect a launcher for 'mailto:?subject=x&body=https://a.example/?id=1'",
+         "Unable to detect a launcher for '<link left out>'"},
+        {"void QGenericUnixServices::openUrl(const QUrl&): Unable to detect a web browser to "
+         "launch 'https://www.google.com/maps/search/Cafe's/@52.5,13.4,15z'",
+         "void QGenericUnixServices::openUrl(const QUrl&): Unable to detect a web browser to "
+         "launch '<link left out>'"},
+        {"Launch failed (xdg-open https://a.example/(x))", "Launch failed (<link left out>)"},
+        {"Unable to detect a launcher for '", "Unable to detect a launcher for '<link left out>"},
+        {"QProcess: Destroyed while process is still running.",
+         "QProcess: Destroyed while process is still running."},
+    };
+    for (const auto& c : cases) {
+        QCOMPARE(withoutLaunchedLink(QString::fromUtf8(c.message)), QString::fromUtf8(c.shown));
+    }
+
+    // Installed, the handler passes the warning on without the link.
+    keepLinksOutOfLaunchWarnings();
+    keepLinksOutOfLaunchWarnings();
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("secret")));
+    QTest::ignoreMessage(QtWarningMsg, "Unable to detect a launcher for '<link left out>'");
+    qWarning("Unable to detect a launcher for '%s'", "mailto:?body=secret");
 }
 
 SCOURLET_QT_TEST(QtAdaptersTest);
