@@ -32,6 +32,7 @@ target_sources(scourlet_app_ui PRIVATE
     settings/StatsPane.cpp settings/StatsPane.h
     settings/StatusPane.cpp settings/StatusPane.h
     settings/TextColours.cpp settings/TextColours.h
+    settings/AccessibleFactory.h
     settings/WidgetRowList.cpp settings/WidgetRowList.h
     settings/WrappingTextView.cpp settings/WrappingTextView.h)
 

@@ -4,6 +4,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 
+#include "app/settings/AccessibleFactory.h"
+
 namespace scourlet::app {
 
 namespace {
@@ -41,20 +43,10 @@ private:
     }
 };
 
-QAccessibleInterface* listRowFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String(ListRow::staticMetaObject.className())) {
-        if (auto* row = qobject_cast<ListRow*>(object)) {
-            return new ListRowAccessible(row);
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 ListRow::ListRow(const QString& name, QWidget* parent) : QWidget(parent) {
-    static const bool installed = (QAccessible::installFactory(&listRowFactory), true);
-    (void)installed;
+    installAccessibleInterface<ListRow, ListRowAccessible>();
     setAccessibleName(name);
 }
 

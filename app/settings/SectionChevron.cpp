@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 
+#include "app/settings/AccessibleFactory.h"
+
 namespace scourlet::app {
 
 namespace {
@@ -45,23 +47,10 @@ private:
     SectionChevron* chevron() const { return static_cast<SectionChevron*>(widget()); }
 };
 
-QAccessibleInterface* chevronFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String(SectionChevron::staticMetaObject.className())) {
-        if (auto* chevron = qobject_cast<SectionChevron*>(object)) {
-            return new ChevronAccessible(chevron);
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 SectionChevron::SectionChevron(QWidget* parent) : QToolButton(parent) {
-    static const bool installed = [] {
-        QAccessible::installFactory(&chevronFactory);
-        return true;
-    }();
-    (void)installed;
+    installAccessibleInterface<SectionChevron, ChevronAccessible>();
     setAutoRaise(true);
     // The list's own keys (Left and Right) open and close sections from the keyboard.
     setFocusPolicy(Qt::NoFocus);

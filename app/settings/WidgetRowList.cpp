@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 
+#include "app/settings/AccessibleFactory.h"
 #include "app/settings/ListRow.h"
 
 namespace scourlet::app {
@@ -39,20 +40,10 @@ private:
     WidgetRowList* list() const { return static_cast<WidgetRowList*>(widget()); }
 };
 
-QAccessibleInterface* widgetRowListFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String(WidgetRowList::staticMetaObject.className())) {
-        if (auto* list = qobject_cast<WidgetRowList*>(object)) {
-            return new WidgetRowListAccessible(list);
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 WidgetRowList::WidgetRowList(QWidget* parent) : QListWidget(parent) {
-    static const bool installed = (QAccessible::installFactory(&widgetRowListFactory), true);
-    (void)installed;
+    installAccessibleInterface<WidgetRowList, WidgetRowListAccessible>();
 }
 
 QListWidgetItem* WidgetRowList::insertRow(int index, ListRow* row) {

@@ -13,6 +13,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include "app/settings/AccessibleFactory.h"
+
 namespace scourlet::app {
 
 namespace {
@@ -56,20 +58,10 @@ public:
     }
 };
 
-QAccessibleInterface* accessibleInterface(const QString& className, QObject* object) {
-    if (className == QLatin1String(WrappingTextView::staticMetaObject.className()) &&
-        object != nullptr && object->isWidgetType()) {
-        return new WrappingTextAccessible(static_cast<QWidget*>(object));
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 WrappingTextView::WrappingTextView(const QString& text, QWidget* parent) : QWidget(parent) {
-    static const bool accessibilityInstalled =
-        (QAccessible::installFactory(accessibleInterface), true);
-    (void)accessibilityInstalled;
+    installAccessibleInterface<WrappingTextView, WrappingTextAccessible>();
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
