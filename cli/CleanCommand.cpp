@@ -1,6 +1,7 @@
 #include "cli/CleanCommand.h"
 
 #include <memory>
+#include <span>
 
 #include "ScourletCore/clipboard/StatsTracker.h"
 #include "ScourletCore/config/AppConfiguration.h"
@@ -106,12 +107,15 @@ int CleanCommand::run(const std::vector<std::string>& args, std::istream& in, Ou
         if (!data) {
             return std::optional<std::string>(data.error().message);
         }
+        const std::size_t before = supplementary ? engine->compiledProviders().size() : 0;
         if (supplementary) {
             engine->loadSupplementaryRules(*data);
         } else {
             engine->loadRules(*data);
         }
-        err.write(patternWarnings(path, *data));
+        const std::span<const std::shared_ptr<const RulesEngine::CompiledProvider>> made(
+            engine->compiledProviders());
+        err.write(patternWarnings(path, *data, made.subspan(before)));
         return std::optional<std::string>();
     };
     if (options.rulesFile) {

@@ -36,18 +36,21 @@ Result<std::string, Error> readRulesFile(const std::filesystem::path& path) {
     return std::move(*data);
 }
 
-std::string patternWarnings(const std::filesystem::path& path, std::string_view data) {
-    const auto lost = uncompiledPatterns(data);
-    if (!lost) {
+std::string patternWarnings(
+    const std::filesystem::path& path, std::string_view data,
+    std::span<const std::shared_ptr<const RulesEngine::CompiledProvider>> compiled) {
+    const auto file = ProvidersFile::decode(data);
+    if (!file) {
         return {};
     }
+    const std::vector<UncompiledPattern> lost = uncompiledPatterns(*file, compiled);
     // One line per provider, naming each pattern it lost (on one line: a
     // pattern may hold a line break).
     std::string warnings;
-    for (auto each = lost->begin(); each != lost->end();) {
-        const auto providerEnd = std::find_if(
-            each, lost->end(),
-            [&](const UncompiledPattern& next) { return next.provider != each->provider; });
+    for (auto each = lost.begin(); each != lost.end();) {
+        const auto providerEnd = std::find_if(each, lost.end(), [&](const UncompiledPattern& next) {
+            return next.provider != each->provider;
+        });
         warnings.append("scourlet: warning: ")
             .append(path.string())
             .append(": provider \"")

@@ -2,15 +2,20 @@
 // saying which of its providers the engine could not use whole.
 //
 //   auto data = readRulesFile("my-rules.json");
-//   if (data) { engine.loadRules(*data); err << patternWarnings(path, *data,
-//   engine.compiledProviders(), 0); }
+//   if (data) {
+//       engine.loadRules(*data);
+//       err << patternWarnings(path, *data, engine.compiledProviders());
+//   }
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "ScourletCore/platform/Result.h"
+#include "ScourletCore/rules/RulesEngine.h"
 
 namespace scourlet::cli {
 
@@ -19,9 +24,12 @@ namespace scourlet::cli {
 Result<std::string, Error> readRulesFile(const std::filesystem::path& path);
 
 // One warning line for each provider of `data` (the providers file read from
-// `path`) that the rules engine leaves out because its URL pattern does not
-// compile, or uses without some of its patterns, naming those patterns.
-// Empty when every pattern compiles or `data` is no providers file.
-std::string patternWarnings(const std::filesystem::path& path, std::string_view data);
+// `path`) that the rules engine left out because its URL pattern does not
+// compile, or uses without some of its patterns, naming those patterns;
+// `compiled` are the providers the engine made of that file. Empty when every
+// pattern compiles or `data` is no providers file.
+std::string patternWarnings(
+    const std::filesystem::path& path, std::string_view data,
+    std::span<const std::shared_ptr<const RulesEngine::CompiledProvider>> compiled);
 
 }  // namespace scourlet::cli

@@ -4,8 +4,6 @@
 #include <memory>
 
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
-#include "ScourletCore/rules/ProvidersFile.h"
-#include "ScourletCore/rules/RulesEngine.h"
 
 namespace scourlet {
 
@@ -39,8 +37,12 @@ Result<std::vector<UncompiledPattern>, DecodingError> uncompiledPatterns(std::st
     // (anchoring, case, the ICU dialect) are its own.
     RulesEngine engine(std::make_shared<InMemoryUserDefaults>(), nullptr);
     engine.loadRules(bytes);
-    const auto& compiled = engine.compiledProviders();
+    return uncompiledPatterns(*file, engine.compiledProviders());
+}
 
+std::vector<UncompiledPattern> uncompiledPatterns(
+    const ProvidersFile& file,
+    std::span<const std::shared_ptr<const RulesEngine::CompiledProvider>> compiled) {
     const auto regexPattern = [](const Regex& regex) -> const std::string& {
         return regex.pattern();
     };
@@ -48,7 +50,7 @@ Result<std::vector<UncompiledPattern>, DecodingError> uncompiledPatterns(std::st
         return rule.pattern;
     };
     std::vector<UncompiledPattern> lost;
-    for (const auto& [name, provider] : file->providers()) {
+    for (const auto& [name, provider] : file.providers()) {
         const std::string& providerName = name;  // a lambda may not capture a binding
         const auto found = std::find_if(compiled.begin(), compiled.end(), [&](const auto& each) {
             return each->name == providerName;

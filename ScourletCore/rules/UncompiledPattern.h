@@ -4,17 +4,21 @@
 // "urlPattern" does not compile is left out whole), so whoever writes or
 // publishes a rule file asks here which patterns that would be.
 //
-//   auto lost = uncompiledPatterns(bytes);
+//   auto lost = uncompiledPatterns(bytes);   // or (file, engine.compiledProviders())
 //   if (!lost) return lost.error();  // not a providers file
 //   for (const UncompiledPattern& each : *lost) report(each.provider, each.field, each.pattern);
 #pragma once
 
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "ScourletCore/platform/Json.h"
 #include "ScourletCore/platform/Result.h"
+#include "ScourletCore/rules/ProvidersFile.h"
+#include "ScourletCore/rules/RulesEngine.h"
 
 namespace scourlet {
 
@@ -38,5 +42,12 @@ struct UncompiledPattern {
 // Loads the file into a scratch engine over an empty in-memory store, so it
 // costs one load of the file and touches no settings.
 Result<std::vector<UncompiledPattern>, DecodingError> uncompiledPatterns(std::string_view bytes);
+
+// The same for `file` once an engine has loaded it, without loading it again:
+// `compiled` are the providers that engine made of `file` (for supplementary
+// rules, those after the ones it held before).
+std::vector<UncompiledPattern> uncompiledPatterns(
+    const ProvidersFile& file,
+    std::span<const std::shared_ptr<const RulesEngine::CompiledProvider>> compiled);
 
 }  // namespace scourlet

@@ -20,7 +20,6 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <string_view>
 
 namespace scourlet::internal {
