@@ -62,6 +62,9 @@ DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore>
     empty->addStretch(1);
     list_ = new WidgetRowList;
     list_->setObjectName(QStringLiteral("exceptions-list"));
+    // Read as the pane's list, with what it holds, rather than as a nameless list.
+    list_->setAccessibleName(QStringLiteral("Exceptions"));
+    list_->setAccessibleDescription(intro->text());
     list_->setAlternatingRowColors(true);
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     states_->addWidget(emptyState_);

@@ -371,6 +371,7 @@ void ReadingPanesTest::exceptionRowsReadByTheirHost() {
     QAccessibleInterface* list =
         testing::accessibleOf(pane.findChild<QListWidget*>(QStringLiteral("exceptions-list")));
     QCOMPARE(list->role(), QAccessible::List);
+    QCOMPARE(testing::accessibleName(list), QStringLiteral("Exceptions"));
     const std::vector<DomainException> stored = store->disabledDomains();
     QCOMPARE(list->childCount(), static_cast<int>(stored.size()));
     for (int index = 0; index < list->childCount(); ++index) {
