@@ -207,6 +207,17 @@ TEST(TextURLBlock, HostileTextsOfClipboardSize) {
     ASSERT_TRUE(nested);
     EXPECT_TRUE(nested->matches().empty());
 
+    // Links in brackets one after another, with no white space in the whole
+    // text: each is found, the text read once rather than once per link.
+    for (const std::string_view piece : {std::string_view("(https://a.example/)"),
+                                         std::string_view("[![b](https://a/)](https://b/)")}) {
+        const std::string chained = repeatedUpTo(piece, limit);
+        const std::optional<TextURLBlock> block = TextURLBlock::make(chained);
+        ASSERT_TRUE(block);
+        const std::size_t perPiece = piece.find("](") == std::string_view::npos ? 1 : 2;
+        EXPECT_EQ(block->matches().size(), chained.size() / piece.size() * perPiece) << piece;
+    }
+
     // One long word before a link once made the scheme search give up.
     for (const char filler : {'a', '7', '.'}) {
         const std::string text = std::string(limit - 20, filler) + " https://a.example/";
