@@ -194,15 +194,19 @@ int CleanCommand::run(const std::vector<std::string>& args, std::istream& in, Ou
         // given to the cleaner whole, as the one link the user named.
         const std::string_view trimmed = trimmingWhitespaceAndNewlines(argument);
         links.clear();
-        const bool found = !refused && TextURLBlock::findLinks(trimmed, links) && links.size() == 1;
+        const bool searched = !refused && TextURLBlock::findLinks(trimmed, links);
+        const bool found = searched && links.size() == 1;
+        // Two links glued together ("[![b](https://...)](https://...)") are
+        // not one link either, though no white space parts them.
+        const bool severalLinks = searched && links.size() > 1;
         const std::string_view url =
             found ? trimmed.substr(links[0].first, links[0].second - links[0].first)
                   : std::string_view(argument);
         const CleanOutcome outcome =
-            refused ? CleanOutcome::invalid() : cleaner.cleanWithOutcome(url);
+            refused || severalLinks ? CleanOutcome::invalid() : cleaner.cleanWithOutcome(url);
         if (outcome.kind() == CleanOutcome::Kind::invalid) {
-            err.write("scourlet: " + std::string(invalidReason(argument)) + ": " +
-                      oneLine(argument) + "\n");
+            const std::string_view reason = severalLinks ? "not one link" : invalidReason(argument);
+            err.write("scourlet: " + std::string(reason) + ": " + oneLine(argument) + "\n");
             status = kSomeInputInvalid;
             // The argument itself takes its line, so outputs keep lining up
             // with the arguments.

@@ -18,6 +18,8 @@ constexpr std::size_t kPieceBytes = kBlockBytes;
 constexpr std::size_t kLongestStopperBytes = 3;
 // How much standard input is read at a time.
 constexpr std::size_t kReadBytes = 256 * 1024;
+// The UTF-8 byte-order mark, which some editors put before a file's text.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Appends `text` to `out` with each link the finder takes in it, after what
 // `before` says stood earlier on its line, replaced by what `clean(url, out)`
@@ -78,6 +80,15 @@ void streamCleanedLinks(std::istream& in, const CleanLink& clean, const WriteTex
         return ok;
     };
 
+    // A byte-order mark says how the text is encoded and is no part of it:
+    // it goes out as it came, and the text starts after it, so a link right
+    // behind it is found as at the start of any text.
+    while (buffer.size() < kByteOrderMark.size() && !ended && readMore()) {
+    }
+    if (std::string_view(buffer).starts_with(kByteOrderMark)) {
+        written.append(kByteOrderMark);
+        buffer.erase(0, kByteOrderMark.size());
+    }
     // A short text goes whole, as the finder would take it from the clipboard.
     while (buffer.size() <= kBlockBytes && !ended && readMore()) {
     }

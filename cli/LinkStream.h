@@ -12,6 +12,8 @@
 // stopper longer than a piece passes as it is, up to the next stopper: any
 // link in it would run to its end, and cutting one would change what it says.
 // A line or piece the finder refuses (control characters) is kept as it is.
+// A UTF-8 byte-order mark at the very start is written back as it came, and
+// the text is taken to start after it.
 //
 //   streamCleanedLinks(std::cin,
 //       [&](std::string_view url, std::string& out) { out += clean(url); },

@@ -1,10 +1,10 @@
 // Links in text: the links found lie inside the text in order without
 // overlapping, each is an http(s) link that parses, and replacing them keeps
 // every byte outside the links as it was. A link never ends in the sentence's
-// punctuation or the writer's emphasis, so cleaning it keeps every byte
-// outside a removed parameter:
-// the text comes back with only the removed parameters (and the "&" or "?"
-// before them) gone.
+// punctuation or the writer's emphasis, nor holds the writer's closing
+// bracket after "(" or "[", so cleaning it keeps every byte outside a removed
+// parameter: the text comes back with only the removed parameters (and the
+// "&" or "?" before them) gone.
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -45,6 +45,25 @@ bool endsInUserPunctuation(std::string_view url) {
     auto count = [url](char c) { return std::count(url.begin(), url.end(), c); };
     return std::string_view(".,;:!?*~").find(last) != std::string_view::npos ||
            (last == ')' && count(')') > count('(')) || (last == ']' && count(']') > count('['));
+}
+
+// A link after "(" or "[" ends before the writer's closing bracket: it holds
+// no ")" or "]" that closes no bracket opened inside it, so the writer's
+// closer never goes into the link.
+bool leavesTheWritersClosingBracketOut(std::string_view text, ByteRange range) {
+    if (range.first == 0 || (text[range.first - 1] != '(' && text[range.first - 1] != '[')) {
+        return true;
+    }
+    long parens = 0;
+    long brackets = 0;
+    for (const char c : text.substr(range.first, range.second - range.first)) {
+        parens += c == '(' ? 1 : c == ')' ? -1 : 0;
+        brackets += c == '[' ? 1 : c == ']' ? -1 : 0;
+        if (parens < 0 || brackets < 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The text of the line of `text` before byte `at`.
@@ -146,6 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (const auto single = ClipboardLink::make(text)) {
         FUZZ_CHECK(!endsInUserPunctuation(single->url()));
         FUZZ_CHECK(underscoresAreJudgedByTheirLine(text, single->range()));
+        FUZZ_CHECK(leavesTheWritersClosingBracketOut(text, single->range()));
     }
     const auto block = TextURLBlock::make(text);
     if (!block) {
@@ -165,6 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         FUZZ_CHECK(URLComponents::parseLenient(match.url).has_value());
         FUZZ_CHECK(!endsInUserPunctuation(match.url));
         FUZZ_CHECK(underscoresAreJudgedByTheirLine(text, match.range));
+        FUZZ_CHECK(leavesTheWritersClosingBracketOut(text, match.range));
         end = match.range.second;
         replacements.push_back("<link " + std::to_string(replacements.size()) + ">");
     }

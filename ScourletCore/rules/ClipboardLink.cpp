@@ -19,15 +19,8 @@ std::optional<ClipboardLink> ClipboardLink::make(std::string_view text) {
     if (lead.kind == internal::LinkLead::Kind::refused) {
         return std::nullopt;
     }
-    std::size_t end = internal::linkStopperAtOrAfter(text, start);
-    if (lead.closingPartner != '\0') {
-        const std::optional<std::size_t> closed =
-            internal::endBeforeClosingPartner(text, start, end, lead.closingPartner);
-        if (!closed) {
-            return std::nullopt;
-        }
-        end = *closed;
-    }
+    const std::size_t end =
+        internal::candidateLinkEnd(text, start, internal::linkStopperAtOrAfter(text, start), lead);
     if (start >= end) {
         return std::nullopt;
     }

@@ -2,7 +2,8 @@
 // link stands, and the text rebuilt around a replacement for it.
 //
 // The link may stand alone or inside prose, after white space or an opening
-// "(", "[", "<", "\"" or "'"; a link in brackets must be closed by its partner.
+// "(", "[", "<", "\"" or "'"; a link after "(" or "[" ends before the first
+// ")" or "]" that closes no bracket of its own ("**[a](https://a.example/)**").
 // Everything outside the link is given back byte for byte.
 //
 //   if (auto link = ClipboardLink::make("see (https://a.example/?utm_source=x).")) {
@@ -25,11 +26,14 @@ public:
     // 65,536 bytes or holds a control character (other than tab, line feed,
     // carriage return), a zero-width character or a bidirectional control;
     // when any scheme ("name://") occurs other than exactly once, even inside
-    // one link; when the scheme is glued to the text before it ("x=https://");
-    // when an opening bracket lacks its partner; and when the link does not
-    // start with "http://" or "https://" (case-sensitive), holds a backslash,
-    // is not a URL with a host, carries a user or password, or follows prose
-    // and ends in sentence punctuation without query or fragment. The link
+    // one link or in a second link ("[![b](https://a.example/x.svg)](https://b.example/)");
+    // when the scheme is glued to the text before it ("x=https://"); and when
+    // the link does not start with "http://" or "https://" (case-sensitive),
+    // holds a backslash, is not a URL with a host, carries a user or password,
+    // or follows prose and ends in sentence punctuation without query or
+    // fragment. After "(" or "[" the link ends before the first ")" or "]"
+    // that closes no bracket opened inside it; with none before the next
+    // white space it ends there, as one after white space does. The link
     // leaves out trailing "." "," ";" ":" "!" "?", "*" and "~", a ")" or "]"
     // without an opener inside it, and a run of "_" that closes emphasis
     // opened by the same run earlier on its line ("_see https://a.example/_"):

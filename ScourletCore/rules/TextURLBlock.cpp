@@ -1,5 +1,6 @@
 #include "ScourletCore/rules/TextURLBlock.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "ScourletCore/rules/internal/LinkScanning.h"
@@ -23,30 +24,33 @@ bool internal::findLinksContinuingLine(std::string_view text, const LineSoFar& b
 
     // Each search starts where the last candidate ended, so that a refused
     // candidate still hides the schemes inside it instead of offering its
-    // query's link instead. A candidate ends at a stopper, which no scheme
-    // holds, so this finds the schemes one search over the whole text finds
-    // past each candidate.
+    // query's link instead. A candidate ends at a stopper or a bracket,
+    // neither of which a scheme holds, so this finds the schemes one search
+    // over the whole text finds past each candidate.
     std::size_t cursor = 0;
+    // The first stopper at or after the last candidate's start. A link in
+    // brackets may end long before it, and the next candidate then starts in
+    // the same run: the stopper is found once per run, not once per link, so
+    // a run of many links in brackets is still read once. No scheme starts
+    // at a stopper, so one at or before `start` is stale.
+    std::size_t stopper = 0;
     while (const std::optional<ByteRange> scheme = internal::findSchemeOccurrence(text, cursor)) {
         const std::size_t start = scheme->first;
-        std::size_t end = internal::linkStopperAtOrAfter(text, start);
-        cursor = end;
-
+        if (stopper <= start) {
+            stopper = internal::linkStopperAtOrAfter(text, start);
+        }
         const internal::LinkLead lead = internal::linkLeadBefore(text, start);
         if (lead.kind == internal::LinkLead::Kind::refused) {
+            // Glued to the text before it, the scheme tells nothing of where
+            // a link would end: the whole run is left alone.
+            cursor = stopper;
             continue;
         }
-        if (lead.closingPartner != '\0') {
-            const std::optional<std::size_t> closed =
-                internal::endBeforeClosingPartner(text, start, end, lead.closingPartner);
-            if (!closed) {
-                continue;
-            }
-            end = *closed;
-        }
-        // Trimming stops at the "/" that ends the scheme, so the candidate
-        // always still holds it; the check only guards that reasoning.
-        if (start >= end || end < scheme->second) {
+        const std::size_t end = internal::candidateLinkEnd(text, start, stopper, lead);
+        // No bracket stands inside a scheme, so the candidate always holds
+        // it; the checks only guard that reasoning, and the search moves on.
+        cursor = std::max(end, scheme->second);
+        if (end < scheme->second) {
             continue;
         }
         if (internal::findSchemeOccurrence(text.substr(0, end), scheme->second)) {

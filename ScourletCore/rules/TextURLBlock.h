@@ -3,8 +3,10 @@
 //
 // Links are found after white space, at the start of the text or after an
 // opening "(", "[", "<", "\"" or "'"; the text around them is given back byte
-// for byte. A candidate that is refused still hides the schemes inside it:
-// in "x=https://a.example/?u=https://b.example/" no link is found at all.
+// for byte. A link after "(" or "[" ends before the first ")" or "]" that
+// closes no bracket of its own, so "[![b](https://a.example/x.svg)](https://b.example/)"
+// holds two links. A candidate that is refused still hides the schemes inside
+// it: in "x=https://a.example/?u=https://b.example/" no link is found at all.
 //
 //   if (auto block = TextURLBlock::make(copiedText)) {
 //       std::string out = block->replacingURLs(
@@ -39,7 +41,9 @@ public:
     // with "http://" or "https://" in any letter case, hold one scheme only,
     // be a URL with a host and without user or password, and have no
     // backslash; after prose, one without query or fragment that ends in
-    // sentence punctuation is not taken. A link leaves out trailing "." ","
+    // sentence punctuation is not taken. After "(" or "[" a link ends before
+    // the first ")" or "]" that closes no bracket opened inside it, or else
+    // at the next white space. A link leaves out trailing "." ","
     // ";" ":" "!" "?", "*" and "~", a ")" or "]" without an opener inside it,
     // and a run of "_" that closes emphasis opened by the same run earlier on
     // its line: they are the user's text and stay when the link is replaced.

@@ -80,7 +80,8 @@ protected:
 };
 
 TEST_F(CleanCommandTest, CleansEachArgumentOnItsOwnLine) {
-    const CommandRun r = run({"https://example.com/a?utm_source=x&fbclid=123&id=4", " https://example.com/ "});
+    const CommandRun r =
+        run({"https://example.com/a?utm_source=x&fbclid=123&id=4", " https://example.com/ "});
     EXPECT_EQ(r.status, CleanCommand::kSuccess);
     EXPECT_EQ(r.out, "https://example.com/a?id=4\nhttps://example.com/\n");
     EXPECT_EQ(r.err, "scourlet: removed utm_source, fbclid\nscourlet: nothing to remove\n");
@@ -91,9 +92,9 @@ TEST_F(CleanCommandTest, CleansEachArgumentOnItsOwnLine) {
 TEST_F(CleanCommandTest, InvalidArgumentsAreReportedAndTheRestStillCleaned) {
     // One output line per argument, so outputs still line up with inputs: an
     // argument that is no link comes back unchanged.
-    const CommandRun r = run({"-q", "https://example.com/?gclid=1", "ftp://example.com/",
-                              "https://example.com/?fbclid=2", "not a link",
-                              "https://example.com/?gclid=3&q=\xFF"});
+    const CommandRun r =
+        run({"-q", "https://example.com/?gclid=1", "ftp://example.com/",
+             "https://example.com/?fbclid=2", "not a link", "https://example.com/?gclid=3&q=\xFF"});
     EXPECT_EQ(r.status, CleanCommand::kSomeInputInvalid);
     EXPECT_EQ(r.out,
               "https://example.com/\nftp://example.com/\nhttps://example.com/\nnot a link\n"
@@ -134,7 +135,8 @@ TEST_F(CleanCommandTest, AnArgumentThatIsNotOneLinkIsRefusedOnOneLine) {
 
 // An argument holding one link comes back as the same text on standard input
 // would: the same link found, the same bytes kept around it, the same note.
-// One the finder takes no link in is refused and still keeps its line.
+// One the finder takes no link or several links in is refused as it is and
+// still keeps its line.
 TEST_F(CleanCommandTest, AnArgumentIsCleanedAsTheSameLineOfStandardInput) {
     std::vector<std::pair<std::string, bool>> arguments = {
         {"https://a.example/p?id=3&utm_source=s3,", true},
@@ -146,31 +148,39 @@ TEST_F(CleanCommandTest, AnArgumentIsCleanedAsTheSameLineOfStandardInput) {
         {"https://a.example/p?id=1&utm_source=x**", true},
         {"https://a.example/p?id=1", true},
         {"HTTPS://A.EXAMPLE/P?UTM_SOURCE=X", false},
-        {"[https://a.example/p?utm_source=1]:", false},
+        {"[https://a.example/p?utm_source=1]:", true},
         {"_https://a.example/p?utm_source=x_", false},
         {"x=https://a.example/p?utm_source=x", false},
+        {"(https://a.example/?utm_source=1)(https://b.example/?utm_source=2)", false},
     };
+    // The table's texts without white space: those left alone hold no link
+    // the finder takes, and the one with two schemes holds two links.
     for (const auto& [text, expected] : testing::kPunctuationAfterLinks) {
         if (text.find_first_of(" \n") == std::string_view::npos) {
-            arguments.emplace_back(text, true);
+            const bool oneScheme = text.find("://") == text.rfind("://");
+            arguments.emplace_back(text, text != expected && oneScheme);
         }
     }
     for (const auto& [argument, oneLink] : arguments) {
         const CommandRun asArgument = run({argument});
-        const CommandRun asInput = run({}, argument + "\n");
-        EXPECT_EQ(asArgument.out, asInput.out) << argument;
         if (oneLink) {
+            const CommandRun asInput = run({}, argument + "\n");
+            EXPECT_EQ(asArgument.out, asInput.out) << argument;
             EXPECT_EQ(asArgument.status, CleanCommand::kSuccess) << argument;
             EXPECT_EQ(asArgument.err, asInput.err) << argument;
         } else {
+            EXPECT_EQ(asArgument.out, argument + "\n") << argument;
             EXPECT_EQ(asArgument.status, CleanCommand::kSomeInputInvalid) << argument;
         }
     }
+    EXPECT_EQ(run({"(https://a.example/?utm_source=1)(https://b.example/)"}).err,
+              "scourlet: not one link: (https://a.example/?utm_source=1)(https://b.example/)\n");
 }
 
 TEST_F(CleanCommandTest, StandardInputComesBackWithOnlyTheLinksCleaned) {
     const std::string text =
-        "Read this:\r\n  https://example.com/a?utm_source=x&id=1, then\n\t(https://example.com/b?fbclid=2)\n"
+        "Read this:\r\n  https://example.com/a?utm_source=x&id=1, "
+        "then\n\t(https://example.com/b?fbclid=2)\n"
         "caf\xC3\xA9 \xE2\x80\x94 end without newline";
     const CommandRun r = run({"-q"}, text);
     EXPECT_EQ(r.status, CleanCommand::kSuccess);
@@ -190,6 +200,35 @@ TEST_F(CleanCommandTest, PunctuationAfterALinkSurvivesItsClean) {
     }
 }
 
+// A byte-order mark at the very start of the input goes out as it came, and
+// a link right behind it is cleaned as one at the start of the text; a mark
+// anywhere else is glued to the text around it.
+TEST_F(CleanCommandTest, AByteOrderMarkOpensTheTextAndIsKept) {
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string filler = std::string(70 * 1024, 'x') + "\n";
+    const struct {
+        std::string input;
+        std::string expected;
+    } cases[] = {
+        {mark + "https://a.example/?utm_source=x", mark + "https://a.example/"},
+        {mark + "https://a.example/?utm_source=x.\n", mark + "https://a.example/.\n"},
+        // Taken line by line, being long.
+        {mark + "https://a.example/?utm_source=x\n" + filler,
+         mark + "https://a.example/\n" + filler},
+        {mark, mark},
+        {"\xEF\xBB", "\xEF\xBB"},
+        {"x " + mark + "https://a.example/?utm_source=x",
+         "x " + mark + "https://a.example/?utm_source=x"},
+        {mark + mark + "https://a.example/?utm_source=x",
+         mark + mark + "https://a.example/?utm_source=x"},
+    };
+    for (const auto& c : cases) {
+        const CommandRun r = run({"-q"}, c.input);
+        EXPECT_EQ(r.status, CleanCommand::kSuccess);
+        EXPECT_TRUE(r.out == c.expected) << c.input.substr(0, 60);
+    }
+}
+
 TEST_F(CleanCommandTest, UnwrappedLinksInjectNoMarkupIntoTheText) {
     const std::string text =
         "<a href=\"https://www.google.com/url?q=https%3A%2F%2Fa.example%2F%22onmouseover%3D%22"
@@ -200,7 +239,8 @@ TEST_F(CleanCommandTest, UnwrappedLinksInjectNoMarkupIntoTheText) {
 
 TEST_F(CleanCommandTest, TextTheLinkFinderRefusesIsTakenLineByLine) {
     // A control character refuses its own line only; binary data passes through.
-    std::string text = "https://example.com/?utm_source=a\nbad\x01 https://example.com/?utm_source=b\n";
+    std::string text =
+        "https://example.com/?utm_source=a\nbad\x01 https://example.com/?utm_source=b\n";
     text.append(std::string("\0\xFF\xFE", 3));
     EXPECT_EQ(run({"-q"}, text).out,
               "https://example.com/\nbad\x01 https://example.com/?utm_source=b\n" +
@@ -303,6 +343,11 @@ TEST_F(CleanCommandTest, LinesLongerThanTheFinderTakesAreCleanedInPieces) {
         " _see " + link + "_ ~~" + link + "~~",
         " __see" + std::string(5'000, ' ') + "https://example.com/p?utm_source=x__",
         " my_var https://example.com/p?utm_campaign=spring_",
+        // Links in brackets, ending at the writer's closer, two in one run.
+        " **[two](" + link + ")**",
+        " [![b](" + link + ")](" + link + ")[^1]:",
+        " [t](" + link + " \"Title\")",
+        " (https://example.com/wiki/Foo_(bar)?utm_source=x)",
     };
     std::map<std::string, std::string> afterProse;
     for (const std::string& stretch : stretches) {
@@ -426,7 +471,8 @@ TEST_F(CleanCommandTest, TextOnStandardInputGetsOneNotePerLinkInTextOrder) {
 }
 
 TEST_F(CleanCommandTest, JsonGivesOneObjectPerInput) {
-    const CommandRun r = run({"--json", "https://example.com/?utm_source=x", "https://example.com/", "nope"});
+    const CommandRun r =
+        run({"--json", "https://example.com/?utm_source=x", "https://example.com/", "nope"});
     std::istringstream lines(r.out);
     std::vector<Json> objects;
     for (std::string line; std::getline(lines, line);) {
@@ -448,18 +494,21 @@ TEST_F(CleanCommandTest, UsesTheApplicationsSwitchesAndExceptionsWithoutWritingT
     saved[std::string(DomainExceptionStore::kStorageKey)] =
         Json::binary(std::vector<std::uint8_t>(domains.begin(), domains.end()));
 
-    const CommandRun r = run({"https://example.com/?utm_source=x&fbclid=1", "https://kept.example/?fbclid=1"});
+    const CommandRun r =
+        run({"https://example.com/?utm_source=x&fbclid=1", "https://kept.example/?fbclid=1"});
     EXPECT_EQ(r.out, "https://example.com/?utm_source=x\nhttps://kept.example/?fbclid=1\n");
     EXPECT_EQ(r.err, "scourlet: removed fbclid\nscourlet: cleaning is off for kept.example\n");
 }
 
 TEST_F(CleanCommandTest, RulesFilesReplaceOrExtendTheShippedRules) {
     testing::TempDir dir;
-    testing::writeFile(dir / "rules.json",
-                       R"({"providers":{"own":{"urlPattern":"^https://own\\.example","rules":["track"]}}})");
+    testing::writeFile(
+        dir / "rules.json",
+        R"({"providers":{"own":{"urlPattern":"^https://own\\.example","rules":["track"]}}})");
     testing::writeFile(dir / "broken.json", R"({"providers":[]})");
 
-    EXPECT_EQ(run({"-q", "--rules", (dir / "rules.json").string(), "https://own.example/?track=1&utm_source=x"})
+    EXPECT_EQ(run({"-q", "--rules", (dir / "rules.json").string(),
+                   "https://own.example/?track=1&utm_source=x"})
                   .out,
               "https://own.example/\n");
     EXPECT_EQ(run({"-q", "--supplementary=" + (dir / "rules.json").string(),
@@ -467,13 +516,15 @@ TEST_F(CleanCommandTest, RulesFilesReplaceOrExtendTheShippedRules) {
                   .out,
               "https://own.example/?id=2\n");
 
-    const CommandRun broken = run({"--rules", (dir / "broken.json").string(), "https://a.example/"});
+    const CommandRun broken =
+        run({"--rules", (dir / "broken.json").string(), "https://a.example/"});
     EXPECT_EQ(broken.status, CleanCommand::kUsageError);
     EXPECT_NE(broken.err.find("is not a providers file"), std::string::npos);
     EXPECT_EQ(broken.out, "");
 
     // Standard input still comes back whole when the rules cannot be read.
-    const CommandRun missing = run({"--rules", (dir / "missing.json").string()}, "keep https://a.example/?utm_source=x");
+    const CommandRun missing =
+        run({"--rules", (dir / "missing.json").string()}, "keep https://a.example/?utm_source=x");
     EXPECT_EQ(missing.status, CleanCommand::kUsageError);
     EXPECT_EQ(missing.out, "keep https://a.example/?utm_source=x");
 }
@@ -524,8 +575,7 @@ TEST_F(CleanCommandTest, CleansWithTheVerifiedInstalledRulesElseTheShippedOnes) 
     const SignedRuleFeed::Store store{installedRulesRoot, testing::keysetText({&key})};
     ASSERT_TRUE(store.install(installed.signedRecord(key), shippedRelease.version).ok());
 
-    const std::string link =
-        "https://example.com/?clear_2026_03_02_1=a&clear_2026_03_01_5=b&id=1";
+    const std::string link = "https://example.com/?clear_2026_03_02_1=a&clear_2026_03_01_5=b&id=1";
     EXPECT_EQ(run({"-q", link}).out, "https://example.com/?clear_2026_03_01_5=b&id=1\n");
 
     // A stored file that no longer verifies is not used.

@@ -50,21 +50,8 @@ TEST(ClipboardLink, FindsTheLinkWhereverItMayStand) {
     });
 }
 
-TEST(ClipboardLink, BracketsMustCloseAndSentencePunctuationIsLeftOut) {
+TEST(ClipboardLink, SentencePunctuationIsLeftOut) {
     expectLinks({
-        {"see (https://a.example/x).", "https://a.example/x"},
-        {"(https://a.example/x)", "https://a.example/x"},
-        {"[https://a.example/x]", "https://a.example/x"},
-        {"(https://a.example/x)?!", "https://a.example/x"},
-        // Punctuation inside the brackets is judged like any other: it is
-        // left out of a link with a query, and a bare path ending in it after
-        // prose (the opener counts as prose) is refused.
-        {"(https://a.example/x?!)", "https://a.example/x"},
-        {"(https://a.example/x.)", std::nullopt},
-        {"(https://a.example/(x))", "https://a.example/(x)"},
-        {"(https://a.example/x", std::nullopt},
-        {"(https://a.example/x]", std::nullopt},
-        {"[https://a.example/x)", std::nullopt},
         {"see https://a.example/x.", std::nullopt},
         {"see https://a.example/x!", std::nullopt},
         {"see https://a.example/?q=1.", "https://a.example/?q=1"},
@@ -74,6 +61,46 @@ TEST(ClipboardLink, BracketsMustCloseAndSentencePunctuationIsLeftOut) {
         // A ")" without its opener inside the link is the sentence's.
         {"see https://a.example/?q=1), then", "https://a.example/?q=1"},
         {"https://a.example/wiki/C_(language)", "https://a.example/wiki/C_(language)"},
+    });
+}
+
+// After "(" or "[" the link ends before the first ")" or "]" that closes no
+// bracket of its own: that bracket and whatever follows it are the writer's.
+TEST(ClipboardLink, ALinkInBracketsEndsAtTheWritersClosingBracket) {
+    expectLinks({
+        {"see (https://a.example/x).", "https://a.example/x"},
+        {"(https://a.example/x)", "https://a.example/x"},
+        {"[https://a.example/x]", "https://a.example/x"},
+        {"(https://a.example/x)?!", "https://a.example/x"},
+        {"(https://example.com/x?utm_source=1):", "https://example.com/x?utm_source=1"},
+        {"**[two](https://example.com/y?fbclid=2)**", "https://example.com/y?fbclid=2"},
+        {"~~[four](https://example.com/w?utm_medium=4)~~", "https://example.com/w?utm_medium=4"},
+        {"[link](https://example.com/?utm_source=x)[^1]", "https://example.com/?utm_source=x"},
+        {"[https://a.example/x](more)", "https://a.example/x"},
+        // Punctuation inside the brackets is judged like any other: it is
+        // left out of a link with a query, and a bare path ending in it after
+        // prose (the opener counts as prose) is refused.
+        {"(https://a.example/x?!)", "https://a.example/x"},
+        {"(https://a.example/x.)", std::nullopt},
+        // Pairs the link opens are its own, however deep; either kind of
+        // closer that opens nothing ends it.
+        {"(https://a.example/(x))", "https://a.example/(x)"},
+        {"[Foo](https://en.wikipedia.org/wiki/Foo_(bar))",
+         "https://en.wikipedia.org/wiki/Foo_(bar)"},
+        {"(https://a.example/((x)y)z))", "https://a.example/((x)y)z"},
+        {"(http://[::1]/x)", "http://[::1]/x"},
+        {"(https://a.example/x]", "https://a.example/x"},
+        {"[https://a.example/x)", "https://a.example/x"},
+        // No closer before the next white space: the link ends there, as
+        // one after white space would.
+        {"[text](https://example.com/?utm_source=x \"Title\")",
+         "https://example.com/?utm_source=x"},
+        {"(https://a.example/x and more)", "https://a.example/x"},
+        {"(https://a.example/x", "https://a.example/x"},
+        // Two links, or a link holding a second one, are no single link.
+        {"[![badge](https://img.shields.io/badge/x-y-green?utm_source=x)](https://example.com/)",
+         std::nullopt},
+        {"(https://a.example/?u=https://b.example/)", std::nullopt},
     });
 }
 

@@ -63,21 +63,28 @@ TEST(LinkScanning, LeadBeforeALinkDecodesWholeCharacters) {
     struct Case {
         std::string_view text;
         Kind kind;
-        char partner;
+        bool bracket;
     };
     const Case cases[] = {
-        {"h", Kind::textStart, '\0'},        {" h", Kind::whitespace, '\0'},
-        {"\u00A0h", Kind::whitespace, '\0'}, {"\u3000h", Kind::whitespace, '\0'},
-        {"\u200Ah", Kind::whitespace, '\0'}, {"(h", Kind::opener, ')'},
-        {"[h", Kind::opener, ']'},           {"<h", Kind::opener, '\0'},
-        {"'h", Kind::opener, '\0'},          {"\"h", Kind::opener, '\0'},
-        {"{h", Kind::refused, '\0'},         {"\u00E9h", Kind::refused, '\0'},
-        {"\xA0h", Kind::refused, '\0'},  // a lone continuation byte is no space
+        {"h", Kind::textStart, false},
+        {" h", Kind::whitespace, false},
+        {"\u00A0h", Kind::whitespace, false},
+        {"\u3000h", Kind::whitespace, false},
+        {"\u200Ah", Kind::whitespace, false},
+        {"(h", Kind::opener, true},
+        {"[h", Kind::opener, true},
+        {"<h", Kind::opener, false},
+        {"'h", Kind::opener, false},
+        {"\"h", Kind::opener, false},
+        {"{h", Kind::refused, false},
+        {"\u00E9h", Kind::refused, false},
+        {"\xA0h", Kind::refused, false},          // a lone continuation byte is no space
+        {"\xEF\xBB\xBFh", Kind::refused, false},  // a byte-order mark is no space
     };
     for (const Case& c : cases) {
         const LinkLead lead = linkLeadBefore(c.text, c.text.size() - 1);
         EXPECT_EQ(lead.kind, c.kind) << c.text;
-        EXPECT_EQ(lead.closingPartner, c.partner) << c.text;
+        EXPECT_EQ(lead.opensBracket, c.bracket) << c.text;
     }
 }
 

@@ -82,8 +82,8 @@ std::size_t referenceLinkEnd(std::string_view text, std::size_t start, std::size
         auto count = [link](char c) { return std::count(link.begin(), link.end(), c); };
         const char last = link.back();
         const bool sentence = std::string_view(".,;:!?*~").find(last) != std::string_view::npos;
-        const bool unopened = (last == ')' && count(')') > count('(')) ||
-                              (last == ']' && count(']') > count('['));
+        const bool unopened =
+            (last == ')' && count(')') > count('(')) || (last == ']' && count(']') > count('['));
         if (last == '_') {
             const std::size_t run = link.size() - link.find_last_not_of('_') - 1;
             internal::UnderscoreEmphasis emphasis;
@@ -102,9 +102,25 @@ std::size_t referenceLinkEnd(std::string_view text, std::size_t start, std::size
     return end;
 }
 
+// Where a link after "(" or "[" ends, found the plain way: at the first
+// bracket of the run where more ")" than "(" or more "]" than "[" have been
+// seen since the link's start, else at the run's stopper.
+std::size_t referenceEndInBrackets(std::string_view text, std::size_t start, std::size_t stopper) {
+    long parens = 0;
+    long brackets = 0;
+    for (std::size_t i = start; i < stopper; ++i) {
+        parens += text[i] == '(' ? 1 : text[i] == ')' ? -1 : 0;
+        brackets += text[i] == '[' ? 1 : text[i] == ']' ? -1 : 0;
+        if (parens < 0 || brackets < 0) {
+            return i;
+        }
+    }
+    return stopper;
+}
+
 // The finder as it was: every scheme the expression enumerates over the whole
-// text, skipping those inside an earlier candidate; a link found then leaves
-// out the punctuation that ends it.
+// text, skipping those inside an earlier candidate, whose stopper is searched
+// anew for each; a link found then leaves out the punctuation that ends it.
 std::optional<std::vector<ByteRange>> referenceLinks(std::string_view text) {
     if (!internal::isAdmissibleLinkText(text)) {
         return std::nullopt;
@@ -118,20 +134,15 @@ std::optional<std::vector<ByteRange>> referenceLinks(std::string_view text) {
         if (start < cursor) {
             continue;
         }
-        std::size_t end = referenceStopper(text, start);
-        cursor = end;
+        const std::size_t stopper = referenceStopper(text, start);
+        cursor = stopper;
         const internal::LinkLead lead = internal::linkLeadBefore(text, start);
         if (lead.kind == internal::LinkLead::Kind::refused) {
             continue;
         }
-        if (lead.closingPartner != '\0') {
-            const std::optional<std::size_t> closed =
-                internal::endBeforeClosingPartner(text, start, end, lead.closingPartner);
-            if (!closed) {
-                continue;
-            }
-            end = *closed;
-        }
+        const std::size_t end =
+            lead.opensBracket ? referenceEndInBrackets(text, start, stopper) : stopper;
+        cursor = end;
         const bool proseBefore = firstProse < start;
         if (start >= end || end < scheme.second) {
             continue;
@@ -198,7 +209,8 @@ TEST(TextLinkFinderDifferential, TrickyTextsFindTheSameLinks) {
         "\xC5https://a.example/ \xBFhttps://b.example/ \xE2\x84https://c.example/",
         "\xFFhttps://a.example/ https://b.example/\xFF https://c.example/\xC2",
         "https://user@a.example/ https://:p@b.example/ https://@c.example/ https://d.example/\\",
-        "https:// http:/// https://? https://# https://[::1]/ https://[::1/ https://a.example:99999/",
+        "https:// http:/// https://? https://# https://[::1]/ https://[::1/ "
+        "https://a.example:99999/",
         "www.example.com https://www.example.com/ http://www.example.com.",
         "a1+.-b://x 1http://a.example/ -https://b.example/ .https://c.example/",
         "\r\nhttps://a.example/\r\n\r\n\thttps://b.example/?x=1,\r\n",
@@ -212,6 +224,15 @@ TEST(TextLinkFinderDifferential, TrickyTextsFindTheSameLinks) {
         "**https://a.example/?q=1** ~~https://b.example/~~ _x https://c.example/?q=1_ d_",
         "_a https://a.example/?q=_ __b https://b.example/?q=1__ _c_ https://c.example/_",
         "_one\nhttps://a.example/?q=1_ *_two https://b.example/?q=1_*, https://c.example/_",
+        "**[two](https://a.example/y?fbclid=2)** ~~[four](https://b.example/w?q=4)~~",
+        "(https://a.example/x?q=1): [link](https://b.example/?q=x)[^1]",
+        "[t](https://c.example/ \"T\") [t](https://d.example/?q=1 'T') (https://e.example/x",
+        "[![badge](https://img.example/b/x-y?q=x)](https://a.example/?q=y)](https://b.example/)",
+        "(https://a.example/wiki/Foo_(bar)) [https://b.example/[1]] [https://[::1]/]",
+        "(https://c.example/x] [https://d.example/y) ([https://e.example/(x])",
+        "(https://a.example/?u=https://b.example/)(https://c.example/) (https://d/)x=https://e/",
+        "(https://a.example/x.) (https://b.example/?q=1.) [https://c.example/x?!]",
+        "((https://b.example/x)) (https://c.example/((x)y)z)) _[https://d.example/?q=_]_",
     };
     for (const std::string_view text : texts) {
         EXPECT_EQ(foundLinks(text), referenceLinks(text)) << text;
@@ -252,10 +273,10 @@ TEST(TextLinkFinderDifferential, EveryCharacterAtEveryOffsetOfAWord) {
     // The finder skips plain text eight bytes at a time: a refused character,
     // a stopper or a scheme must be seen wherever it falls in a word.
     const std::string_view special[] = {
-        "\x01", "\x7F", "\t", "\r", "\n", " ", "<", ">", "\"", "'", "\u00A0", "\u0085",
-        "\u3000", "\u2028", "\u200A", "\u200B", "\u200F", "\u202A", "\u2066", "\u2069",
-        "\u2065", "\u00E9", "\xE2", "\xE2\x80", "\xC2", "\xFF", "://", "\u017F", "!", "~",
-        "_", "*"};
+        "\x01",   "\x7F",   "\t",     "\r",     "\n",     " ",      "<",      ">",
+        "\"",     "'",      "\u00A0", "\u0085", "\u3000", "\u2028", "\u200A", "\u200B",
+        "\u200F", "\u202A", "\u2066", "\u2069", "\u2065", "\u00E9", "\xE2",   "\xE2\x80",
+        "\xC2",   "\xFF",   "://",    "\u017F", "!",      "~",      "_",      "*"};
     const std::string plain = "https://a.example/abcdefghijklmnopqrstuvwxyz0123456789";
     for (const std::string_view piece : special) {
         for (std::size_t at = 0; at <= plain.size(); ++at) {
@@ -269,12 +290,18 @@ TEST(TextLinkFinderDifferential, EveryCharacterAtEveryOffsetOfAWord) {
 
 TEST(TextLinkFinderDifferential, RandomTextsFindTheSameLinks) {
     const std::string_view pieces[] = {
-        "https://", "http://", "HTTPS://", "hTtP://", "ftp://", "a.example", "b.example/p",
-        "/", "?", "#", "=", "&", "q=1", "%2F", "%", ".", ",", ";", "!", ":", "//", "(",
-        ")", "[", "]", "<", ">", "\"", "'", " ", " ", " ", "\n", "\r\n", "\t", "\u00A0",
-        "\u3000", "\u2028", "\u0085", "\u00E9", "\u017F", "\u212A", "\xC5", "\xBF", "\xE2",
-        "\x84\xAA", "\xFF", "@", "\\", "www.", "1", "+", "-", "x", "Z", "\U0001F600",
-        ":8080", "[::1]", "see ", "utm_source=x", "_", "__", "_see ", "*", "~", "x_ "};
+        "https://",    "http://",    "HTTPS://", "hTtP://",  "ftp://", "a.example",
+        "b.example/p", "/",          "?",        "#",        "=",      "&",
+        "q=1",         "%2F",        "%",        ".",        ",",      ";",
+        "!",           ":",          "//",       "(",        ")",      "[",
+        "]",           "<",          ">",        "\"",       "'",      " ",
+        " ",           " ",          "\n",       "\r\n",     "\t",     "\u00A0",
+        "\u3000",      "\u2028",     "\u0085",   "\u00E9",   "\u017F", "\u212A",
+        "\xC5",        "\xBF",       "\xE2",     "\x84\xAA", "\xFF",   "@",
+        "\\",          "www.",       "1",        "+",        "-",      "x",
+        "Z",           "\U0001F600", ":8080",    "[::1]",    "see ",   "utm_source=x",
+        "_",           "__",         "_see ",    "*",        "~",      "x_ ",
+        "](",          ")[",         "[![",      "**[",      ")**",    " \"T\")"};
     std::mt19937 random(20250611);
     std::size_t linksSeen = 0;
     for (int round = 0; round < 30'000; ++round) {
@@ -299,8 +326,8 @@ TEST(TextLinkFinderDifferential, LinksAtTheEdgesOfALongText) {
     const std::string link = "https://a.example/?utm_source=x";
     for (const std::string& filler : {std::string(" "), std::string("\n"), std::string("x"),
                                       std::string("\u00A0"), std::string("(")}) {
-        for (const std::size_t size : {65'536U - link.size(), 65'536U - link.size() - 1,
-                                       65'536U - link.size() + 1}) {
+        for (const std::size_t size :
+             {65'536U - link.size(), 65'536U - link.size() - 1, 65'536U - link.size() + 1}) {
             std::string text;
             while (text.size() + filler.size() <= size) {
                 text.append(filler);

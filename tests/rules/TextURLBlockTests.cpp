@@ -40,7 +40,7 @@ TEST(TextURLBlock, FindsEveryLinkInProse) {
         {"\u00A0https://a.example/x\u3000https://b.example/y",
          {"https://a.example/x", "https://b.example/y"}},
         {"x=https://a.example/ https://b.example/", {"https://b.example/"}},
-        {"(https://a.example/ https://b.example/", {"https://b.example/"}},
+        {"(https://a.example/ https://b.example/", {"https://a.example/", "https://b.example/"}},
         {"ftp://a.example/ https://b.example/", {"https://b.example/"}},
         {"https://user@a.example/ https://a.example/\\ https://c.example/", {"https://c.example/"}},
     });
@@ -73,6 +73,37 @@ TEST(TextURLBlock, SentencePunctuationAfterALink) {
         // What is left must still be a link with a host.
         {"https://.", {}},
         {"https://a.example:", {"https://a.example"}},
+    });
+}
+
+// After "(" or "[" a link ends before the first ")" or "]" that closes no
+// bracket of its own; what follows is the writer's text, and a link there is
+// found in its own right.
+TEST(TextURLBlock, ALinkInBracketsEndsAtTheWritersClosingBracket) {
+    expectURLs({
+        {"**[two](https://example.com/y?fbclid=2)**", {"https://example.com/y?fbclid=2"}},
+        {"~~[four](https://example.com/w?utm_medium=4)~~ and (https://example.com/x?utm_source=1):",
+         {"https://example.com/w?utm_medium=4", "https://example.com/x?utm_source=1"}},
+        {"[link](https://example.com/?utm_source=x)[^1]", {"https://example.com/?utm_source=x"}},
+        {"[![badge](https://img.shields.io/badge/x-y-green?utm_source=x)](https://example.com/"
+         "?utm_source=y)",
+         {"https://img.shields.io/badge/x-y-green?utm_source=x",
+          "https://example.com/?utm_source=y"}},
+        {"(https://a.example/)(https://b.example/)[https://c.example/]",
+         {"https://a.example/", "https://b.example/", "https://c.example/"}},
+        {"[Foo](https://en.wikipedia.org/wiki/Foo_(bar)), [x](https://a.example/((x)y)z))",
+         {"https://en.wikipedia.org/wiki/Foo_(bar)", "https://a.example/((x)y)z"}},
+        {"(see [https://a.example/?q=1.])", {"https://a.example/?q=1"}},
+        // No closer before the white space: the link ends there.
+        {"[text](https://example.com/?utm_source=x \"Title\")",
+         {"https://example.com/?utm_source=x"}},
+        // A link in brackets that holds a second link is left alone whole;
+        // the link after its bracket is still found.
+        {"[a](https://a.example/?u=https://b.example/)[c](https://c.example/)",
+         {"https://c.example/"}},
+        // Glued to the text before it, a scheme hides its whole run.
+        {"x=https://a.example/)(https://b.example/", {}},
+        {"(https://a.example/)https://b.example/", {"https://a.example/"}},
     });
 }
 
@@ -175,6 +206,17 @@ TEST(TextURLBlock, HostileTextsOfClipboardSize) {
         TextURLBlock::make(repeatedUpTo("(https://a.example/", limit));
     ASSERT_TRUE(nested);
     EXPECT_TRUE(nested->matches().empty());
+
+    // Links in brackets one after another, with no white space in the whole
+    // text: each is found, the text read once rather than once per link.
+    for (const std::string_view piece : {std::string_view("(https://a.example/)"),
+                                         std::string_view("[![b](https://a/)](https://b/)")}) {
+        const std::string chained = repeatedUpTo(piece, limit);
+        const std::optional<TextURLBlock> block = TextURLBlock::make(chained);
+        ASSERT_TRUE(block);
+        const std::size_t perPiece = piece.find("](") == std::string_view::npos ? 1 : 2;
+        EXPECT_EQ(block->matches().size(), chained.size() / piece.size() * perPiece) << piece;
+    }
 
     // One long word before a link once made the scheme search give up.
     for (const char filler : {'a', '7', '.'}) {

@@ -1,6 +1,7 @@
 // Texts whose links lose their last parameter to a clean, each followed by
 // punctuation or emphasis that belongs to the text around the link, and the
-// text as it must read after the clean: only the link itself changes.
+// text as it must read after the clean: only the link itself changes. Last,
+// texts whose link must be left alone, which come back as they were.
 #pragma once
 
 #include <string_view>
@@ -33,6 +34,30 @@ inline constexpr std::pair<std::string_view, std::string_view> kPunctuationAfter
     {"my_var https://a.example/p?utm_campaign=spring_.", "my_var https://a.example/p."},
     {"_done_ https://a.example/p?utm_campaign=spring_", "_done_ https://a.example/p"},
     {"_see\nhttps://a.example/p?utm_campaign=spring_", "_see\nhttps://a.example/p"},
+    // After "(" or "[" a link ends before the first ")" or "]" that closes
+    // no bracket of its own; what follows is the writer's, and a second link
+    // there is cleaned in its own right.
+    {"**[two](https://example.com/y?fbclid=2)**", "**[two](https://example.com/y)**"},
+    {"~~[four](https://example.com/w?utm_medium=4)~~", "~~[four](https://example.com/w)~~"},
+    {"(https://example.com/x?utm_source=1):", "(https://example.com/x):"},
+    {"[link](https://example.com/?utm_source=x)[^1]", "[link](https://example.com/)[^1]"},
+    {"[![badge](https://img.shields.io/badge/x-y-green?utm_source=x)](https://example.com/"
+     "?utm_source=y)",
+     "[![badge](https://img.shields.io/badge/x-y-green)](https://example.com/)"},
+    {"[Foo](https://en.wikipedia.org/wiki/Foo_(bar)?utm_source=x)",
+     "[Foo](https://en.wikipedia.org/wiki/Foo_(bar))"},
+    {"(see (https://a.example/((x)y)z?utm_source=1)).", "(see (https://a.example/((x)y)z))."},
+    {"[https://a.example/p?id=1&utm_source=x.]", "[https://a.example/p?id=1.]"},
+    // With white space before the closer, the link ends at the white space.
+    {"[text](https://example.com/?utm_source=x \"Title\")",
+     "[text](https://example.com/ \"Title\")"},
+    {"(https://example.com/?utm_source=x and more)", "(https://example.com/ and more)"},
+    // Left alone: a link holding a second one, and a scheme glued to the
+    // text before it.
+    {"[a](https://example.com/?u=https://b.example/&utm_source=x)",
+     "[a](https://example.com/?u=https://b.example/&utm_source=x)"},
+    {"|https://example.com/?utm_source=x|", "|https://example.com/?utm_source=x|"},
+    {"Link:https://example.com/?utm_source=x", "Link:https://example.com/?utm_source=x"},
 };
 
 }  // namespace scourlet::testing

@@ -228,24 +228,23 @@ std::vector<ByteRange> allSchemeOccurrences(std::string_view text) {
 
 LinkLead linkLeadBefore(std::string_view text, std::size_t start) {
     if (start == 0) {
-        return {LinkLead::Kind::textStart, '\0'};
+        return {LinkLead::Kind::textStart, false};
     }
     const DecodedScalar before = decodeUtf8Before(text, start);
     if (before.scalar == kInvalidScalar) {
         return {};
     }
     if (isWhitespaceOrNewline(before.scalar)) {
-        return {LinkLead::Kind::whitespace, '\0'};
+        return {LinkLead::Kind::whitespace, false};
     }
     switch (before.scalar) {
         case '(':
-            return {LinkLead::Kind::opener, ')'};
         case '[':
-            return {LinkLead::Kind::opener, ']'};
+            return {LinkLead::Kind::opener, true};
         case '<':
         case '"':
         case '\'':
-            return {LinkLead::Kind::opener, '\0'};
+            return {LinkLead::Kind::opener, false};
         default:
             return {};
     }
@@ -287,17 +286,45 @@ bool isFullTrailingPunctuation(char c) {
     return c == '.' || c == ',' || c == ';' || c == '!' || c == '?';
 }
 
-std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::size_t start,
-                                                   std::size_t end, char closingPartner) {
-    // Only ASCII is dropped here, and no byte of a longer UTF-8 sequence is
+std::optional<std::size_t> linkEndInBrackets(std::string_view text, std::size_t start,
+                                             std::size_t stopper) {
+    // Only ASCII is looked at, and no byte of a longer UTF-8 sequence is
     // ASCII, so looking at single bytes never cuts a character apart.
-    while (start < end && isFullTrailingPunctuation(text[end - 1])) {
-        --end;
+    std::size_t openParens = 0;
+    std::size_t openBrackets = 0;
+    for (std::size_t i = start; i < stopper; ++i) {
+        switch (text[i]) {
+            case '(':
+                ++openParens;
+                break;
+            case '[':
+                ++openBrackets;
+                break;
+            case ')':
+                if (openParens == 0) {
+                    return i;
+                }
+                --openParens;
+                break;
+            case ']':
+                if (openBrackets == 0) {
+                    return i;
+                }
+                --openBrackets;
+                break;
+            default:
+                break;
+        }
     }
-    if (start >= end || text[end - 1] != closingPartner) {
-        return std::nullopt;
+    return std::nullopt;
+}
+
+std::size_t candidateLinkEnd(std::string_view text, std::size_t start, std::size_t stopper,
+                             const LinkLead& lead) {
+    if (!lead.opensBracket) {
+        return stopper;
     }
-    return end - 1;
+    return linkEndInBrackets(text, start, stopper).value_or(stopper);
 }
 
 std::size_t endBeforeUserPunctuation(std::string_view text, std::size_t start, std::size_t end,

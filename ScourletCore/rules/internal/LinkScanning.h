@@ -48,9 +48,9 @@ struct LinkLead {
         refused,     // anything else: the scheme is glued to other text
     };
     Kind kind = Kind::refused;
-    // The character that must close the link: ')' after '(', ']' after '[';
-    // '\0' for every other lead.
-    char closingPartner = '\0';
+    // The lead is "(" or "[": the link may end at the writer's closing
+    // bracket (linkEndInBrackets).
+    bool opensBracket = false;
 };
 
 // The lead of a link starting at byte `start` of `text`; the character before
@@ -64,11 +64,24 @@ std::size_t linkStopperAtOrAfter(std::string_view text, std::size_t from);
 // "." "," ";" "!" "?": punctuation that ends a sentence rather than a link.
 bool isFullTrailingPunctuation(char c);
 
-// For a link in [start, end) after an opener that has a closing partner:
-// drops trailing punctuation, then requires and drops `closingPartner`.
-// Returns the new end; nothing when the partner is missing or nothing is left.
-std::optional<std::size_t> endBeforeClosingPartner(std::string_view text, std::size_t start,
-                                                   std::size_t end, char closingPartner);
+// For a link at `start` after "(" or "[", whose run of text ends at the
+// stopper `stopper`: the offset of the first ")" or "]" in [start, stopper)
+// that closes no bracket opened after `start`. The link ends there, and that
+// bracket and what follows it are the writer's text ("[a](https://a.example/)**",
+// "[![b](https://a.example/x.svg)](https://b.example/)"), while a pair the
+// link opens itself is its own ("(https://a.example/wiki/C_(x))"). Nothing
+// when there is none: the writer's partner does not follow the link (white
+// space comes first, as in "[a](https://a.example/ \"Title\")"), and the link
+// ends at the stopper as one after white space would. Each parenthesis and
+// square bracket is counted apart; scans only up to what it returns.
+std::optional<std::size_t> linkEndInBrackets(std::string_view text, std::size_t start,
+                                             std::size_t stopper);
+
+// Where the candidate link starting at `start` after `lead` ends, for a run
+// of text that ends at the stopper `stopper`: before the writer's closing
+// bracket of a link in brackets, else at the stopper.
+std::size_t candidateLinkEnd(std::string_view text, std::size_t start, std::size_t stopper,
+                             const LinkLead& lead);
 
 // `end` moved back over what closes the sentence or the emphasis around a
 // link rather than the link: trailing "." "," ";" ":" "!" "?", "*" and "~",
