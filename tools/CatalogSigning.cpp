@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "Keyset.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogManifest.h"
@@ -61,20 +63,20 @@ int sign(const SignOptions& options) {
     const auto verified =
         PrivacyServicesCatalog::verify(payload, envelopeText, *keyset, std::nullopt);
     if (!verified) {
-        // The keyset and the key were checked above: a field or service rule refuses it.
-        return fail(verified.error().isRejected()
-                        ? "the catalog " + options.catalogFile.string() +
-                              " would be refused by a field or service rule (a version, time, "
-                              "review or address out of bounds)"
-                        : "the signed catalog does not verify: " + verified.error().message);
+        // The keyset and the key were checked above, so a rule of the format
+        // refuses it; the programs would not say which, but the core can.
+        const auto rule = verified.error().isRejected()
+                              ? PrivacyServicesCatalog::brokenRule(payload)
+                              : std::nullopt;
+        return fail(
+            rule ? "the catalog " + options.catalogFile.string() + " would be refused: " + *rule
+                 : "the signed catalog " + options.catalogFile.string() +
+                       " does not verify with the keyset " + options.keysetFile.string() +
+                       (verified.error().message.empty() ? std::string()
+                                                         : ": " + verified.error().message));
     }
 
-    std::error_code ec;
-    fs::create_directories(options.outFolder, ec);
-    if (auto failed = writeFiles({{options.outFolder / "privacy-services.json", payload},
-                                  {options.outFolder / "privacy-services.sig", envelopeText}})) {
-        return fail(*failed);
-    }
+    std::string manifestText;
     if (options.manifest) {
         const auto& catalog = verified->catalog();
         PrivacyCatalogManifest manifest;
@@ -91,14 +93,27 @@ int sign(const SignOptions& options) {
         };
         manifest.payload = asset(payload, "json");
         manifest.signature = asset(envelopeText, "sig");
-        const std::string manifestText = manifest.canonicalJSON();
+        manifestText = manifest.canonicalJSON();
         if (!PrivacyCatalogManifest::parse(manifestText, options.makerHost)) {
             return fail("the update manifest of " + options.catalogFile.string() +
                         " would be refused (check its version and times)");
         }
-        if (auto failed = writeFiles({{options.outFolder / "current.json", manifestText}})) {
-            return fail(*failed);
-        }
+    }
+
+    // The catalog and its signature are moved in before the manifest that
+    // announces them; a failure leaves the files of the last signing whole.
+    auto made = makeFolders(options.outFolder);
+    if (!made) {
+        return fail(made.error());
+    }
+    std::vector<OutputFile> outputs = {{options.outFolder / "privacy-services.json", payload},
+                                       {options.outFolder / "privacy-services.sig", envelopeText}};
+    if (options.manifest) {
+        outputs.push_back({options.outFolder / "current.json", manifestText});
+    }
+    if (auto failed = writeFilesTogether(outputs)) {
+        removeFolders(*made);
+        return fail(*failed);
     }
 
     const auto now =
@@ -117,24 +132,24 @@ int sign(const SignOptions& options) {
 }  // namespace
 
 int signCatalogCommand(const std::vector<std::string>& args) {
+    const auto arguments =
+        CommandArguments::read(args, signingArguments({.flags = {"--manifest"}}));
+    if (!arguments) {
+        return usageError(arguments.error());
+    }
     SignOptions options;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--manifest") {
-            options.manifest = true;
-        } else if (hasValue && takeSigningOption(arg, args[i + 1], options)) {
-            ++i;
-        } else if (!arg.starts_with("--") && options.catalogFile.empty()) {
-            options.catalogFile = arg;
-        } else {
-            return usage();
-        }
+    if (auto cause = takeSigningOptions(*arguments, "sign", options)) {
+        return usageError(*cause);
     }
-    if (options.keyFile.empty() || options.keysetFile.empty() || options.outFolder.empty() ||
-        options.catalogFile.empty() || !validKeyID(options.keyID)) {
-        return usage();
+    const auto& files = arguments->plain();
+    if (files.empty()) {
+        return usageError("sign needs the catalog file to sign");
     }
+    if (files.size() > 1) {
+        return usageError("sign takes one catalog file; \"" + files[1] + "\" is one too many");
+    }
+    options.catalogFile = files.front();
+    options.manifest = arguments->has("--manifest");
     return sign(options);
 }
 

@@ -4,9 +4,11 @@
 #include <iostream>
 #include <string_view>
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
 #include "ScourletCore/linkrewriting/SigningChecks.h"
+#include "ScourletCore/platform/AtomicFileWrite.h"
 #include "SigningFiles.h"
 
 namespace scourlet::signtool {
@@ -155,15 +157,9 @@ int addKey(const fs::path& keyFile, const std::string& keyID, const fs::path& ke
         return fail("the keyset would be refused: " + keysetRuleBroken(text));
     }
     // Written beside it and moved over it, so that a failed write leaves the old one.
-    const fs::path written = keysetFile.string() + ".new";
-    if (auto error = writeFiles({{written, text}})) {
-        fs::remove(written, ec);
-        return fail(*error);
-    }
-    fs::rename(written, keysetFile, ec);
-    if (ec) {
-        fs::remove(written, ec);
-        return fail("could not replace " + keysetFile.string() + ": " + ec.message());
+    if (auto written = writeFileAtomically(keysetFile, text); !written) {
+        return fail("could not replace the keyset " + keysetFile.string() + ": " +
+                    written.error().message);
     }
     std::cout << "added \"" << keyID << "\" to " << keysetFile.string() << " (" << keys.size()
               << (keys.size() == 1 ? " key)\n" : " keys)\n");
@@ -198,14 +194,18 @@ std::optional<std::string> keysetProblem(const fs::path& keysetFile, const std::
 }
 
 int addKeyCommand(const std::vector<std::string>& args) {
-    SigningOptions options;
-    for (std::size_t i = 1; i < args.size(); i += 2) {
-        if (i + 1 >= args.size() || !takeSigningOption(args[i], args[i + 1], options)) {
-            return usage();
-        }
+    const auto arguments =
+        CommandArguments::read(args, {.valued = {"--key", "--key-id", "--keyset"}});
+    if (!arguments) {
+        return usageError(arguments.error());
     }
-    if (options.keyFile.empty() || options.keysetFile.empty() || !validKeyID(options.keyID)) {
-        return usage();
+    SigningOptions options;
+    if (auto cause = takeSigningOptions(*arguments, "add-key", options)) {
+        return usageError(*cause);
+    }
+    if (!arguments->plain().empty()) {
+        return usageError("add-key takes no file besides its options; \"" +
+                          arguments->plain().front() + "\" is one too many");
     }
     return addKey(options.keyFile, options.keyID, options.keysetFile);
 }

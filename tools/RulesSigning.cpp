@@ -6,9 +6,11 @@
 #include <iostream>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "Keyset.h"
 #include "ScourletCore/config/BuildSettings.h"
@@ -17,6 +19,7 @@
 #include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
 #include "ScourletCore/ruleupdates/RuleUpdateManifest.h"
 #include "ScourletCore/ruleupdates/SignedRuleFeed.h"
+#include "ScourletCore/updateawareness/UpdateVersion.h"
 #include "SecretKey.h"
 #include "SigningFiles.h"
 
@@ -82,6 +85,24 @@ std::optional<std::string> versionProblem(const std::string& version) {
                " is no day of the calendar";
     }
     return std::nullopt;
+}
+
+// Why the rule files of `version` are not written into `folder`, which holds
+// that release already with other bytes in the files `differing`.
+std::string alreadyReleased(const std::string& version, const fs::path& folder,
+                            const std::vector<std::string_view>& differing) {
+    std::string names;
+    for (std::size_t i = 0; i < differing.size(); ++i) {
+        names.append(i == 0 ? "" : " and ").append(differing[i]);
+    }
+    const auto components = SignedRuleFeed::versionComponents(version);
+    const std::string next =
+        version.substr(0, version.rfind('.') + 1) + std::to_string((*components)[3] + 1);
+    return "the folder " + folder.string() + " already holds release " + version +
+           " with another " + names +
+           "; the programs refuse a version published again with other bytes, so sign these "
+           "rule files as a new version" +
+           (SignedRuleFeed::versionComponents(next) ? " (such as " + next + ")" : std::string());
 }
 
 // Why the programs would not clean with the rule files as written: one line
@@ -212,14 +233,49 @@ int signRules(const SignRulesOptions& options) {
     const fs::path manifestFile =
         options.outFolder / manifestURL.substr(SignedRuleFeed::rulesBase(options.makerHost).size());
     const fs::path filesFolder = options.outFolder / options.version;
-    std::error_code ec;
-    fs::create_directories(manifestFile.parent_path(), ec);
-    fs::create_directories(filesFolder, ec);
-    if (auto failed =
-            writeFiles({{manifestFile, manifestText},
-                        {manifestFile.parent_path() / "manifest.sig", envelopeText},
-                        {filesFolder / SignedRuleFeed::kClearURLsFileName, *clear},
-                        {filesFolder / SignedRuleFeed::kSupplementaryFileName, *supplementary}})) {
+    const struct {
+        std::string_view name;
+        const std::string& bytes;
+    } ruleFiles[] = {{SignedRuleFeed::kClearURLsFileName, *clear},
+                     {SignedRuleFeed::kSupplementaryFileName, *supplementary}};
+    std::vector<OutputFile> outputs;
+    std::vector<std::string_view> differing;
+    for (const auto& ruleFile : ruleFiles) {
+        const fs::path path = filesFolder / ruleFile.name;
+        if (std::error_code ec; !fs::exists(path, ec)) {
+            outputs.push_back({path, ruleFile.bytes});
+            continue;
+        }
+        const auto released = readFile(path, "the released rule file", error);
+        if (!released) {
+            return fail(error);
+        }
+        if (*released != ruleFile.bytes) {
+            differing.push_back(ruleFile.name);
+        }
+        // The same bytes again change nothing, and are left as they are.
+    }
+    if (!differing.empty()) {
+        return fail(alreadyReleased(options.version, filesFolder, differing));
+    }
+
+    // The rule files go in first, then the signature and last the manifest
+    // that names them: until the manifest is moved in, the channel still
+    // offers the previous release whole, and a failure leaves it so.
+    auto madeForManifest = makeFolders(manifestFile.parent_path());
+    if (!madeForManifest) {
+        return fail(madeForManifest.error());
+    }
+    auto madeForFiles = makeFolders(filesFolder);
+    if (!madeForFiles) {
+        removeFolders(*madeForManifest);
+        return fail(madeForFiles.error());
+    }
+    outputs.push_back({manifestFile.parent_path() / "manifest.sig", envelopeText});
+    outputs.push_back({manifestFile, manifestText});
+    if (auto failed = writeFilesTogether(outputs)) {
+        removeFolders(*madeForFiles);
+        removeFolders(*madeForManifest);
         return fail(*failed);
     }
     std::cout << "signed rules " << options.version << " for the " << id(options.channel)
@@ -232,38 +288,45 @@ int signRules(const SignRulesOptions& options) {
 }  // namespace
 
 int signRulesCommand(const std::vector<std::string>& args) {
-    SignRulesOptions options;
-    std::vector<std::string> files;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (hasValue && takeSigningOption(arg, args[i + 1], options)) {
-            ++i;
-        } else if (arg == "--version" && hasValue) {
-            options.version = args[++i];
-        } else if (arg == "--channel" && hasValue) {
-            const auto channel = enumFromRawValue<RuleUpdateChannel>(args[++i]);
-            if (!channel) {
-                return usage();
-            }
-            options.channel = *channel;
-        } else if (arg == "--min-app-version" && hasValue) {
-            options.minAppVersion = args[++i];
-        } else if (arg == "--note" && hasValue) {
-            options.notes.push_back(args[++i]);
-        } else if (arg == "--published-at" && hasValue) {
-            options.publishedAt = args[++i];
-        } else if (arg == "--allow-old-version") {
-            options.allowOldVersion = true;
-        } else if (!arg.starts_with("--")) {
-            files.push_back(arg);
-        } else {
-            return usage();
-        }
+    const auto arguments = CommandArguments::read(
+        args, signingArguments(
+                  {.valued = {"--version", "--channel", "--min-app-version", "--published-at"},
+                   .repeatable = {"--note"},
+                   .flags = {"--allow-old-version"}}));
+    if (!arguments) {
+        return usageError(arguments.error());
     }
-    if (files.size() != 2 || options.keyFile.empty() || options.keysetFile.empty() ||
-        options.outFolder.empty() || options.version.empty() || !validKeyID(options.keyID)) {
-        return usage();
+    SignRulesOptions options;
+    if (auto cause = takeSigningOptions(*arguments, "sign-rules", options)) {
+        return usageError(*cause);
+    }
+    const auto version = arguments->value("--version");
+    if (!version) {
+        return usageError("sign-rules needs --version <yyyy.mm.dd.n>");
+    }
+    options.version = *version;
+    if (auto channel = arguments->value("--channel")) {
+        const auto known = enumFromRawValue<RuleUpdateChannel>(*channel);
+        if (!known) {
+            return usageError("unknown channel \"" + *channel +
+                              "\": --channel takes stable or beta");
+        }
+        options.channel = *known;
+    }
+    options.minAppVersion = arguments->value("--min-app-version");
+    if (options.minAppVersion && !UpdateVersion::isValid(*options.minAppVersion)) {
+        return usageError("--min-app-version \"" + *options.minAppVersion +
+                          "\" is no version: give 1 to 6 numbers joined by dots, such as 1.2");
+    }
+    options.notes = arguments->values("--note");
+    options.publishedAt = arguments->value("--published-at");
+    options.allowOldVersion = arguments->has("--allow-old-version");
+    const auto& files = arguments->plain();
+    if (files.size() != 2) {
+        return usageError(
+            "sign-rules takes two rule files, data.min.json and "
+            "scourlet-supplementary.json in that order; it was given " +
+            std::to_string(files.size()));
     }
     options.clearFile = files[0];
     options.supplementaryFile = files[1];

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "CommandArguments.h"
 #include "CommandLine.h"
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
 #include "ScourletCore/linkrewriting/SigningChecks.h"
@@ -83,10 +84,16 @@ bool validKeyID(std::string_view id) {
 }
 
 int generateKeyCommand(const std::vector<std::string>& args) {
-    if (args.size() != 3) {
-        return usage();
+    const auto arguments = CommandArguments::read(args, {});
+    if (!arguments) {
+        return usageError(arguments.error());
     }
-    return generateKey(args[1], args[2]);
+    if (arguments->plain().size() != 2) {
+        return usageError("generate-key takes a secret key file and a key id; it was given " +
+                          std::to_string(arguments->plain().size()) + " argument" +
+                          (arguments->plain().size() == 1 ? "" : "s"));
+    }
+    return generateKey(arguments->plain()[0], arguments->plain()[1]);
 }
 
 std::optional<std::string> loadSecretKey(const fs::path& keyFile, KeyPair& pair) {

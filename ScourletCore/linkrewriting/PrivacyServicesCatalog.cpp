@@ -1,15 +1,12 @@
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
 
 #include <algorithm>
-#include <array>
 
-#include "ScourletCore/config/ServiceConfiguration.h"
 #include "ScourletCore/linkrewriting/SigningChecks.h"
 #include "ScourletCore/linkrewriting/internal/CanonicalJson.h"
+#include "ScourletCore/linkrewriting/internal/CatalogRuleBreach.h"
 #include "ScourletCore/linkrewriting/internal/CatalogRules.h"
 #include "ScourletCore/linkrewriting/internal/SignedEnvelope.h"
-#include "ScourletCore/linkrewriting/internal/SourceHosts.h"
-#include "ScourletCore/platform/Text.h"
 
 namespace scourlet {
 
@@ -19,95 +16,6 @@ using Service = PrivacyServicesCatalog::Service;
 
 CatalogError invalid() {
     return CatalogError(CatalogRejected::invalid);
-}
-
-constexpr std::array<std::string_view, 3> kFamilies = {"nitter", "bird-makeup", "other"};
-constexpr std::array<std::string_view, 3> kStates = {"active", "paused", "retired"};
-
-template <std::size_t N>
-bool isOneOf(std::string_view value, const std::array<std::string_view, N>& allowed) {
-    return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
-}
-
-bool hasExactlyTheSourceHosts(const Service& service) {
-    return service.sourceHosts == internal::xTwitterSourceHosts();
-}
-
-bool reviewedInWindow(const Service& service, std::uint64_t generated) {
-    return service.reviewed >= PrivacyServicesCatalog::kEarliestGenerated &&
-           service.reviewed <= generated;
-}
-
-// The single entry of a first-format catalog: the fixed XCancel viewer.
-bool isValidFirstFormatService(const Service& service, std::uint64_t generated) {
-    if (service.displayName || service.family || service.history) {
-        return false;
-    }
-    if (service.id != "xcancel" || !isOneOf(service.state, kStates)) {
-        return false;
-    }
-    if (trimmingWhitespaceAndNewlines(service.reason).empty() ||
-        containsNonPrintableASCII(service.reason)) {
-        return false;
-    }
-    return reviewedInWindow(service, generated) &&
-           service.shapes == std::vector<std::string>{"status"} &&
-           hasExactlyTheSourceHosts(service) && service.destination == config::kXCancelBaseURL &&
-           internal::passesURLTest(service.operatorURL) &&
-           internal::passesURLTest(service.sourceURL);
-}
-
-bool isEmptyOrURL(std::string_view text) {
-    return text.empty() || (text.size() <= 512 && internal::passesURLTest(text));
-}
-
-bool hasSortedDistinctKnownShapes(const std::vector<std::string>& shapes) {
-    for (std::size_t i = 0; i < shapes.size(); ++i) {
-        if (shapes[i] != "profile" && shapes[i] != "status") {
-            return false;
-        }
-        if (i > 0 && !(shapes[i - 1] < shapes[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool isValidSecondFormatService(const Service& service, std::uint64_t generated) {
-    if (service.id.empty() || service.id.size() > 64 || containsNonKeyIDCharacter(service.id)) {
-        return false;
-    }
-    if (!service.displayName || !internal::passesTextTest(*service.displayName, 80, false)) {
-        return false;
-    }
-    if (!service.family || !isOneOf(*service.family, kFamilies)) {
-        return false;
-    }
-    if (!service.history || !internal::passesTextTest(*service.history, 1024, true)) {
-        return false;
-    }
-    if (!internal::passesTextTest(service.reason, 512, false) || !isOneOf(service.state, kStates)) {
-        return false;
-    }
-    return reviewedInWindow(service, generated) && hasSortedDistinctKnownShapes(service.shapes) &&
-           hasExactlyTheSourceHosts(service) && isEmptyOrURL(service.destination) &&
-           isEmptyOrURL(service.operatorURL) && service.sourceURL.size() <= 512 &&
-           internal::passesURLTest(service.sourceURL);
-}
-
-bool hasValidServices(const PrivacyServicesCatalog& catalog) {
-    if (catalog.schema == 1) {
-        return catalog.services.size() == 1 &&
-               isValidFirstFormatService(catalog.services.front(), catalog.generated);
-    }
-    std::string_view previousID;  // the first id is compared with ""
-    for (const Service& service : catalog.services) {
-        if (!(previousID < service.id) || !isValidSecondFormatService(service, catalog.generated)) {
-            return false;
-        }
-        previousID = service.id;
-    }
-    return true;
 }
 
 std::string_view withoutOneTrailingSlash(std::string_view url) {
@@ -332,14 +240,10 @@ Result<PrivacyServicesCatalog::Verified, CatalogError> PrivacyServicesCatalog::v
     if (!checkEnvelope(*signature, *keyset, payload)) {
         return invalid();
     }
-    const PrivacyServicesCatalog& c = *catalog;
-    if (c.product != "Scourlet" || c.kind != "privacy-services" ||
-        (c.schema != 1 && c.schema != 2) || c.version < 1 || c.version > kMaxVersion ||
-        c.generated < kEarliestGenerated || c.generated > kLatestGenerated || c.automaticFailover ||
-        c.services.empty() || c.services.size() > kMaxServices || !hasValidServices(c)) {
+    if (internal::firstBrokenCatalogRule(*catalog)) {
         return invalid();
     }
-    if (previous && !respectsRollbackRule(c, payload, *previous)) {
+    if (previous && !respectsRollbackRule(*catalog, payload, *previous)) {
         return invalid();
     }
 
@@ -357,6 +261,32 @@ Result<PrivacyServicesCatalog::Verified, CatalogError> PrivacyServicesCatalog::v
         }
     }
     return Verified(std::move(state));
+}
+
+std::optional<std::string> PrivacyServicesCatalog::brokenRule(std::string_view payload) {
+    auto catalog = decode(payload);
+    if (!catalog) {
+        return "it is not a catalog: " + catalog.error().message;
+    }
+    // The field and service rules first: they name the service at fault,
+    // and any text that would put a byte outside printable ASCII into the
+    // file breaks one of them too.
+    if (auto breach = internal::firstBrokenCatalogRule(*catalog)) {
+        return internal::describe(*breach, *catalog);
+    }
+    if (payload.size() > kMaxPayloadBytes) {
+        return "it has " + std::to_string(payload.size()) +
+               " bytes, more than the 32768 a catalog may have";
+    }
+    if (containsNonPrintableASCII(payload)) {
+        return "it holds a byte outside printable ASCII (a line break, a tab or a non-ASCII "
+               "character)";
+    }
+    if (canonical(*catalog) != payload) {
+        return "it is not in canonical form (compact JSON, keys sorted, \"/\" unescaped, no "
+               "unknown keys)";
+    }
+    return std::nullopt;
 }
 
 std::optional<PrivacyServicesCatalog::Verified> PrivacyServicesCatalog::loadShipped(

@@ -140,6 +140,15 @@ struct PrivacyServicesCatalog {
                                                  std::string_view envelope, std::string_view keys,
                                                  const std::optional<Verified>& previous);
 
+    // For whoever writes catalogs, since verify() refuses without detail:
+    // the rule of the file format that `payload` breaks, as one line that
+    // names the rule and, for a service rule, the service by id and position
+    // (e.g. `service "b" (number 2 in "services"): service ids must be unique
+    // and in ascending order, ...`). Nothing when the payload keeps every
+    // rule that verify() checks besides the keyset, the signature and the
+    // rollback rule; verify() refuses every payload it names something for.
+    static std::optional<std::string> brokenRule(std::string_view payload);
+
     // The catalog shipped in the core's resource bundle ("privacy-services"
     // .json and .sig, keyset "privacy-services-keys.json"), verified with no
     // previous catalog on first use and kept for the life of the process.

@@ -51,7 +51,8 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+Result<std::filesystem::path, Error> writeTemporaryFileBeside(const std::filesystem::path& file,
+                                                              std::string_view bytes) {
     const std::filesystem::path folder = file.parent_path();
     std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
     const int rawFd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -59,10 +60,11 @@ Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::
         return systemError("Could not create a temporary file in", folder, errno);
     }
     FileDescriptor fd(rawFd);
+    // The message names the file meant, not the temporary one nobody asked for.
     auto fail = [&](std::string_view what) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        return systemError(what, temporary, error);
+        return systemError(what, file, error);
     };
     if (::fchmod(fd.get(), 0644) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
         return fail("Could not write");
@@ -70,15 +72,30 @@ Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::
     if (!fd.close()) {
         return fail("Could not close");
     }
+    return std::filesystem::path(temporary);
+}
+
+Result<void, Error> moveIntoPlace(const std::filesystem::path& temporary,
+                                  const std::filesystem::path& file) {
     if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        return fail("Could not move into place");
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return Error{"Could not move " + file.string() + " into place: " + std::strerror(error)};
     }
     // Make the rename itself durable; a failure here leaves a complete file.
-    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor folderFd(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.get() >= 0) {
         ::fsync(folderFd.get());
     }
     return {};
+}
+
+Result<void, Error> writeFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
+    auto temporary = writeTemporaryFileBeside(file, bytes);
+    if (!temporary) {
+        return temporary.error();
+    }
+    return moveIntoPlace(*temporary, file);
 }
 
 }  // namespace scourlet

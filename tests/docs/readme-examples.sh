@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs the README's examples marked "```sh checked" as written, one block at a
 # time in one shell each, from a copy of the repository root whose
-# build/release/bin is the built programs. HOME and /tmp are moved into a
-# temporary folder, so nothing of the real ones, and nothing of the source
-# tree, is touched. Every block runs twice, as a reader may run it again, and
+# build/release/bin is the built programs. HOME and /tmp (written as such or
+# made by mktemp) are moved into a temporary folder, so nothing of the real
+# ones, and nothing of the source tree, is touched. Every block runs twice, as a reader may run it again, and
 # no block may change a file of the repository copy (the shipped resources
 # above all): the examples teach, they do not release.
 #   readme-examples.sh <source-dir> <bin-dir>
@@ -13,7 +13,7 @@ bin_dir="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state"
+export XDG_CACHE_HOME="$work/cache" XDG_STATE_HOME="$work/state" TMPDIR="$work/tmp"
 root="$work/root"
 mkdir -p "$HOME" "$work/tmp" "$root/ScourletCore" "$root/build/release"
 cp "$source_dir/README.md" "$root/"
@@ -62,15 +62,18 @@ for round in first second; do
     done
 done
 
-# What the examples promise to leave behind.
-for file in README-cleaned.md \
-    scourlet-catalog-example/signed/privacy-services.json \
-    scourlet-catalog-example/signed/privacy-services.sig \
-    scourlet-catalog-example/signed/current.json \
-    scourlet-rules-example/rules/manifest.json scourlet-rules-example/rules/manifest.sig \
-    scourlet-rules-example/rules/2027.01.15.1/data.min.json \
-    scourlet-rules-example/rules/2027.01.15.1/scourlet-supplementary.json; do
-    [ -s "$work/tmp/$file" ] || { echo "FAIL: the examples wrote no /tmp/$file" >&2; failures=$((failures + 1)); }
+# What the examples promise to leave behind: the cleaned README in /tmp, and
+# the signed files in the scratch folders they made with mktemp.
+[ -s "$work/tmp/README-cleaned.md" ] || { echo "FAIL: the examples wrote no /tmp/README-cleaned.md" >&2; failures=$((failures + 1)); }
+for file in signed/privacy-services.json signed/privacy-services.sig signed/current.json \
+    rules/manifest.json rules/manifest.sig \
+    rules/2027.01.15.1/data.min.json rules/2027.01.15.1/scourlet-supplementary.json; do
+    made=0
+    for scratch in "$work"/tmp/tmp.*/; do
+        [ -s "$scratch$file" ] && made=$((made + 1))
+    done
+    # Each block ran twice, each time in a scratch folder of its own.
+    [ "$made" -ge 2 ] || { echo "FAIL: the examples wrote $file in $made fresh scratch folders, not one a run" >&2; failures=$((failures + 1)); }
 done
 if [ -s "$work/tmp/README-cleaned.md" ] && grep -q "utm_source=x&id=1" "$work/tmp/README-cleaned.md"; then
     echo "FAIL: the README's own links came out uncleaned" >&2

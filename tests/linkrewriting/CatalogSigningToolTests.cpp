@@ -6,13 +6,18 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "ScourletCore/linkrewriting/PrivacyCatalogManifest.h"
 #include "ScourletCore/linkrewriting/PrivacyServicesCatalog.h"
 #include "support/FixtureSigner.h"
+#include "support/FolderSnapshot.h"
+#include "support/ProgramRun.h"
 #include "support/TempDir.h"
 
 namespace scourlet {
@@ -60,9 +65,9 @@ TEST(CatalogSigningToolTest, SignsACatalogAndItsManifestThatTheProgramsAccept) {
     const FixtureCatalog catalog = smallCatalog();
     testing::writeFile(dir / "catalog.json", catalog.text());
 
-    const std::string common = "--key " + (dir / "catalog.key").string() +
-                               " --keyset " + (dir / "keys.json").string() +
-                               " --maker-host " + std::string(kFixtureHost);
+    const std::string common = "--key " + (dir / "catalog.key").string() + " --keyset " +
+                               (dir / "keys.json").string() + " --maker-host " +
+                               std::string(kFixtureHost);
     ASSERT_EQ(run("sign " + common + " --key-id catalog-2027 --manifest --out " +
                       (dir / "out").string() + " " + (dir / "catalog.json").string(),
                   dir / "log.txt"),
@@ -85,10 +90,9 @@ TEST(CatalogSigningToolTest, SignsACatalogAndItsManifestThatTheProgramsAccept) {
     // addresses of the given host, in canonical form.
     const auto manifest = PrivacyCatalogManifest::parse(manifestText, kFixtureHost);
     ASSERT_TRUE(manifest.ok()) << manifestText;
-    EXPECT_EQ(manifestText,
-              testing::FixtureManifest::describing(payload, envelope, 12, kFixtureGenerated,
-                                                   kFixtureHost)
-                  .text());
+    EXPECT_EQ(manifestText, testing::FixtureManifest::describing(payload, envelope, 12,
+                                                                 kFixtureGenerated, kFixtureHost)
+                                .text());
     EXPECT_EQ(manifest->payload.sha256, testing::sha256HexOf(payload));
     EXPECT_EQ(manifest->signature.bytes, static_cast<std::int64_t>(envelope.size()));
 }
@@ -111,6 +115,10 @@ TEST(CatalogSigningToolTest, RefusesWhatTheProgramsWouldRefuseAndWritesNothing) 
     // A field the catalog format does not know would be dropped from what is signed.
     testing::writeFile(dir / "extra.json", "{\"extra\":1," + text.substr(1));
     testing::writeFile(dir / "broken.json", text.substr(0, text.size() / 2));
+    // A service added at the end, as one adds it by hand, out of id order.
+    FixtureCatalog appended = smallCatalog();
+    appended.services.push_back(FixtureService::nitter("another-nitter", kFixtureReviewed));
+    testing::writeFile(dir / "appended.json", appended.text());
 
     // Keysets that hold the right key but are laid out as an ordinary jq
     // writes them, or in the wrong order.
@@ -177,6 +185,12 @@ TEST(CatalogSigningToolTest, RefusesWhatTheProgramsWouldRefuseAndWritesNothing) 
          "the catalog " + (dir / "extra.json").string() + " holds keys"},
         {"not JSON", signKey + keyset + " " + (dir / "broken.json").string(),
          "the catalog " + (dir / "broken.json").string() + " does not decode"},
+        {"a service rule", signKey + keyset + " " + (dir / "appended.json").string(),
+         "the catalog " + (dir / "appended.json").string() +
+             " would be refused: service \"another-nitter\" (number 3 in \"services\"): service "
+             "ids "
+             "must be unique and in ascending order, and \"another-nitter\" comes after "
+             "\"nitter-two\"; sort the services by \"id\"\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,16 +266,177 @@ TEST(CatalogSigningToolTest, HelpGoesToStandardOutputAndUsageErrorsToStandardErr
         EXPECT_EQ(testing::readFile(dir / "out.txt").rfind("usage:\n", 0), 0u);
         EXPECT_EQ(testing::readFile(dir / "err.txt"), "");
     }
+    // What it refuses is named before the usage.
     EXPECT_EQ(runApart("sign --bogus"), 2);
     EXPECT_EQ(testing::readFile(dir / "out.txt"), "");
-    EXPECT_EQ(testing::readFile(dir / "err.txt").rfind("usage:\n", 0), 0u);
-    // A command it does not know is named before the usage.
+    EXPECT_EQ(testing::readFile(dir / "err.txt")
+                  .rfind("scourlet-sign-catalog: unknown option \"--bogus\"\nusage:\n", 0),
+              0u)
+        << testing::readFile(dir / "err.txt");
     EXPECT_EQ(runApart("bogus"), 2);
     EXPECT_EQ(testing::readFile(dir / "out.txt"), "");
     EXPECT_EQ(testing::readFile(dir / "err.txt")
                   .rfind("scourlet-sign-catalog: unknown command \"bogus\"\nusage:\n", 0),
               0u)
         << testing::readFile(dir / "err.txt");
+}
+
+// Every command line the tool cannot use is refused with its cause, then the
+// usage (status 2); what it can read but not use, with the file (status 1).
+TEST(CatalogSigningToolTest, EveryRefusalNamesItsCause) {
+    const testing::TempDir dir;
+    const FixtureKey key = FixtureKey::generate("catalog-2027");
+    writeKeyFile(dir / "catalog.key", key);
+    testing::writeFile(dir / "keys.json", testing::keysetText({&key}));
+    const std::string keyFile = (dir / "catalog.key").string();
+    const std::string keyset = (dir / "keys.json").string();
+    const std::string none = (dir / "none.json").string();
+    using Words = std::vector<std::string>;
+    const Words keyArguments = {"--key", keyFile, "--key-id", "catalog-2027", "--keyset", keyset};
+    const auto with = [](Words first, const Words& more) {
+        first.insert(first.end(), more.begin(), more.end());
+        return first;
+    };
+    const Words sign = with(with({"sign"}, keyArguments), {"--out", (dir / "out").string()});
+    const Words signRules = with(with({"sign-rules"}, keyArguments),
+                                 {"--out", (dir / "out").string(), "--version", "2027.01.15.1"});
+    const Words addKey = with({"add-key"}, keyArguments);
+    const std::string hostRefused =
+        "--maker-host \"evil host/x\" is no host name: give a lower-case host name such as "
+        "updates.example.com, without a scheme, port, path or spaces";
+    const struct {
+        Words arguments;
+        int status;
+        std::string says;
+    } cases[] = {
+        {with(sign, {"--bogus", "1", "catalog.json"}), 2, "unknown option \"--bogus\""},
+        {with(signRules, {"--bogus", "1", "a.json", "b.json"}), 2, "unknown option \"--bogus\""},
+        {with(addKey, {"--out", "x"}), 2, "unknown option \"--out\""},
+        {{"generate-key", "--bogus", "x", "y"}, 2, "unknown option \"--bogus\""},
+        {with(signRules, {"--channel", "gamma", "a.json", "b.json"}), 2,
+         "unknown channel \"gamma\": --channel takes stable or beta"},
+        {with(sign, {"catalog.json", "--key"}), 2, "--key needs a value"},
+        {{"sign", "--key", "--key-id", "catalog-2027"}, 2, "--key needs a value"},
+        {with(sign, {"--key", keyFile, "catalog.json"}), 2, "--key is given twice"},
+        {{"sign"},
+         2,
+         "sign needs --key <secret-key-file>, --key-id <id>, --keyset <keyset.json> and --out "
+         "<folder>"},
+        {{"sign", "--key", keyFile, "--keyset", keyset, "catalog.json"},
+         2,
+         "sign needs --key-id <id> and --out <folder>"},
+        {sign, 2, "sign needs the catalog file to sign"},
+        {with(sign, {"a.json", "b.json"}), 2,
+         "sign takes one catalog file; \"b.json\" is one too many"},
+        {with(signRules, {"a.json"}), 2,
+         "sign-rules takes two rule files, data.min.json and scourlet-supplementary.json in that "
+         "order; it was given 1"},
+        {with(with({"sign-rules"}, keyArguments), {"--out", "out", "a.json", "b.json"}), 2,
+         "sign-rules needs --version <yyyy.mm.dd.n>"},
+        {with(signRules, {"--min-app-version", "abc", "a.json", "b.json"}), 2,
+         "--min-app-version \"abc\" is no version: give 1 to 6 numbers joined by dots, such as "
+         "1.2"},
+        {with(signRules, {"--maker-host", "evil host/x", "a.json", "b.json"}), 2, hostRefused},
+        {with(sign, {"--maker-host", "evil host/x", "catalog.json"}), 2, hostRefused},
+        {with(sign, {"--maker-host", "https://updates.example.com", "catalog.json"}), 2,
+         "--maker-host \"https://updates.example.com\" is no host name:"},
+        {{"sign", "--key", keyFile, "--key-id", "Catalog_2027", "--keyset", keyset, "--out", "o",
+          "c.json"},
+         2,
+         "--key-id \"Catalog_2027\" is no key id: a key id has 1 to 64 characters from a-z, 0-9 "
+         "and \"-\""},
+        {{"add-key", "--key", keyFile, "--keyset", keyset}, 2, "add-key needs --key-id <id>"},
+        {with(addKey, {"extra.json"}), 2,
+         "add-key takes no file besides its options; \"extra.json\" is one too many"},
+        {{"generate-key", "only-one"},
+         2,
+         "generate-key takes a secret key file and a key id; it was given 1 argument"},
+        {with(signRules, {none, none}), 1,
+         "could not read the rule file " + none + ": " + std::strerror(ENOENT)},
+        {with(sign, {none}), 1,
+         "could not read the catalog " + none + ": " + std::strerror(ENOENT)},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const std::string& word : c.arguments) {
+            line.append(" ").append(word);
+        }
+        SCOPED_TRACE(line);
+        EXPECT_EQ(testing::runProgram(SCOURLET_SIGN_TOOL, c.arguments, dir / "log.txt"), c.status);
+        const std::string log = testing::readFile(dir / "log.txt");
+        const std::string first = "scourlet-sign-catalog: " + c.says;
+        EXPECT_EQ(log.rfind(first, 0), 0u) << log;
+        if (c.status == 2) {
+            EXPECT_NE(log.find("\nusage:\n"), std::string::npos) << log;
+        } else {
+            EXPECT_EQ(log.find('\n'), log.size() - 1) << log;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+    }
+}
+
+// A signing that cannot write every file leaves those of the last signing
+// as they were, byte for byte.
+TEST(CatalogSigningToolTest, AFailedWriteLeavesThePreviouslySignedFilesWhole) {
+    const testing::TempDir dir;
+    const FixtureKey key = FixtureKey::generate("catalog-2027");
+    writeKeyFile(dir / "catalog.key", key);
+    testing::writeFile(dir / "keys.json", testing::keysetText({&key}));
+    // A catalog far larger than a disk that fills up after 2 KiB; its
+    // signature and manifest would still fit, and so would the message.
+    FixtureCatalog catalog = smallCatalog();
+    for (int i = 0; i < 10; ++i) {
+        catalog.services.push_back(
+            FixtureService::nitter("nitter-z" + std::to_string(30 + i), kFixtureReviewed));
+    }
+    testing::writeFile(dir / "catalog.json", catalog.text());
+    catalog.version = 13;
+    testing::writeFile(dir / "next.json", catalog.text());
+    ASSERT_GT(catalog.text().size(), 2u * 2048);
+    const auto out = dir / "out";
+    const auto signing = [&](const std::filesystem::path& into, const std::string& file) {
+        return std::vector<std::string>{
+            "sign",         "--key",       (dir / "catalog.key").string(), "--key-id",
+            "catalog-2027", "--keyset",    (dir / "keys.json").string(),   "--manifest",
+            "--out",        into.string(), (dir / file).string()};
+    };
+    ASSERT_EQ(
+        testing::runProgram(SCOURLET_SIGN_TOOL, signing(out, "catalog.json"), dir / "log.txt"), 0)
+        << testing::readFile(dir / "log.txt");
+
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        std::filesystem::path into;
+        std::optional<std::uint64_t> fileSizeLimit;
+        std::string says;
+    } cases[] = {
+        {"the disk fills up while the catalog is written", [] {}, out, 2048,
+         "could not write " + (out / "privacy-services.json").string() + ": " +
+             std::strerror(EFBIG) + "; every file is as it was"},
+        {"a folder stands where the manifest goes, after the catalog and its signature",
+         [&] {
+             std::filesystem::remove(out / "current.json");
+             std::filesystem::create_directory(out / "current.json");
+         },
+         out, std::nullopt,
+         "could not move " + (out / "current.json").string() +
+             " into place: Is a directory; every file is as it was"},
+        {"a file stands where the output folder goes", [] {}, out / "privacy-services.json",
+         std::nullopt,
+         "could not make the folder " + (out / "privacy-services.json").string() +
+             ": a file stands where it goes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        const auto before = testing::folderSnapshot(out);
+        EXPECT_EQ(testing::runProgram(SCOURLET_SIGN_TOOL, signing(c.into, "next.json"),
+                                      dir / "log.txt", c.fileSizeLimit),
+                  1);
+        EXPECT_EQ(testing::readFile(dir / "log.txt"), "scourlet-sign-catalog: " + c.says + "\n");
+        EXPECT_EQ(testing::folderSnapshot(out), before);
+    }
 }
 
 }  // namespace

@@ -109,6 +109,11 @@ TEST_F(CatalogVerifyTest, OnlyTheCanonicalFormIsAccepted) {
     for (const Case& c : cases) {
         auto result = verifyText(c.payload);
         ASSERT_FALSE(result.ok()) << c.name;
+        // Not a field rule, yet still named: what the file is.
+        const auto rule = PrivacyServicesCatalog::brokenRule(c.payload);
+        ASSERT_TRUE(rule.has_value()) << c.name;
+        EXPECT_TRUE(rule->starts_with("it is not") || rule->starts_with("it holds a byte"))
+            << c.name << ": " << *rule;
     }
     // The envelope too must be exactly canonical.
     const std::string envelope = envelopeText(payload, key);
@@ -140,31 +145,57 @@ TEST_F(CatalogVerifyTest, DecodingErrorsPassThroughAndABadKeysetFailsFirst) {
         PrivacyServicesCatalog::verify(payload, envelopeText(payload, key), "{}", {}).ok());
 }
 
-TEST_F(CatalogVerifyTest, EachSingleFieldChangeIsRefused) {
+// Each change breaks one rule: verify() refuses it without detail, and
+// brokenRule() names that rule and the service at fault.
+TEST_F(CatalogVerifyTest, EachSingleFieldChangeIsRefusedAndItsRuleNamed) {
     using Change = std::function<void(FixtureCatalog&)>;
     auto service = [](FixtureCatalog& c) -> FixtureService& { return c.services.front(); };
     const std::string longURL = "https://a.example/" + std::string(512 - 18 + 1, 'p');
+    const auto alpha = [](const std::string& rule) {
+        return "service \"alpha\" (number 1 in \"services\"): " + rule;
+    };
+    const auto xcancel = [](const std::string& id, const std::string& rule) {
+        return "service \"" + id + "\" (number 1 in \"services\"): " + rule;
+    };
+    const std::string generatedWindow =
+        "\"generated\" must lie from 1789689600 (2026-09-18T00:00:00Z) to 4102444800 "
+        "(2100-01-01T00:00:00Z); it is ";
+    const std::string reviewedWindow =
+        "\"reviewed\" must lie from 1789689600 to the catalog's \"generated\" (1800000000); it is ";
+    const std::string order = "service ids must be unique and in ascending order, and ";
+    const std::string url = "an https URL: a lower-case host";
     struct Case {
         const char* name;
         FixtureCatalog base;
         Change change;
+        std::string says;  // how brokenRule() begins
     };
     const std::vector<Case> cases = {
-        {"automatic failover", secondFormat(), [](auto& c) { c.automaticFailover = true; }},
-        {"product", secondFormat(), [](auto& c) { c.product = "scourlet"; }},
-        {"kind", secondFormat(), [](auto& c) { c.kind = "privacy-service"; }},
-        {"schema 0", secondFormat(), [](auto& c) { c.schema = 0; }},
-        {"schema 3", secondFormat(), [](auto& c) { c.schema = 3; }},
-        {"version 0", secondFormat(), [](auto& c) { c.version = 0; }},
-        {"version 2^53", secondFormat(), [](auto& c) { c.version = 9007199254740992; }},
+        {"automatic failover", secondFormat(), [](auto& c) { c.automaticFailover = true; },
+         "\"automaticFailover\" must be false"},
+        {"product", secondFormat(), [](auto& c) { c.product = "scourlet"; },
+         "\"product\" must be \"Scourlet\""},
+        {"kind", secondFormat(), [](auto& c) { c.kind = "privacy-service"; },
+         "\"kind\" must be \"privacy-services\""},
+        {"schema 0", secondFormat(), [](auto& c) { c.schema = 0; },
+         "\"schema\" must be 1 or 2; it is 0"},
+        {"schema 3", secondFormat(), [](auto& c) { c.schema = 3; },
+         "\"schema\" must be 1 or 2; it is 3"},
+        {"version 0", secondFormat(), [](auto& c) { c.version = 0; },
+         "\"version\" must be 1 to 9007199254740991; it is 0"},
+        {"version 2^53", secondFormat(), [](auto& c) { c.version = 9007199254740992; },
+         "\"version\" must be 1 to 9007199254740991; it is 9007199254740992"},
         {"generated too early", secondFormat(),
          [](auto& c) {
              c.generated = kEarliest - 1;
              for (auto& s : c.services)
                  s.reviewed = kEarliest - 1;
-         }},
-        {"generated too late", secondFormat(), [](auto& c) { c.generated = kLatest + 1; }},
-        {"no services", secondFormat(), [](auto& c) { c.services.clear(); }},
+         },
+         generatedWindow + "1789689599"},
+        {"generated too late", secondFormat(), [](auto& c) { c.generated = kLatest + 1; },
+         generatedWindow + "4102444801"},
+        {"no services", secondFormat(), [](auto& c) { c.services.clear(); },
+         "\"services\" must hold 1 to 32 services; it holds 0"},
         {"33 services", secondFormat(),
          [](auto& c) {
              c.services.clear();
@@ -172,95 +203,146 @@ TEST_F(CatalogVerifyTest, EachSingleFieldChangeIsRefused) {
                  c.services.push_back(
                      FixtureService::nitter("s" + std::to_string(100 + i), kFixtureReviewed));
              }
-         }},
-        {"equal ids", secondFormat(), [](auto& c) { c.services[1].id = "alpha"; }},
+         },
+         "\"services\" must hold 1 to 32 services; it holds 33"},
+        {"equal ids", secondFormat(), [](auto& c) { c.services[1].id = "alpha"; },
+         "service \"alpha\" (number 2 in \"services\"): " + order +
+             "\"alpha\" appears twice; sort the services by \"id\""},
         {"ids out of order", secondFormat(),
-         [](auto& c) { std::swap(c.services[0], c.services[1]); }},
-        {"upper-case id", secondFormat(), [&](auto& c) { service(c).id = "Alpha"; }},
-        {"65-character id", secondFormat(), [&](auto& c) { service(c).id = std::string(65, 'a'); }},
-        {"no display name", secondFormat(), [&](auto& c) { service(c).displayName.reset(); }},
-        {"empty display name", secondFormat(), [&](auto& c) { service(c).displayName = ""; }},
-        {"blank display name", secondFormat(), [&](auto& c) { service(c).displayName = "   "; }},
+         [](auto& c) { std::swap(c.services[0], c.services[1]); },
+         "service \"alpha\" (number 2 in \"services\"): " + order +
+             "\"alpha\" comes after \"beta\"; sort the services by \"id\""},
+        {"upper-case id", secondFormat(), [&](auto& c) { service(c).id = "Alpha"; },
+         "service \"Alpha\" (number 1 in \"services\"): \"id\" must have 1 to 64 characters from "
+         "a-z, 0-9 and \"-\""},
+        {"65-character id", secondFormat(), [&](auto& c) { service(c).id = std::string(65, 'a'); },
+         "service \"" + std::string(65, 'a') + "\" (number 1 in \"services\"): \"id\" must have"},
+        {"no display name", secondFormat(), [&](auto& c) { service(c).displayName.reset(); },
+         alpha("\"displayName\" must be given: 1 to 80 bytes of printable ASCII, not only spaces")},
+        {"empty display name", secondFormat(), [&](auto& c) { service(c).displayName = ""; },
+         alpha("\"displayName\" must be given")},
+        {"blank display name", secondFormat(), [&](auto& c) { service(c).displayName = "   "; },
+         alpha("\"displayName\" must be given")},
         {"81-byte display name", secondFormat(),
-         [&](auto& c) { service(c).displayName = std::string(81, 'n'); }},
-        {"no family", secondFormat(), [&](auto& c) { service(c).family.reset(); }},
-        {"unknown family", secondFormat(), [&](auto& c) { service(c).family = "Nitter"; }},
-        {"no history", secondFormat(), [&](auto& c) { service(c).history.reset(); }},
+         [&](auto& c) { service(c).displayName = std::string(81, 'n'); },
+         alpha("\"displayName\" must be given")},
+        {"no family", secondFormat(), [&](auto& c) { service(c).family.reset(); },
+         alpha("\"family\" must be given: \"nitter\", \"bird-makeup\" or \"other\"")},
+        {"unknown family", secondFormat(), [&](auto& c) { service(c).family = "Nitter"; },
+         alpha("\"family\" must be given")},
+        {"no history", secondFormat(), [&](auto& c) { service(c).history.reset(); },
+         alpha("\"history\" must be given: at most 1024 bytes of printable ASCII (it may be "
+               "empty)")},
         {"1025-byte history", secondFormat(),
-         [&](auto& c) { service(c).history = std::string(1025, 'h'); }},
-        {"empty reason", secondFormat(), [&](auto& c) { service(c).reason = ""; }},
+         [&](auto& c) { service(c).history = std::string(1025, 'h'); },
+         alpha("\"history\" must be given")},
+        {"empty reason", secondFormat(), [&](auto& c) { service(c).reason = ""; },
+         alpha("\"reason\" must have 1 to 512 bytes of printable ASCII, not only spaces")},
         {"513-byte reason", secondFormat(),
-         [&](auto& c) { service(c).reason = std::string(513, 'r'); }},
-        {"unknown state", secondFormat(), [&](auto& c) { service(c).state = "Active"; }},
+         [&](auto& c) { service(c).reason = std::string(513, 'r'); },
+         alpha("\"reason\" must have 1 to 512 bytes")},
+        {"unknown state", secondFormat(), [&](auto& c) { service(c).state = "Active"; },
+         alpha("\"state\" must be \"active\", \"paused\" or \"retired\"")},
         {"reviewed before the earliest time", secondFormat(),
-         [&](auto& c) { service(c).reviewed = kEarliest - 1; }},
+         [&](auto& c) { service(c).reviewed = kEarliest - 1; },
+         alpha(reviewedWindow + "1789689599")},
         {"reviewed after production", secondFormat(),
-         [&](auto& c) { service(c).reviewed = c.generated + 1; }},
+         [&](auto& c) { service(c).reviewed = c.generated + 1; },
+         alpha(reviewedWindow + "1800000001")},
         {"shapes unsorted", secondFormat(),
          [&](auto& c) {
              service(c).shapes = {"status", "profile"};
-         }},
+         },
+         alpha("\"shapes\" must be sorted without repeats, each \"profile\" or \"status\"")},
         {"shapes repeated", secondFormat(),
          [&](auto& c) {
              service(c).shapes = {"status", "status"};
-         }},
+         },
+         alpha("\"shapes\" must be sorted")},
         {"unknown shape", secondFormat(),
          [&](auto& c) {
              service(c).shapes = {"profile", "video"};
-         }},
+         },
+         alpha("\"shapes\" must be sorted")},
         {"source hosts unsorted", secondFormat(),
-         [&](auto& c) { std::swap(service(c).sourceHosts[0], service(c).sourceHosts[1]); }},
+         [&](auto& c) { std::swap(service(c).sourceHosts[0], service(c).sourceHosts[1]); },
+         alpha("\"sourceHosts\" must be exactly [\"" + testing::catalogSourceHosts().front() +
+               "\",")},
         {"a source host missing", secondFormat(),
-         [&](auto& c) { service(c).sourceHosts.pop_back(); }},
+         [&](auto& c) { service(c).sourceHosts.pop_back(); }, alpha("\"sourceHosts\" must be")},
         {"an extra source host", secondFormat(),
-         [&](auto& c) { service(c).sourceHosts.push_back("z.com"); }},
+         [&](auto& c) { service(c).sourceHosts.push_back("z.com"); },
+         alpha("\"sourceHosts\" must be")},
         {"http destination", secondFormat(),
-         [&](auto& c) { service(c).destination = "http://alpha.example"; }},
+         [&](auto& c) { service(c).destination = "http://alpha.example"; },
+         alpha("\"destination\" must be empty or, in at most 512 bytes, " + url)},
         {"destination with a port", secondFormat(),
-         [&](auto& c) { service(c).destination = "https://alpha.example:8443"; }},
+         [&](auto& c) { service(c).destination = "https://alpha.example:8443"; },
+         alpha("\"destination\" must be empty or")},
         {"destination with a query", secondFormat(),
-         [&](auto& c) { service(c).destination = "https://alpha.example/?a=1"; }},
+         [&](auto& c) { service(c).destination = "https://alpha.example/?a=1"; },
+         alpha("\"destination\" must be empty or")},
         {"destination with upper case", secondFormat(),
-         [&](auto& c) { service(c).destination = "https://Alpha.example"; }},
+         [&](auto& c) { service(c).destination = "https://Alpha.example"; },
+         alpha("\"destination\" must be empty or")},
         {"destination with user", secondFormat(),
-         [&](auto& c) { service(c).destination = "https://u@alpha.example"; }},
+         [&](auto& c) { service(c).destination = "https://u@alpha.example"; },
+         alpha("\"destination\" must be empty or")},
         {"destination over 512 bytes", secondFormat(),
-         [&](auto& c) { service(c).destination = longURL; }},
+         [&](auto& c) { service(c).destination = longURL; },
+         alpha("\"destination\" must be empty or")},
         {"bad operator URL", secondFormat(),
-         [&](auto& c) { service(c).operatorURL = "https://op.example#x"; }},
-        {"empty source URL", secondFormat(), [&](auto& c) { service(c).sourceURL = ""; }},
+         [&](auto& c) { service(c).operatorURL = "https://op.example#x"; },
+         alpha("\"operatorURL\" must be empty or, in at most 512 bytes, " + url)},
+        {"empty source URL", secondFormat(), [&](auto& c) { service(c).sourceURL = ""; },
+         alpha("\"sourceURL\" must be, in at most 512 bytes, " + url)},
         {"source URL over 512 bytes", secondFormat(),
-         [&](auto& c) { service(c).sourceURL = longURL; }},
+         [&](auto& c) { service(c).sourceURL = longURL; }, alpha("\"sourceURL\" must be")},
         {"first format with two services", firstFormat(),
-         [](auto& c) { c.services.push_back(c.services.front()); }},
+         [](auto& c) { c.services.push_back(c.services.front()); },
+         "a schema 1 catalog holds exactly one service; this one holds 2"},
         {"first format with a display name", firstFormat(),
-         [&](auto& c) { service(c).displayName = "X"; }},
-        {"first format with a family", firstFormat(),
-         [&](auto& c) { service(c).family = "other"; }},
-        {"first format with a history", firstFormat(), [&](auto& c) { service(c).history = ""; }},
+         [&](auto& c) { service(c).displayName = "X"; },
+         xcancel("xcancel",
+                 "a schema 1 service has no \"displayName\", \"family\" or \"history\"")},
+        {"first format with a family", firstFormat(), [&](auto& c) { service(c).family = "other"; },
+         xcancel("xcancel", "a schema 1 service has no")},
+        {"first format with a history", firstFormat(), [&](auto& c) { service(c).history = ""; },
+         xcancel("xcancel", "a schema 1 service has no")},
         {"first format with another id", firstFormat(),
-         [&](auto& c) { service(c).id = "xcancel-com"; }},
+         [&](auto& c) { service(c).id = "xcancel-com"; },
+         xcancel("xcancel-com", "the \"id\" of a schema 1 service must be \"xcancel\"")},
         {"first format with both shapes", firstFormat(),
          [&](auto& c) {
              service(c).shapes = {"profile", "status"};
-         }},
+         },
+         xcancel("xcancel", "\"shapes\" must be exactly [\"status\"] in a schema 1 catalog")},
         {"first format with another destination", firstFormat(),
-         [&](auto& c) { service(c).destination = "https://xcancel.com/"; }},
+         [&](auto& c) { service(c).destination = "https://xcancel.com/"; },
+         xcancel("xcancel",
+                 "\"destination\" must be exactly \"https://xcancel.com\" in a schema 1 catalog")},
         {"first format with a blank reason", firstFormat(),
-         [&](auto& c) { service(c).reason = "  "; }},
+         [&](auto& c) { service(c).reason = "  "; },
+         xcancel("xcancel", "\"reason\" must hold printable ASCII only and not be blank")},
         {"first format with an unknown state", firstFormat(),
-         [&](auto& c) { service(c).state = "gone"; }},
+         [&](auto& c) { service(c).state = "gone"; }, xcancel("xcancel", "\"state\" must be")},
         {"first format reviewed after production", firstFormat(),
-         [&](auto& c) { service(c).reviewed = c.generated + 1; }},
+         [&](auto& c) { service(c).reviewed = c.generated + 1; },
+         xcancel("xcancel", reviewedWindow + "1800000001")},
         {"first format with a bad source URL", firstFormat(),
-         [&](auto& c) { service(c).sourceURL = "ftp://source.example"; }},
+         [&](auto& c) { service(c).sourceURL = "ftp://source.example"; },
+         xcancel("xcancel", "\"sourceURL\" must be " + url)},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         FixtureCatalog catalog = c.base;
         c.change(catalog);
         auto result = verifyCatalog(catalog);
-        ASSERT_FALSE(result.ok()) << c.name;
-        EXPECT_TRUE(result.error().isRejected()) << c.name << ": " << result.error().message;
+        ASSERT_FALSE(result.ok());
+        EXPECT_TRUE(result.error().isRejected()) << result.error().message;
+        const auto rule = PrivacyServicesCatalog::brokenRule(catalog.text());
+        ASSERT_TRUE(rule.has_value());
+        EXPECT_EQ(rule->rfind(c.says, 0), 0u) << *rule;
     }
 }
 
@@ -345,6 +427,7 @@ TEST_F(CatalogVerifyTest, BoundaryValuesAreAccepted) {
         c.change(catalog);
         auto result = verifyCatalog(catalog);
         EXPECT_TRUE(result.ok()) << c.name << ": " << (result.ok() ? "" : result.error().message);
+        EXPECT_EQ(PrivacyServicesCatalog::brokenRule(catalog.text()), std::nullopt) << c.name;
     }
 }
 
@@ -368,6 +451,8 @@ TEST_F(CatalogVerifyTest, PayloadSizeLimitIs32768Bytes) {
     EXPECT_TRUE(verifyCatalog(catalog).ok());
     catalog.services.back().history->push_back('h');
     EXPECT_FALSE(verifyCatalog(catalog).ok());
+    EXPECT_EQ(PrivacyServicesCatalog::brokenRule(catalog.text()),
+              "it has 32769 bytes, more than the 32768 a catalog may have");
 }
 
 class RollbackTest : public CatalogVerifyTest {

@@ -2,10 +2,16 @@
 // release signed with it, and the published tree accepted by the feed.
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +19,8 @@
 #include "ScourletCore/ruleupdates/RuleUpdateChannel.h"
 #include "ScourletCore/ruleupdates/RuleUpdateManifest.h"
 #include "ScourletCore/ruleupdates/SignedRuleFeed.h"
+#include "support/FolderSnapshot.h"
+#include "support/ProgramRun.h"
 #include "support/RuleFeedFixture.h"
 #include "support/TempDir.h"
 
@@ -92,9 +100,9 @@ TEST(RuleSigningToolTest, SignsAReleaseThatTheFeedAccepts) {
 }
 
 // A key made now, trusted by a keyset beside it, and the fixture's two rule
-// files, all in `dir`; the sign-rules command line up to its version, which
-// signs those files into dir/out.
-std::string signingSetUp(const testing::TempDir& dir) {
+// files, all in `dir`; the sign-rules arguments up to its version, which sign
+// those files into dir/out.
+std::vector<std::string> signingArguments(const testing::TempDir& dir) {
     const auto key = dir / "rules.key";
     if (run("generate-key " + key.string() + " rules-2027", dir / "entry.txt") != 0) {
         ADD_FAILURE() << testing::readFile(dir / "entry.txt");
@@ -104,10 +112,29 @@ std::string signingSetUp(const testing::TempDir& dir) {
     testing::writeFile(dir / "keys.json", "{" + entry + "}");
     testing::writeFile(dir / "data.min.json", testing::fixtureProvidersFile("clear"));
     testing::writeFile(dir / "supplementary.json", testing::fixtureProvidersFile("supplementary"));
-    return "sign-rules --key " + key.string() + " --key-id rules-2027 --keyset " +
-           (dir / "keys.json").string() + " --maker-host " + kHost + " --out " +
-           (dir / "out").string() + " " + (dir / "data.min.json").string() + " " +
-           (dir / "supplementary.json").string() + " --version ";
+    return {"sign-rules",
+            "--key",
+            key.string(),
+            "--key-id",
+            "rules-2027",
+            "--keyset",
+            (dir / "keys.json").string(),
+            "--maker-host",
+            kHost,
+            "--out",
+            (dir / "out").string(),
+            (dir / "data.min.json").string(),
+            (dir / "supplementary.json").string(),
+            "--version"};
+}
+
+// The same as one command line for the shell.
+std::string signingSetUp(const testing::TempDir& dir) {
+    std::string line;
+    for (const std::string& word : signingArguments(dir)) {
+        line.append(line.empty() ? "" : " ").append(word);
+    }
+    return line + " ";
 }
 
 TEST(RuleSigningToolTest, RefusesPatternsThatTheProgramsWouldLeaveOut) {
@@ -187,6 +214,95 @@ TEST(RuleSigningToolTest, RefusesAVersionThatDoesNotBeginWithARealDate) {
             EXPECT_FALSE(std::filesystem::exists(dir / "out"));
         }
     }
+}
+
+// A release that cannot be written whole leaves the one published before it
+// as it was: its manifest, signature and rule files, byte for byte.
+TEST(RuleSigningToolTest, AFailedWriteLeavesThePreviousReleaseWhole) {
+    testing::TempDir dir;
+    const std::vector<std::string> sign = signingArguments(dir);
+    const auto out = dir / "out";
+    const auto signing = [&](const std::string& version, std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = sign;
+        arguments.push_back(version);
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    };
+    ASSERT_EQ(testing::runProgram(SCOURLET_SIGN_TOOL, signing("2027.01.15.1"), dir / "log.txt"), 0)
+        << testing::readFile(dir / "log.txt");
+
+    // A rule file far larger than a disk that fills up after 12 KiB; the
+    // manifest and the signature would still fit.
+    Json big = Json::parse(testing::fixtureProvidersFile("big"));
+    for (int i = 0; i < 300; ++i) {
+        big["providers"]["Fixture " + std::to_string(i)] =
+            Json::parse(testing::fixtureProvidersFile(
+                "p" + std::to_string(i)))["providers"]["Fixture p" + std::to_string(i)];
+    }
+    testing::writeFile(dir / "big.min.json", big.dump());
+    ASSERT_GT(testing::readFile(dir / "big.min.json").size(), 3u * 12 * 1024);
+
+    const std::string next = (out / "2027.01.16.1").string();
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        std::vector<std::string> arguments;
+        std::optional<std::uint64_t> fileSizeLimit;
+        std::string says;
+    } cases[] = {
+        {"the disk fills up while a rule file is written", [] {}, signing("2027.01.16.1"),
+         12 * 1024, ""},
+        {"a file stands where the version folder goes",
+         [&] { testing::writeFile(next, "not a folder"); }, signing("2027.01.16.1"), std::nullopt,
+         "could not make the folder " + next + ": a file stands where it goes"},
+        {"a folder stands where the channel's manifest goes, after the signature",
+         [&] {
+             std::filesystem::create_directories(out / "beta/manifest.json");
+             testing::writeFile(out / "beta/manifest.sig", "the signature published before");
+         },
+         signing("2027.01.16.1", {"--channel", "beta"}), std::nullopt,
+         "could not move " + (out / "beta/manifest.json").string() +
+             " into place: Is a directory; every file is as it was"},
+        {"the version folder holds other rule files",
+         [&] {
+             testing::writeFile(next + "/data.min.json", testing::fixtureProvidersFile("clear"));
+             testing::writeFile(next + "/scourlet-supplementary.json", "{}");
+         },
+         signing("2027.01.16.1"), std::nullopt,
+         "the folder " + next +
+             " already holds release 2027.01.16.1 with another scourlet-supplementary.json; the "
+             "programs refuse a version published again with other bytes, so sign these rule "
+             "files as a new version (such as 2027.01.16.2)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        std::vector<std::string> arguments = c.arguments;
+        if (c.fileSizeLimit) {
+            std::replace(arguments.begin(), arguments.end(), (dir / "data.min.json").string(),
+                         (dir / "big.min.json").string());
+        }
+        const auto before = testing::folderSnapshot(out);
+        EXPECT_EQ(
+            testing::runProgram(SCOURLET_SIGN_TOOL, arguments, dir / "log.txt", c.fileSizeLimit),
+            1);
+        const std::string log = testing::readFile(dir / "log.txt");
+        const std::string says = c.says.empty() ? "could not write " + next +
+                                                      "/data.min.json: " + std::strerror(EFBIG) +
+                                                      "; every file is as it was"
+                                                : c.says;
+        EXPECT_EQ(log, "scourlet-sign-catalog: " + says + "\n");
+        EXPECT_EQ(testing::folderSnapshot(out), before);
+        std::filesystem::remove_all(next);
+        std::filesystem::remove_all(out / "beta");
+    }
+
+    // Signing the same release again finds its rule files in place, and
+    // changes none of them.
+    const auto ruleFiles = testing::folderSnapshot(out / "2027.01.15.1");
+    EXPECT_EQ(testing::runProgram(SCOURLET_SIGN_TOOL, signing("2027.01.15.1"), dir / "log.txt"), 0)
+        << testing::readFile(dir / "log.txt");
+    EXPECT_EQ(testing::folderSnapshot(out / "2027.01.15.1"), ruleFiles);
 }
 
 }  // namespace
