@@ -152,10 +152,7 @@ std::string parsedAndReassembled(std::string_view link) {
     if (!items.empty()) {
         std::string query;
         for (const auto& item : items) {
-            if (!query.empty()) {
-                query.push_back('&');
-            }
-            query.append(item.segment);
+            query.append(item.separator).append(item.segment);
         }
         (void)components->setPercentEncodedQuery(std::string_view(query));
     }

@@ -2,24 +2,24 @@
 // overlapping, each is an http(s) link that parses, and replacing them keeps
 // every byte outside the links as it was. A link never ends in the sentence's
 // punctuation or the writer's emphasis, nor holds the writer's closing
-// bracket after "(" or "[", so cleaning it keeps every byte outside a removed
-// parameter: the text comes back with only the removed parameters (and the
-// "&" or "?" before them) gone.
+// bracket after "(" or "[". Cleaning keeps every byte outside a removed
+// parameter: a link that only lost parameters is the link as found with some
+// whole "name=value" items deleted, one separator ("&", or "&amp;" in a link
+// from HTML source) with each, and the "?" when none is left; the kept items
+// stay byte for byte, however they are encoded, in the single link of a text
+// and in a text of links alike.
 #include <algorithm>
 #include <memory>
-#include <optional>
-#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "FuzzSupport.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
-#include "ScourletCore/platform/PercentEncoding.h"
 #include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/ClipboardLink.h"
 #include "ScourletCore/rules/TextURLBlock.h"
 #include "ScourletCore/rules/URLCleaner.h"
-#include "ScourletCore/rules/internal/RawQuery.h"
 
 namespace {
 
@@ -112,50 +112,110 @@ URLCleaner& parameterCleaner() {
     return *cleaner;
 }
 
-// A kept segment that the cleaner writes back as it was whatever the host:
-// nothing to decode, one "=" at most, nothing that encoding again escapes.
-bool isWrittenBackAsItIs(std::string_view segment) {
-    const std::size_t equals = segment.find('=');
-    if (equals != std::string_view::npos && segment.find('=', equals + 1) != std::string_view::npos) {
+// The pieces of a query: its items as written and, between each two, the
+// separator that joined them ("&amp;" read whole, never as "&" and "amp;").
+struct QueryPieces {
+    std::vector<std::string_view> items;
+    std::vector<std::string_view> separators;  // separators[i] stands before items[i + 1]
+};
+
+QueryPieces piecesOf(std::string_view query) {
+    QueryPieces pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t amp = query.find('&', start);
+        if (amp == std::string_view::npos) {
+            pieces.items.push_back(query.substr(start));
+            return pieces;
+        }
+        pieces.items.push_back(query.substr(start, amp - start));
+        const std::size_t length = query.substr(amp).starts_with("&amp;") ? 5 : 1;
+        pieces.separators.push_back(query.substr(amp, length));
+        start = amp + length;
+    }
+}
+
+// Whether `cleaned` is `url` with `removedCount` whole query items deleted,
+// each with one separator, and nothing else changed: the text before the "?"
+// and the fragment are the same, the kept items appear in order and verbatim,
+// and between two kept items stands one of the separators that stood between
+// them in `url` (no separator before the first kept item or after the last).
+bool isUrlWithItemsDeleted(std::string_view url, std::string_view cleaned,
+                           std::size_t removedCount) {
+    const auto components = URLComponents::parse(url);
+    FUZZ_CHECK(components.has_value());
+    const auto query = components->percentEncodedQuery();
+    if (!query) {
         return false;
     }
-    for (const char c : segment) {
-        if (c != '=' && !PercentEncodeSet::urlQueryItemAllowed.contains(c)) {
+    const auto queryStart = static_cast<std::size_t>(query->data() - components->string().data());
+    const std::string_view before = url.substr(0, queryStart - 1);
+    const std::string_view after = url.substr(queryStart + query->size());
+    if (!cleaned.starts_with(before) || !cleaned.ends_with(after) ||
+        cleaned.size() < before.size() + after.size()) {
+        return false;
+    }
+    std::string_view keptQuery =
+        cleaned.substr(before.size(), cleaned.size() - before.size() - after.size());
+    const QueryPieces original = piecesOf(*query);
+    if (keptQuery.empty()) {
+        return removedCount == original.items.size();
+    }
+    if (!keptQuery.starts_with('?')) {
+        return false;
+    }
+    keptQuery.remove_prefix(1);
+    const QueryPieces kept = piecesOf(keptQuery);
+    if (original.items.size() != kept.items.size() + removedCount) {
+        return false;
+    }
+    // Each kept item is matched to the earliest original item that fits: an
+    // earlier match never leaves fewer separators to choose from for the next.
+    std::size_t next = 0;  // the first original item not yet passed
+    for (std::size_t k = 0; k < kept.items.size(); ++k) {
+        bool separatorSeen = k == 0;
+        bool matched = false;
+        for (; next < original.items.size(); ++next) {
+            if (k > 0 && next > 0 && original.separators[next - 1] == kept.separators[k - 1]) {
+                separatorSeen = true;
+            }
+            if (separatorSeen && original.items[next] == kept.items[k]) {
+                matched = true;
+                ++next;
+                break;
+            }
+        }
+        if (!matched) {
             return false;
         }
     }
     return true;
 }
 
-// What a clean of `url` that only removed parameters gives: `url` with the
-// segments of the removed names gone; nothing when a kept segment may come
-// back in another spelling.
-std::optional<std::string> withParametersRemoved(std::string_view url,
-                                                 const std::vector<std::string>& removedNames) {
-    const auto components = URLComponents::parse(url);
-    FUZZ_CHECK(components.has_value());
-    const auto query = components->percentEncodedQuery();
-    FUZZ_CHECK(query.has_value());
-    const std::size_t queryStart = static_cast<std::size_t>(query->data() - components->string().data());
-    const std::set<std::string> removed(removedNames.begin(), removedNames.end());
-    std::string kept;
-    bool any = false;
-    for (const auto& item : internal::parseRawQuery(query)) {
-        if (removed.contains(item.name)) {
-            continue;
-        }
-        if (!isWrittenBackAsItIs(item.segment)) {
-            return std::nullopt;
-        }
-        kept.append(any ? "&" : "").append(item.segment);
-        any = true;
+// The cleaner's result for `url` when all it did was remove query parameters.
+bool onlyRemovedParameters(const CleanResult& result) {
+    bool only = !result.removedQueryParameters.empty();
+    for (const auto& operation : result.operations) {
+        only = only && operation.kind == CleanOperationKind::localParameterRemoval &&
+               operation.removedParameters == result.removedQueryParameters;
     }
-    std::string expected(url.substr(0, queryStart - 1));  // up to the "?"
-    if (any) {
-        expected.append("?").append(kept);
+    return only;
+}
+
+// Cleans `url` and checks the result: a clean that only removed parameters
+// took whole items and nothing else. Gives the link as it must stand after
+// the clean.
+std::string checkedClean(std::string_view url) {
+    CleanOutcome outcome = parameterCleaner().cleanWithOutcome(url);
+    const CleanResult* result = outcome.cleanedResult();
+    if (!result) {
+        return std::string(url);
     }
-    expected.append(url.substr(queryStart + query->size()));  // the fragment, if any
-    return expected;
+    if (onlyRemovedParameters(*result)) {
+        FUZZ_CHECK(isUrlWithItemsDeleted(url, result->cleanedURL,
+                                         result->removedQueryParameters.size()));
+    }
+    return result->cleanedURL;
 }
 
 }  // namespace
@@ -166,6 +226,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         FUZZ_CHECK(!endsInUserPunctuation(single->url()));
         FUZZ_CHECK(underscoresAreJudgedByTheirLine(text, single->range()));
         FUZZ_CHECK(leavesTheWritersClosingBracketOut(text, single->range()));
+        const std::string cleanedLink = checkedClean(single->url());
+        const std::string cleanedText = single->replacingURL(cleanedLink);
+        FUZZ_CHECK(cleanedText.size() == text.size() - single->url().size() + cleanedLink.size());
+        FUZZ_CHECK(cleanedText.starts_with(text.substr(0, single->range().first)));
+        FUZZ_CHECK(cleanedText.ends_with(text.substr(single->range().second)));
     }
     const auto block = TextURLBlock::make(text);
     if (!block) {
@@ -204,43 +269,22 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         return replacements.at(number);
     }) == expected);
 
-    // Cleaned, the text loses the removed parameters and nothing else. Links
-    // that a clean changed otherwise, or whose kept parameters may come back
-    // spelled anew, are taken as the cleaner gave them.
-    std::vector<std::optional<CleanResult>> results;
+    // Cleaned, the text loses the removed parameters and nothing else: each
+    // link only whole items (checked as it is cleaned), the rest not a byte.
+    std::vector<std::string> cleanedLinks;
     for (const auto& match : block->matches()) {
-        CleanOutcome outcome = parameterCleaner().cleanWithOutcome(match.url);
-        CleanResult* result = outcome.cleanedResult();
-        results.push_back(result ? std::optional(std::move(*result)) : std::nullopt);
+        cleanedLinks.push_back(checkedClean(match.url));
     }
     const std::string cleanedText = block->replacingURLs(
-        [&](std::size_t number, std::string_view url) {
-            const auto& result = results.at(number);
-            return result ? result->cleanedURL : std::string(url);
-        });
-    std::string withoutParameters;
+        [&](std::size_t number, std::string_view) { return cleanedLinks.at(number); });
+    std::string withCleanedLinks;
     copied = 0;
     for (std::size_t i = 0; i < block->matches().size(); ++i) {
-        const auto& match = block->matches()[i];
-        withoutParameters.append(text.substr(copied, match.range.first - copied));
-        copied = match.range.second;
-        const std::optional<CleanResult>& result = results[i];
-        if (!result) {
-            withoutParameters.append(match.url);
-            continue;
-        }
-        bool onlyParameters = !result->removedQueryParameters.empty();
-        for (const auto& operation : result->operations) {
-            onlyParameters = onlyParameters &&
-                             operation.kind == CleanOperationKind::localParameterRemoval &&
-                             operation.removedParameters == result->removedQueryParameters;
-        }
-        const auto removed =
-            onlyParameters ? withParametersRemoved(match.url, result->removedQueryParameters)
-                           : std::nullopt;
-        withoutParameters.append(removed ? *removed : result->cleanedURL);
+        const auto& range = block->matches()[i].range;
+        withCleanedLinks.append(text.substr(copied, range.first - copied)).append(cleanedLinks[i]);
+        copied = range.second;
     }
-    withoutParameters.append(text.substr(copied));
-    FUZZ_CHECK(cleanedText == withoutParameters);
+    withCleanedLinks.append(text.substr(copied));
+    FUZZ_CHECK(cleanedText == withCleanedLinks);
     return 0;
 }

@@ -12,14 +12,11 @@
 
 namespace scourlet::config {
 
-// --- Hosts with special handling in the cleaner ---------------------------------
+// --- Hosts with special handling in the cleaner and share-link resolution ------
 
 inline constexpr std::string_view kAmazonShortLinkHost = "a.co";
 inline constexpr std::string_view kXHost = "x.com";
 inline constexpr std::string_view kFormerTwitterHost = "twitter.com";
-inline constexpr std::string_view kAirbnbHost = "airbnb.com";
-inline constexpr std::string_view kAirbnbWwwHost = "www.airbnb.com";
-inline constexpr std::string_view kYouTubeMusicHost = "music.youtube.com";
 inline constexpr std::string_view kInstagramDomain = "instagram.com";
 inline constexpr std::string_view kThreadsDomain = "threads.net";
 inline constexpr std::string_view kThreadsAlternateDomain = "threads.com";

@@ -5,7 +5,6 @@
 
 #include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
 #include "ScourletCore/linkrewriting/PrivacyRedirector.h"
-#include "ScourletCore/platform/PercentEncoding.h"
 #include "ScourletCore/platform/Text.h"
 #include "ScourletCore/platform/URLComponents.h"
 #include "ScourletCore/rules/internal/NameRuleIndex.h"
@@ -49,34 +48,6 @@ bool isCleanedWebLink(std::string_view url) {
     }
     const std::optional<std::string_view> host = components->percentEncodedHost();
     return host && !host->empty();
-}
-
-bool containsEncodedPlus(std::string_view segment) {
-    for (std::size_t i = 0; i + 2 < segment.size(); ++i) {
-        if (segment[i] == '%' && segment[i + 1] == '2' &&
-            (segment[i + 2] == 'B' || segment[i + 2] == 'b')) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Re-encoding a kept pair must never change what the link means. A pair whose
-// text did not decode, or that holds an encoded plus (which re-encoding would
-// turn into a literal plus, read as a space by many servers), goes back as it
-// was written.
-void appendKeptItem(std::string& query, const internal::RawQueryItem& item) {
-    // Text without escapes always decodes (a parsed query is ASCII).
-    const bool escaped = item.segment.find('%') != std::string::npos;
-    if (escaped && (containsEncodedPlus(item.segment) || !percentDecode(item.segment))) {
-        query.append(item.segment);
-        return;
-    }
-    appendPercentEncoded(query, item.name, PercentEncodeSet::urlQueryItemAllowed);
-    if (item.value) {
-        query.push_back('=');
-        appendPercentEncoded(query, *item.value, PercentEncodeSet::urlQueryItemAllowed);
-    }
 }
 
 }  // namespace
@@ -333,7 +304,6 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
     if (!items.empty()) {
         const std::set<std::string> challenge =
             internal::redditChallengeParameters(*components, items);
-        const bool keepsRawSegments = internal::keepsRawQuerySegments(*components);
         const bool googleSearch = internal::isGoogleSearch(*components);
 
         ProviderList& applicable = buffers.applicable;
@@ -377,19 +347,20 @@ std::optional<CleanResult> URLCleaner::cleaningPass(const std::string& input, in
                 remove(item, std::string(fallback->ruleID), fallback->category);
                 continue;
             }
+            // A kept parameter goes back exactly as the writer wrote it, joined
+            // by the separator that stood before it ("&", or "&amp;" in a link
+            // from HTML source): decoded and encoded again, "%27" or "%29"
+            // would come back as a quote or a bracket that ends the link early
+            // in the text around it, and "%3B" as a ";" that some servers split
+            // on. Only removed parameters and their separators go.
             if (keptCount++ > 0) {
-                keptQuery.push_back('&');
+                keptQuery.append(item.separator);
             }
-            if (keepsRawSegments) {
-                keptQuery.append(item.segment);
-            } else {
-                appendKeptItem(keptQuery, item);
-            }
+            keptQuery.append(item.segment);
         }
 
         removedCount = static_cast<std::int64_t>(items.size() - keptCount);
-        // With nothing removed the query stays as written: encoding it again
-        // alone is no clean.
+        // With nothing removed the query stays as written.
         if (removedCount > 0) {
             const bool queryWritten =
                 keptCount == 0 ? components->setPercentEncodedQuery(std::nullopt)

@@ -134,29 +134,68 @@ TEST_F(URLCleanerTest, QueryRebuildingKeepsOrDropsTheQuestionMark) {
               "https://news.example/#top");
 }
 
-TEST_F(URLCleanerTest, KeptPairsNeverChangeMeaning) {
+// Kept parameters go back byte for byte, on every host: decoded, "%27",
+// "%29" or "%22" would end the link early in the text around it, "%3B" would
+// split the parameter on servers that split on ";", and an encoded link in a
+// value would read as part of the outer one. Only removed parameters and
+// their separators go; the path and fragment stay as written too.
+TEST_F(URLCleanerTest, KeptParametersStayAsTheWriterWroteThem) {
     const std::pair<std::string_view, std::string_view> cases[] = {
-        // An encoded plus stays encoded: "c++" would read as "c  ".
-        {"https://news.example/?utm_source=x&q=c%2B%2B", "https://news.example/?q=c%2B%2B"},
-        {"https://news.example/?utm_source=x&q=c%2b", "https://news.example/?q=c%2b"},
-        // A pair that does not decode goes back as written.
+        {"https://news.example/search?q=don%27t+panic&utm_source=docs",
+         "https://news.example/search?q=don%27t+panic"},
+        {"https://news.example/s?q=foo%29bar&utm_source=x", "https://news.example/s?q=foo%29bar"},
+        {"https://news.example/s?q=a%3Bb&utm_source=x", "https://news.example/s?q=a%3Bb"},
+        {"https://news.example/r?u=https%3A%2F%2Ffoo.com%2F&utm_source=x",
+         "https://news.example/r?u=https%3A%2F%2Ffoo.com%2F"},
+        {"https://news.example/?q=%22x%22&t=%3Cb%3E&utm_source=x",
+         "https://news.example/?q=%22x%22&t=%3Cb%3E"},
+        // Escapes that decoding and encoding again would spell otherwise.
+        {"https://other.example/p/x/?igshid=1&a=%7e%41", "https://other.example/p/x/?a=%7e%41"},
+        {"https://news.example/?utm_source=x&q=c%2B%2B&n=caf%C3%A9",
+         "https://news.example/?q=c%2B%2B&n=caf%C3%A9"},
         {"https://news.example/?utm_source=x&q=%FF%FE", "https://news.example/?q=%FF%FE"},
-        // Decodable pairs are encoded again the way query items are encoded.
         {"https://news.example/?q=a%20b&utm_source=x&r=%26", "https://news.example/?q=a%20b&r=%26"},
         {"https://news.example/?q=a+b&utm_medium=x", "https://news.example/?q=a+b"},
-        {"https://news.example/?flag&utm_medium=x&e=", "https://news.example/?flag&e="},
+        {"https://news.example/?flag&utm_medium=x&e=&x=a=b", "https://news.example/?flag&e=&x=a=b"},
+        // Empty items between kept ones stay; each removed item takes one "&".
+        {"https://news.example/?a=1&&utm_source=x&b=2", "https://news.example/?a=1&&b=2"},
+        {"https://news.example/?utm_source=x&utm_medium=y&a=1", "https://news.example/?a=1"},
+        // Hosts that always kept their segments keep them still.
+        {"https://www.instagram.com/p/x/?igshid=1&a=%7e%41", "https://www.instagram.com/p/x/?a=%7e%41"},
+        // The path and the fragment are never spelled anew.
+        {"https://news.example/a%20b/%7Ec?utm_source=x#f%20g~", "https://news.example/a%20b/%7Ec#f%20g~"},
     };
     for (const auto& [input, expected] : cases) {
         EXPECT_EQ(cleaned(input).cleanedURL, expected) << input;
     }
 }
 
-TEST_F(URLCleanerTest, RawSegmentHostsKeepTheirSegmentsByteForByte) {
-    EXPECT_EQ(cleaned("https://www.instagram.com/p/x/?igshid=1&a=%7e%41").cleanedURL,
-              "https://www.instagram.com/p/x/?a=%7e%41");
-    // Elsewhere the same pair is decoded and encoded again.
-    EXPECT_EQ(cleaned("https://other.example/p/x/?igshid=1&a=%7e%41").cleanedURL,
-              "https://other.example/p/x/?a=~A");
+// A link copied from HTML source joins its parameters with "&amp;": that is
+// the separator, so a tracker on either side of one is found and removed with
+// it, and what is kept is joined as it was. No parameter is ever named "amp;".
+TEST_F(URLCleanerTest, HtmlEscapedAmpersandsSeparateParameters) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"https://news.example/h?utm_source=html&amp;id=2", "https://news.example/h?id=2"},
+        {"https://news.example/h?id=2&amp;utm_source=html", "https://news.example/h?id=2"},
+        {"https://news.example/h?a=1&amp;utm_source=x&amp;b=2", "https://news.example/h?a=1&amp;b=2"},
+        {"https://news.example/h?utm_source=x&amp;utm_medium=y", "https://news.example/h"},
+        {"https://news.example/h?utm_source=x&amp;a=1#top", "https://news.example/h?a=1#top"},
+        // Mixed with plain "&", each kept item keeps the separator before it.
+        {"https://news.example/h?a=1&utm_source=x&amp;b=2&c=3",
+         "https://news.example/h?a=1&amp;b=2&c=3"},
+        {"https://news.example/h?a=1&amp;utm_source=x&b=2", "https://news.example/h?a=1&b=2"},
+        {"https://news.example/h?utm_source=x&a=1&amp;b=2", "https://news.example/h?a=1&amp;b=2"},
+    };
+    for (const auto& [input, expected] : cases) {
+        const CleanResult r = cleaned(input);
+        EXPECT_EQ(r.cleanedURL, expected) << input;
+        for (const std::string& name : r.removedQueryParameters) {
+            EXPECT_FALSE(name.starts_with("amp;")) << input;
+        }
+    }
+    // Nothing to remove: the link is left as it is.
+    EXPECT_EQ(cleaner->cleanWithOutcome("https://news.example/h?a=1&amp;b=2"),
+              CleanOutcome::unchanged());
 }
 
 TEST_F(URLCleanerTest, RawRuleCountsOnlyWhenNoParameterWasRemoved) {
@@ -208,9 +247,9 @@ TEST_F(URLCleanerTest, SixNestedWrappersLeaveTheLastTargetUncleaned) {
 
 TEST_F(URLCleanerTest, DisabledUnwrappingCleansTheWrapperAsAnOrdinaryLink) {
     setCategoryEnabled(RuleCategoryType::redirectUnwrapping, false);
-    // The kept pair is decoded and encoded again like any query item.
+    // The kept pair stays encoded as it was.
     const CleanResult r = cleaned(wrap("https://other.example/") + "&utm_source=x");
-    EXPECT_EQ(r.cleanedURL, "https://out.example/?u=https://other.example/");
+    EXPECT_EQ(r.cleanedURL, wrap("https://other.example/"));
     EXPECT_EQ(r.removedQueryParameters, std::vector<std::string>{"utm_source"});
 }
 

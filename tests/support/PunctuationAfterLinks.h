@@ -1,7 +1,8 @@
-// Texts whose links lose their last parameter to a clean, each followed by
-// punctuation or emphasis that belongs to the text around the link, and the
-// text as it must read after the clean: only the link itself changes. Last,
-// texts whose link must be left alone, which come back as they were.
+// Texts whose links lose a parameter to a clean, each followed by punctuation,
+// emphasis or quotes that belong to the text around the link, and the text as
+// it must read after the clean: only the removed parameters and their
+// separators go, every other byte stays. Last, texts whose link must be left
+// alone, which come back as they were.
 #pragma once
 
 #include <string_view>
@@ -52,6 +53,27 @@ inline constexpr std::pair<std::string_view, std::string_view> kPunctuationAfter
     {"[text](https://example.com/?utm_source=x \"Title\")",
      "[text](https://example.com/ \"Title\")"},
     {"(https://example.com/?utm_source=x and more)", "(https://example.com/ and more)"},
+    // Kept parameters come back as the writer encoded them: decoded, a quote
+    // or bracket would end the link early in its shell line, Markdown or JSON
+    // text, a ";" would split the parameter, an encoded link would read as
+    // part of the outer one.
+    {"curl 'https://api.example.com/search?q=don%27t+panic&utm_source=docs'",
+     "curl 'https://api.example.com/search?q=don%27t+panic'"},
+    {"See [the search](https://example.com/s?q=foo%29bar&utm_source=x) here.",
+     "See [the search](https://example.com/s?q=foo%29bar) here."},
+    {"https://example.com/s?q=a%3Bb&utm_source=x", "https://example.com/s?q=a%3Bb"},
+    {"https://example.com/r?u=https%3A%2F%2Ffoo.com%2F&utm_source=x",
+     "https://example.com/r?u=https%3A%2F%2Ffoo.com%2F"},
+    {"{\"url\": \"https://example.com/?q=%22x%22&fbclid=1&p=%7E\"}",
+     "{\"url\": \"https://example.com/?q=%22x%22&p=%7E\"}"},
+    // In HTML source "&amp;" joins the parameters: a tracker on either side
+    // goes with it, and the kept ones stay joined as they were.
+    {"<a href=\"https://example.com/h?utm_source=html&amp;id=2\">",
+     "<a href=\"https://example.com/h?id=2\">"},
+    {"<a href=\"https://example.com/h?id=2&amp;utm_source=html\">page</a>",
+     "<a href=\"https://example.com/h?id=2\">page</a>"},
+    {"<a href='https://example.com/h?a=1&amp;utm_source=x&amp;b=2'>",
+     "<a href='https://example.com/h?a=1&amp;b=2'>"},
     // Left alone: a link holding a second one, and a scheme glued to the
     // text before it.
     {"[a](https://example.com/?u=https://b.example/&utm_source=x)",

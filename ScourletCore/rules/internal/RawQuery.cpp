@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
+#include <string_view>
 
 #include "ScourletCore/config/ServiceConfiguration.h"
 #include "ScourletCore/platform/PercentEncoding.h"
@@ -10,6 +12,44 @@
 
 namespace scourlet::internal {
 namespace {
+
+constexpr std::string_view kAmpersand = "&";
+// HTML's escaped "&", as a link copied from page source joins its parameters.
+constexpr std::string_view kEscapedAmpersand = "&amp;";
+
+// Walks a non-empty query piece by piece: each segment with the separator
+// that stood before it.
+class QuerySplitter {
+public:
+    struct Piece {
+        std::string_view segment;
+        std::string_view separator;
+    };
+
+    explicit QuerySplitter(std::string_view query) : query_(query) {}
+
+    std::optional<Piece> next() {
+        if (done_) {
+            return std::nullopt;
+        }
+        const std::size_t end = std::min(query_.find('&', start_), query_.size());
+        Piece piece{query_.substr(start_, end - start_), separator_};
+        if (end == query_.size()) {
+            done_ = true;
+        } else {
+            separator_ = query_.substr(end).starts_with(kEscapedAmpersand) ? kEscapedAmpersand
+                                                                          : kAmpersand;
+            start_ = end + separator_.size();
+        }
+        return piece;
+    }
+
+private:
+    std::string_view query_;
+    std::size_t start_ = 0;
+    std::string_view separator_;
+    bool done_ = false;
+};
 
 std::string decodedOrAsWritten(std::string_view text) {
     // Most names and values hold no escape; skip the decoder's validation for them.
@@ -81,22 +121,15 @@ bool pathIsSearch(const URLComponents& components) {
 
 bool hasItemNamedQ(const URLComponents& components) {
     const auto query = components.percentEncodedQuery();
-    if (!query) {
+    if (!query || query->empty()) {
         return false;
     }
-    std::size_t start = 0;
-    while (start <= query->size()) {
-        std::size_t end = query->find('&', start);
-        if (end == std::string_view::npos) {
-            end = query->size();
-        }
-        const std::string_view segment = query->substr(start, end - start);
-        const std::string_view name = segment.substr(0, segment.find('='));
+    for (QuerySplitter pieces(*query); const auto piece = pieces.next();) {
+        const std::string_view name = piece->segment.substr(0, piece->segment.find('='));
         if (name == "q" ||
             (name.find('%') != std::string_view::npos && decodedOrAsWritten(name) == "q")) {
             return true;
         }
-        start = end + 1;
     }
     return false;
 }
@@ -111,24 +144,15 @@ std::vector<RawQueryItem> parseRawQuery(
     }
     const std::string_view query = *percentEncodedQuery;
     items.reserve(static_cast<std::size_t>(std::count(query.begin(), query.end(), '&')) + 1);
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = query.find('&', start);
-        if (end == std::string_view::npos) {
-            end = query.size();
-        }
-        const std::string_view segment = query.substr(start, end - start);
-        const std::size_t equals = segment.find('=');
+    for (QuerySplitter pieces(query); const auto piece = pieces.next();) {
+        const std::size_t equals = piece->segment.find('=');
         RawQueryItem& item = items.emplace_back();
-        item.name = decodedOrAsWritten(segment.substr(0, equals));
+        item.name = decodedOrAsWritten(piece->segment.substr(0, equals));
         if (equals != std::string_view::npos) {
-            item.value = decodedOrAsWritten(segment.substr(equals + 1));
+            item.value = decodedOrAsWritten(piece->segment.substr(equals + 1));
         }
-        item.segment = std::string(segment);
-        if (end == query.size()) {
-            break;
-        }
-        start = end + 1;
+        item.segment = std::string(piece->segment);
+        item.separator = piece->separator;
     }
     return items;
 }
@@ -159,33 +183,6 @@ std::set<std::string> redditChallengeParameters(const URLComponents& components,
         return {};
     }
     return {"solution", "js_challenge", "token", "jsc_orig_r"};
-}
-
-bool keepsRawQuerySegments(const URLComponents& components) {
-    std::string storage;
-    const auto host = comparableHost(components, storage);
-    if (!host) {
-        return false;
-    }
-    const std::array exactHosts{config::kAmazonShortLinkHost, config::kXHost,
-                                config::kAirbnbHost,          config::kAirbnbWwwHost,
-                                config::kYouTubeMusicHost,    config::kInstagramDomain,
-                                config::kThreadsDomain,       config::kThreadsAlternateDomain};
-    for (const std::string_view exact : exactHosts) {
-        if (equalsLowered(*host, exact)) {
-            return true;
-        }
-    }
-    // Instagram and Threads serve the same links from subdomains (www., m.,
-    // country hosts); X's subdomains are API and media hosts and do not count.
-    const std::array domainsWithSubdomains{config::kInstagramDomain, config::kThreadsDomain,
-                                           config::kThreadsAlternateDomain};
-    for (const std::string_view domain : domainsWithSubdomains) {
-        if (isDomainOrSubdomain(*host, domain)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 bool isGoogleSearch(const URLComponents& components) {
