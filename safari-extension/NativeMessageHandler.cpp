@@ -321,9 +321,8 @@ Json NativeMessageHandler::buildMissedReport(const Json& message) {
 
     const MissedTrackerReport report = MissedTrackerReportBuilder::build(
         result, MissedTrackerReport::currentPlatform(), environment_.osVersion,
-        environment_.appVersion, environment_.appBuild,
-        MissedTrackerReport::Surface::safariExtension, note ? *note : std::string(), std::nullopt,
-        std::nullopt, clock_->now());
+        environment_.appVersion, environment_.appBuild, MissedTrackerReport::extensionSurface(),
+        note ? *note : std::string(), std::nullopt, std::nullopt, clock_->now());
 
     Json reply{{"ok", true}, {"subject", report.subject()}, {"body", report.bodyText()}};
     if (report.mailtoIsSafeLength()) {
