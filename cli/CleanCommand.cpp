@@ -131,8 +131,14 @@ int CleanCommand::run(const std::vector<std::string>& args, std::istream& in, Ou
         }
         // The same verified installed rules as the application, else the
         // shipped ones, so the two never clean differently.
-        VerifiedRuleBundleLoader::load(*engine, environment_.installedRulesRoot,
-                                       environment_.bundle);
+        const auto loaded = VerifiedRuleBundleLoader::load(*engine, environment_.installedRulesRoot,
+                                                           environment_.bundle);
+        if (loaded.refusedUpdate) {
+            // Older rules than the user installed: said once, before any clean.
+            err.write("scourlet: warning: the installed rule update " +
+                      oneLine(loaded.refusedUpdate->string()) +
+                      " failed verification; the shipped rules are used\n");
+        }
     }
     if (options.supplementaryFile) {
         if (auto error = loadFile(*options.supplementaryFile, true)) {

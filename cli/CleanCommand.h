@@ -7,7 +7,8 @@
 // rules, domain exceptions) come from a snapshot of the application's saved
 // settings; nothing is ever written back. The rules are the ones the
 // application cleans with: its verified installed rule update, else the
-// shipped rules.
+// shipped rules; an installed update that fails verification is named once
+// on the error stream.
 //
 //   CleanCommand command(CleanCommand::Environment::standard());
 //   int rc = command.execute({"--quiet", "https://a.example/?utm_source=x"}, std::cin,

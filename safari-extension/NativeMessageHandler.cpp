@@ -102,6 +102,14 @@ NativeMessageHandler::NativeMessageHandler(Environment environment)
       exceptionStore_(std::make_shared<DomainExceptionStore>(environment_.defaults)),
       lastCleanRecorder_(std::make_shared<LastCleanRecorder>(clock_)) {}
 
+std::vector<std::string_view> NativeMessageHandler::actionNames() {
+    std::vector<std::string_view> names;
+    for (const auto& entry : kActions) {
+        names.push_back(entry.name);
+    }
+    return names;
+}
+
 Json NativeMessageHandler::handle(const Json& message) {
     static const Json kEmpty = Json::object();
     const Json& request = message.is_object() ? message : kEmpty;
@@ -321,9 +329,8 @@ Json NativeMessageHandler::buildMissedReport(const Json& message) {
 
     const MissedTrackerReport report = MissedTrackerReportBuilder::build(
         result, MissedTrackerReport::currentPlatform(), environment_.osVersion,
-        environment_.appVersion, environment_.appBuild,
-        MissedTrackerReport::Surface::safariExtension, note ? *note : std::string(), std::nullopt,
-        std::nullopt, clock_->now());
+        environment_.appVersion, environment_.appBuild, MissedTrackerReport::extensionSurface(),
+        note ? *note : std::string(), std::nullopt, std::nullopt, clock_->now());
 
     Json reply{{"ok", true}, {"subject", report.subject()}, {"body", report.bodyText()}};
     if (report.mailtoIsSafeLength()) {

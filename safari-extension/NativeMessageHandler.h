@@ -44,6 +44,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ScourletCore/platform/Clock.h"
 #include "ScourletCore/platform/Json.h"
@@ -109,6 +110,9 @@ public:
     // The answer to one message. `message` may be any JSON value; anything
     // but an object counts as an empty message. Never throws.
     Json handle(const Json& message);
+
+    // The "action" values answered, in the order they are matched.
+    static std::vector<std::string_view> actionNames();
 
 private:
     using Action = Json (NativeMessageHandler::*)(const Json&);

@@ -6,6 +6,9 @@ SCOURLET_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libpcre2-dev libboost-url1.81-dev libsodium-dev
     libcurl4-openssl-dev libssl-dev libutf8proc-dev qt6-base-dev libcpp-httplib-dev qt6-svg-dev
+    # The tray application on a Wayland desktop without XWayland, and the X
+    # client library it opens the display with before Qt does.
+    qt6-wayland libxcb1-dev
     xvfb xclip jq
     # The tray tests: an XEmbed tray, a StatusNotifierItem tray and a private
     # session bus, and the tools that drive them from outside.

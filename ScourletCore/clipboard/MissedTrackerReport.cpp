@@ -66,6 +66,14 @@ MissedTrackerReport::Platform MissedTrackerReport::currentPlatform() {
 #endif
 }
 
+MissedTrackerReport::Surface MissedTrackerReport::extensionSurface() {
+#if defined(__APPLE__)
+    return Surface::safariExtension;
+#else
+    return Surface::browserExtension;
+#endif
+}
+
 std::string MissedTrackerReport::subject() const {
     std::string hostPart;
     if (!host || host->empty()) {

@@ -52,6 +52,8 @@ struct MissedTrackerReport {
         manualClean,
         shareExtension,
         safariExtension,
+        // Firefox and the Chromium family, through the native-messaging host.
+        browserExtension,
     };
 
     // Fixed texts of the review step, shared by every surface that offers a report.
@@ -81,6 +83,11 @@ struct MissedTrackerReport {
     // The platform this program was built for: linux on Linux, macOS on macOS,
     // windows on Windows.
     static Platform currentPlatform();
+
+    // Where the browser extension's reports come from on the platform this
+    // program was built for: safariExtension on macOS, browserExtension
+    // elsewhere.
+    static Surface extensionSurface();
 
     Platform platform = Platform::linux;
     std::string osVersion{};
@@ -159,6 +166,7 @@ struct RawValueTable<MissedTrackerReport::Surface> {
         {MissedTrackerReport::Surface::manualClean, "Manual Clean"},
         {MissedTrackerReport::Surface::shareExtension, "Share Extension"},
         {MissedTrackerReport::Surface::safariExtension, "Safari Extension"},
+        {MissedTrackerReport::Surface::browserExtension, "Browser Extension"},
     });
 };
 

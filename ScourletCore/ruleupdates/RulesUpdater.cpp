@@ -125,7 +125,8 @@ void RulesUpdater::loadPreferringAppSupport() {
     // shipped version), else the shipped rules.
     installedVersion_.set(VerifiedRuleBundleLoader::load(*rulesEngine_, installedRulesRoot_,
                                                          environment_.bundle, environment_.host,
-                                                         environment_.appVersion));
+                                                         environment_.appVersion)
+                              .version);
 }
 
 // ---- Setters with side effects ---------------------------------------------------

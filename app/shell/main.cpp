@@ -2,7 +2,12 @@
 // over the desktop's clipboard, timers and notifications, and a tray icon with
 // its menu. Closing windows never ends the program; Quit, SIGTERM and SIGINT
 // do, after both settings stores are written.
+//
+// Without a display it can open, it says why in one line and exits with
+// status 1. "scourlet-app --check-display" makes only that check (status 0
+// when the display opens), so that a launcher can choose what to start.
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <QApplication>
@@ -12,6 +17,7 @@
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/platform/ThreadExecutor.h"
 #include "app/menu/TrayMenu.h"
+#include "app/platform/DisplayProbe.h"
 #include "app/platform/FreedesktopNotificationPoster.h"
 #include "app/platform/LinkLaunchWarnings.h"
 #include "app/platform/QtMainQueue.h"
@@ -37,18 +43,20 @@ constexpr const char* kNoTrayMessage =
 // Under Wayland a program sees clipboard changes only while one of its windows
 // has focus, which a tray program never has. Through XWayland (the X11
 // platform) it sees every change, so that platform is preferred whenever an X
-// display is there and the user chose no platform.
-void choosePlatform() {
+// display is there and the user chose no platform. With a Wayland display
+// alone the Wayland platform is named, so that Qt does not try X11 instead.
+// True when the Wayland platform was chosen for want of an X display.
+bool choosePlatform() {
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
-        return;
+        return false;
     }
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     } else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr,
-                     "Warning: no X display (XWayland) found; under Wayland Scourlet sees copied "
-                     "links only while one of its windows has focus.\n");
+        qputenv("QT_QPA_PLATFORM", "wayland");
+        return true;
     }
+    return false;
 }
 
 bool hasDisplay() {
@@ -56,15 +64,40 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    choosePlatform();
+// Whether the display can be opened; when not, says why in one line. Qt
+// itself would end the program with SIGABRT.
+bool displayOpens(int argc, char** argv) {
     if (!hasDisplay()) {
         std::fprintf(stderr,
                      "Scourlet needs a graphical desktop: neither DISPLAY nor WAYLAND_DISPLAY is "
                      "set. The command-line tool scourlet cleans links without one.\n");
+        return false;
+    }
+    if (const auto problem = DisplayProbe::problem(argc, argv)) {
+        std::fprintf(stderr,
+                     "Scourlet cannot start: %s. The command-line tool scourlet cleans links "
+                     "without a display.\n",
+                     problem->c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool waylandOnly = choosePlatform();
+    const bool checkOnly = argc >= 2 && std::strcmp(argv[1], "--check-display") == 0;
+    if (!displayOpens(argc, argv)) {
         return 1;
+    }
+    if (checkOnly) {
+        return 0;
+    }
+    if (waylandOnly) {
+        std::fprintf(stderr,
+                     "Warning: no X display (XWayland) found; under Wayland Scourlet sees copied "
+                     "links only while one of its windows has focus.\n");
     }
     QApplication application(argc, argv);
     // Links opened from the menu come from what the user copied.

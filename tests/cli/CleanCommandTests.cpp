@@ -558,33 +558,94 @@ TEST_F(CleanCommandTest, ProvidersThatLostPatternsToCompileErrorsAreNamed) {
     EXPECT_EQ(run({"-q", "--rules", file.string()}, "text").err, expected);
 }
 
-TEST_F(CleanCommandTest, CleansWithTheVerifiedInstalledRulesElseTheShippedOnes) {
-    using scourlet::testing::RuleRelease;
-    const testing::TempDir dir;
-    const auto key = testing::FixtureKey::generate("rules-test");
-    const RuleRelease shippedRelease("2026.03.01.5", config::kMakerHost);
-    const RuleRelease installed("2026.03.02.1", config::kMakerHost);
-    testing::writeFile(dir / "bundle" / "rule-feed-keys.json", testing::keysetText({&key}));
-    testing::writeFile(dir / "bundle" / "manifest.json", shippedRelease.manifestText());
-    testing::writeFile(dir / "bundle" / "data.min.json", shippedRelease.clear);
-    testing::writeFile(dir / "bundle" / "scourlet-supplementary.json",
-                       shippedRelease.supplementary);
-    const ResourceBundle fixtureBundle(dir / "bundle");
-    bundle = &fixtureBundle;
-    installedRulesRoot = dir / "installed";
-    const SignedRuleFeed::Store store{installedRulesRoot, testing::keysetText({&key})};
-    ASSERT_TRUE(store.install(installed.signedRecord(key), shippedRelease.version).ok());
+// A shipped bundle signed with a fixture key (rules 2026.03.01.5) and the
+// application's store with the verified update 2026.03.02.1 installed. Each
+// release's rules remove the parameter named after its version.
+class InstalledRulesTest : public CleanCommandTest {
+protected:
+    InstalledRulesTest() {
+        const testing::RuleRelease shippedRelease("2026.03.01.5", config::kMakerHost);
+        testing::writeFile(dir / "bundle" / "rule-feed-keys.json", testing::keysetText({&key}));
+        testing::writeFile(dir / "bundle" / "manifest.json", shippedRelease.manifestText());
+        testing::writeFile(dir / "bundle" / "data.min.json", shippedRelease.clear);
+        testing::writeFile(dir / "bundle" / "scourlet-supplementary.json",
+                           shippedRelease.supplementary);
+        bundle = &fixtureBundle;
+        installedRulesRoot = dir / "data" / "installed";
+        const SignedRuleFeed::Store store{installedRulesRoot, testing::keysetText({&key})};
+        const testing::RuleRelease installed("2026.03.02.1", config::kMakerHost);
+        EXPECT_TRUE(store.install(installed.signedRecord(key), shippedRelease.version).ok());
+    }
 
-    const std::string link = "https://example.com/?clear_2026_03_02_1=a&clear_2026_03_01_5=b&id=1";
-    EXPECT_EQ(run({"-q", link}).out, "https://example.com/?clear_2026_03_01_5=b&id=1\n");
+    std::filesystem::path stateFile() const {
+        return *installedRulesRoot / SignedRuleFeed::Store::kStateFileName;
+    }
+
+    static constexpr std::string_view kLink =
+        "https://example.com/?clear_2026_03_02_1=a&clear_2026_03_01_5=b&id=1";
+    static constexpr std::string_view kCleanedByUpdate =
+        "https://example.com/?clear_2026_03_01_5=b&id=1";
+    static constexpr std::string_view kCleanedByShipped =
+        "https://example.com/?clear_2026_03_02_1=a&id=1";
+
+    const testing::TempDir dir;
+    const testing::FixtureKey key = testing::FixtureKey::generate("rules-test");
+    const ResourceBundle fixtureBundle{dir / "bundle"};
+};
+
+TEST_F(InstalledRulesTest, CleansWithTheVerifiedInstalledRulesElseTheShippedOnes) {
+    const std::string link(kLink);
+    const CommandRun installed = run({"-q", link});
+    EXPECT_EQ(installed.out, std::string(kCleanedByUpdate) + "\n");
+    EXPECT_EQ(installed.err, "");
 
     // A stored file that no longer verifies is not used.
-    const auto stateFile = *installedRulesRoot / SignedRuleFeed::Store::kStateFileName;
-    auto state = SignedRuleFeed::State::decode(testing::readFile(stateFile));
+    auto state = SignedRuleFeed::State::decode(testing::readFile(stateFile()));
     ASSERT_TRUE(state.ok());
     state->active.supplementary += " ";
-    testing::writeFile(stateFile, state->encoded());
-    EXPECT_EQ(run({"-q", link}).out, "https://example.com/?clear_2026_03_02_1=a&id=1\n");
+    testing::writeFile(stateFile(), state->encoded());
+    EXPECT_EQ(run({"-q", link}).out, std::string(kCleanedByShipped) + "\n");
+}
+
+// Cleaning with older rules than the user installed is said once a run, on
+// standard error, naming the file; the links are still cleaned.
+TEST_F(InstalledRulesTest, ARefusedUpdateIsSaidOnceAndTheShippedRulesClean) {
+    std::string bytes = testing::readFile(stateFile());
+    char& changed = bytes[bytes.size() / 2];
+    changed = changed == 'A' ? 'B' : 'A';
+    testing::writeFile(stateFile(), bytes);
+
+    const std::string warning = "scourlet: warning: the installed rule update " +
+                                stateFile().string() +
+                                " failed verification; the shipped rules are used\n";
+    const std::string link(kLink);
+    const std::string shippedClean(kCleanedByShipped);
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string input;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {"links as arguments", {"-q", link, link}, "", shippedClean + "\n" + shippedClean + "\n"},
+        {"links in text",
+         {"-q"},
+         "a " + link + "\nb " + link + "\n",
+         "a " + shippedClean + "\nb " + shippedClean + "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CommandRun r = run(c.args, c.input);
+        EXPECT_EQ(r.status, CleanCommand::kSuccess);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, warning);
+    }
+    // Beside the notes of a run that is not quiet, still once.
+    const CommandRun noisy = run({link, link});
+    EXPECT_EQ(noisy.err.rfind(warning, 0), 0u) << noisy.err;
+    EXPECT_EQ(noisy.err.find(warning, 1), std::string::npos) << noisy.err;
+    // A rules file named on the command line is no fallback: nothing to say.
+    EXPECT_EQ(run({"-q", "--rules", (dir / "bundle" / "data.min.json").string(), link}).err, "");
 }
 
 TEST_F(CleanCommandTest, MissingBundleIsAClearError) {

@@ -66,5 +66,18 @@ if awk 'length > 79 { found = 1 } END { exit !found }' "$work/help"; then
     fail "--help has lines over 79 columns: $(awk 'length > 79' "$work/help")"
 fi
 
+# An installed rule update in the XDG data folder that fails verification
+# (here a record that no key signed): the tool says so once a run, naming the
+# file, and cleans with the shipped rules.
+state="$XDG_DATA_HOME/com.morrowgate.scourlet/rules/signed-rules-v1.json"
+mkdir -p "$(dirname "$state")"
+printf '{"active":{"proof":{"manifest":"e30=","signature":"e30="},"clear":"e30=","supplementary":"e31="}}' > "$state"
+warning="scourlet: warning: the installed rule update $state failed verification; the shipped rules are used"
+printf 'a %s\nb %s\n' "$link" "$link" | "$tool" -q > "$work/out" 2> "$work/err" || fail "a refused update: status $?"
+[ "$(cat "$work/err")" = "$warning" ] || fail "a refused update: standard error says: $(head -c 300 "$work/err")"
+[ "$(cat "$work/out")" = "$(printf 'a %s\nb %s' https://example.com/?id=1 https://example.com/?id=1)" ] ||
+    fail "a refused update: the text is not cleaned: $(head -c 300 "$work/out")"
+rm -r "$XDG_DATA_HOME/com.morrowgate.scourlet"
+
 [ "$failures" -eq 0 ] && echo "all checks passed"
 exit $((failures > 0))

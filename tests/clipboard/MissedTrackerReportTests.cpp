@@ -304,9 +304,16 @@ TEST(MissedTrackerReportTest, PlatformsAndSurfaces) {
         EXPECT_EQ(enumFromRawValue<MissedTrackerReport::Platform>(rawValue(platform)), platform);
     }
     EXPECT_EQ(names, (std::vector<std::string_view>{"macOS", "iOS", "Windows", "Linux"}));
-    EXPECT_EQ(rawValue(Surface::manualClean), "Manual Clean");
-    EXPECT_EQ(enumFromRawValue<MissedTrackerReport::Surface>("Safari Extension"),
-              Surface::safariExtension);
+    std::vector<std::string_view> surfaces;
+    for (Surface surface : allCases<MissedTrackerReport::Surface>()) {
+        surfaces.push_back(rawValue(surface));
+        EXPECT_EQ(enumFromRawValue<MissedTrackerReport::Surface>(rawValue(surface)), surface);
+    }
+    EXPECT_EQ(surfaces,
+              (std::vector<std::string_view>{"Clipboard", "Manual Clean", "Share Extension",
+                                             "Safari Extension", "Browser Extension"}));
+    // Here the browser extension is Firefox's or a Chromium browser's, not Safari's.
+    EXPECT_EQ(MissedTrackerReport::extensionSurface(), Surface::browserExtension);
     EXPECT_FALSE(enumFromRawValue<MissedTrackerReport::Platform>("linux"));
     EXPECT_FALSE(enumFromRawValue<MissedTrackerReport::Surface>("clipboard"));
     EXPECT_EQ(MissedTrackerReport::recipientEmail(), config::kMissedTrackerReportAddress);

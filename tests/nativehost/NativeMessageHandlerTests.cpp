@@ -211,7 +211,7 @@ protected:
     MissedTrackerReport expectedReport(const CleanResult& result, const std::string& note) {
         return MissedTrackerReportBuilder::build(result, MissedTrackerReport::Platform::linux,
                                                  environment().osVersion, "1.4.2", "42",
-                                                 MissedTrackerReport::Surface::safariExtension,
+                                                 MissedTrackerReport::Surface::browserExtension,
                                                  note, std::nullopt, std::nullopt, clock.now());
     }
     Json expectedReply(const MissedTrackerReport& report) {
@@ -239,9 +239,15 @@ TEST_F(MissedReportTest, ReportOfACleanedLinkUsesTheRulesResult) {
     EXPECT_EQ(reply["subject"], report.subject());
     EXPECT_EQ(reply["body"], report.bodyText());
     EXPECT_TRUE(reply.contains("mailtoURL"));
-    EXPECT_NE(reply["body"].get<std::string>().find("Platform:\nLinux Debian GNU/Linux 12"),
-              std::string::npos)
-        << reply["body"].get<std::string>();
+    // The platform and surface are what serves the extension here, in the
+    // text and in its machine-readable appendix alike.
+    const std::string body = reply["body"].get<std::string>();
+    for (const char* says :
+         {"Platform:\nLinux Debian GNU/Linux 12", "Surface:\nBrowser Extension\n",
+          "\"platform\": \"Linux\"", "\"surface\": \"Browser Extension\""}) {
+        EXPECT_NE(body.find(says), std::string::npos) << says << "\n" << body;
+    }
+    EXPECT_EQ(body.find("Safari"), std::string::npos) << body;
 }
 
 TEST_F(MissedReportTest, ReportOfAnUnchangedLinkUsesTheRequestOrTheOriginal) {

@@ -60,8 +60,9 @@ TEST(ShippedRulesManifestTest, WithNothingInstalledTheShippedVersionIsLoaded) {
     const ResourceBundle bundle(SCOURLET_BUNDLE_DIR);
     testing::TempDir root;
     RulesEngine engine(std::make_shared<InMemoryUserDefaults>(), &bundle);
-    const auto version = VerifiedRuleBundleLoader::load(engine, root.path(), &bundle);
-    EXPECT_EQ(version, Feed::shippedManifest(&bundle)->currentVersion);
+    const auto loaded = VerifiedRuleBundleLoader::load(engine, root.path(), &bundle);
+    EXPECT_EQ(loaded.version, Feed::shippedManifest(&bundle)->currentVersion);
+    EXPECT_EQ(loaded.refusedUpdate, std::nullopt);
     EXPECT_FALSE(engine.compiledProviders().empty());
 }
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -316,7 +317,8 @@ protected:
                            RuleRelease("2026.02.01.1").manifestText());
     }
 
-    std::optional<std::string> load(RulesEngine& engine) {
+    std::optional<std::string> load(RulesEngine& engine) { return loadWhole(engine).version; }
+    VerifiedRuleBundleLoader::Loaded loadWhole(RulesEngine& engine) {
         return VerifiedRuleBundleLoader::load(engine, store_.root, &bundle_, kFixtureRulesHost,
                                               "1.0");
     }
@@ -362,6 +364,55 @@ TEST_F(VerifiedRuleBundleLoaderTest, LoadsTheBestVerifiedRecordElseTheShippedRul
         RulesEngine engine(defaults_, &bundle_);
         EXPECT_EQ(load(engine), std::nullopt);
         EXPECT_EQ(providerNames(engine), shipped);
+    }
+}
+
+// Only an update that could have been used and was not is refused: one that
+// no longer verifies, or a state file that cannot be read. An update older
+// than the shipped rules is retired, not refused.
+TEST_F(VerifiedRuleBundleLoaderTest, SaysWhenTheShippedRulesStandInForARefusedUpdate) {
+    const auto otherKey = testing::FixtureKey::generate("rules-test");
+    const std::vector<std::string> shipped{"Fixture shipped", "Fixture shipped_supplementary"};
+    struct Case {
+        const char* name;
+        std::function<void()> store;  // what the state file holds
+        std::string version;          // the version loaded
+        bool refused;
+    };
+    const std::vector<Case> cases = {
+        {"nothing installed", [] {}, "2026.02.01.1", false},
+        {"an update in use", [&] { writeState(record("2026.03.01.1")); }, "2026.03.01.1", false},
+        {"a changed rule file", [&] { writeState(corrupted(record("2026.03.01.1"))); },
+         "2026.02.01.1", true},
+        {"signed with a key not in the key set",
+         [&] { writeState(RuleRelease("2026.03.01.1").signedRecord(otherKey)); }, "2026.02.01.1",
+         true},
+        {"a changed update before an outdated rollback copy",
+         [&] { writeState(corrupted(record("2026.03.01.1")), record("2026.01.01.1")); },
+         "2026.02.01.1", true},
+        {"a changed update before a usable rollback copy",
+         [&] { writeState(corrupted(record("2026.03.01.1")), record("2026.02.15.1")); },
+         "2026.02.15.1", false},
+        {"older than the shipped rules", [&] { writeState(record("2026.01.01.1")); },
+         "2026.02.01.1", false},
+        {"older than the shipped rules and changed",
+         [&] { writeState(corrupted(record("2026.01.01.1"))); }, "2026.02.01.1", false},
+        {"a state file that does not decode",
+         [&] { testing::writeFile(*store_.stateFile(), "{\"active\":"); }, "2026.02.01.1", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(*store_.root);
+        std::filesystem::create_directories(*store_.root);
+        c.store();
+        RulesEngine engine(defaults_, &bundle_);
+        const auto loaded = loadWhole(engine);
+        EXPECT_EQ(loaded.version, c.version);
+        EXPECT_EQ(loaded.refusedUpdate,
+                  c.refused ? store_.stateFile() : std::optional<std::filesystem::path>());
+        if (c.refused) {
+            EXPECT_EQ(providerNames(engine), shipped);
+        }
     }
 }
 
