@@ -231,9 +231,12 @@ TEST_F(NotificationManagerTest, NeutralizedNoteFollowsTheSummaryAsASentenceOfIts
     const std::vector<Case> cases = {
         {"phrase", "Downloads a script and runs it in a shell",
          "Downloads a script and runs it in a shell. Clipboard replaced with commented text."},
-        {"full stop", "Runs a download.", "Runs a download. Clipboard replaced with commented text."},
-        {"exclamation", "Erases the disk!", "Erases the disk! Clipboard replaced with commented text."},
-        {"trailing blank", "Pipes to a shell ", "Pipes to a shell. Clipboard replaced with commented text."},
+        {"full stop", "Runs a download.",
+         "Runs a download. Clipboard replaced with commented text."},
+        {"exclamation", "Erases the disk!",
+         "Erases the disk! Clipboard replaced with commented text."},
+        {"trailing blank", "Pipes to a shell ",
+         "Pipes to a shell. Clipboard replaced with commented text."},
         {"empty", "", "Clipboard replaced with commented text."},
     };
     for (const Case& c : cases) {

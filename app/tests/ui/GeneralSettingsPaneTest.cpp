@@ -309,9 +309,13 @@ void GeneralSettingsPaneTest::everySwitchActsOnItsAccessibilityAction() {
     };
     const std::vector<Row> rows = {
         {kAutoCleanId,
-         [](const Fixture& f) { return f.menuText("menu-auto-clean") == "Auto-Clean Copied Links: ON"; }},
+         [](const Fixture& f) {
+             return f.menuText("menu-auto-clean") == "Auto-Clean Copied Links: ON";
+         }},
         {kAutoResolveId,
-         [](const Fixture& f) { return f.state->monitor()->automaticShareLinkResolutionEnabled(); }},
+         [](const Fixture& f) {
+             return f.state->monitor()->automaticShareLinkResolutionEnabled();
+         }},
         {kCommandGuardId,
          [](const Fixture& f) { return f.state->monitor()->isCommandGuardEnabled(); }},
         {kNeutralizeId,
@@ -319,7 +323,9 @@ void GeneralSettingsPaneTest::everySwitchActsOnItsAccessibilityAction() {
         {kCleanNotificationsId,
          [](const Fixture& f) { return f.state->notificationManager()->isEnabled(); }},
         {kCommandNotificationsId,
-         [](const Fixture& f) { return f.state->notificationManager()->areCommandWarningsEnabled(); }},
+         [](const Fixture& f) {
+             return f.state->notificationManager()->areCommandWarningsEnabled();
+         }},
         {kLaunchAtLoginId, [](const Fixture& f) { return fs::exists(f.entryFile()); }},
     };
     Fixture f;
@@ -338,8 +344,8 @@ void GeneralSettingsPaneTest::everySwitchActsOnItsAccessibilityAction() {
             QVERIFY2(row.setting(f) == expected, name.constData());
             QVERIFY2(box->isChecked() == expected, name.constData());
             // A notification switch turned on asks once; nothing else asks.
-            const bool asks = expected && (row.id == kCleanNotificationsId ||
-                                           row.id == kCommandNotificationsId);
+            const bool asks =
+                expected && (row.id == kCleanNotificationsId || row.id == kCommandNotificationsId);
             QVERIFY2(f.poster->permissionRequests() == asked + (asks ? 1 : 0), name.constData());
         }
     }

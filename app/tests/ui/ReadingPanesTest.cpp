@@ -514,7 +514,8 @@ void ReadingPanesTest::statsControlsActOnTheirAccessibilityActions() {
     tracker->recordClean(clean);
     StatsPane pane(tracker, nullptr, std::make_shared<ScriptedSaver>());
     const auto segment = [&pane](const char* window) {
-        return pane.findChild<QPushButton*>(QStringLiteral("stats-window-") + QLatin1String(window));
+        return pane.findChild<QPushButton*>(QStringLiteral("stats-window-") +
+                                            QLatin1String(window));
     };
     const auto checkedSegments = [&] {
         QStringList checked;
