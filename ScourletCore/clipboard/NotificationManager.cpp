@@ -120,10 +120,22 @@ std::string NotificationManager::commandWarningBody(const CommandRiskResult& res
     const auto primary = result.primaryFinding();
     std::string body = primary ? primary->summary
                                : std::string("Scourlet found a risky terminal command pattern.");
-    if (neutralized) {
-        body += " Clipboard replaced with commented text.";
+    if (!neutralized) {
+        return body;
     }
-    return body;
+    // A finding's summary is a phrase without a closing stop, the fallback a
+    // whole sentence: the note follows as a sentence of its own either way.
+    constexpr std::string_view kNeutralizedNote = "Clipboard replaced with commented text.";
+    while (!body.empty() && (body.back() == ' ' || body.back() == '\t' || body.back() == '\n')) {
+        body.pop_back();
+    }
+    if (body.empty()) {
+        return std::string(kNeutralizedNote);
+    }
+    if (body.back() != '.' && body.back() != '!' && body.back() != '?') {
+        body += '.';
+    }
+    return body + ' ' + std::string(kNeutralizedNote);
 }
 
 void NotificationManager::post(std::string_view title, std::string body) {

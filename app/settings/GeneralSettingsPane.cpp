@@ -79,7 +79,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Startup
     QGroupBox* startup = sectionBox(kStartupSection, form);
     launch_ = switchFor(names.launchAtLogin, startup);
-    connect(launch_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(launch_, &QCheckBox::toggled, this, [this](bool on) {
         launchAtLogin_->set(on);
         refresh();
     });
@@ -95,12 +95,12 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Cleaning
     QGroupBox* cleaning = sectionBox(kCleaningSection, form);
     autoClean_ = switchFor(names.autoClean, cleaning);
-    connect(autoClean_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(autoClean_, &QCheckBox::toggled, this, [this](bool on) {
         monitor_->setIsEnabled(on);
         refresh();
     });
     autoResolve_ = switchFor(names.autoResolve, cleaning);
-    connect(autoResolve_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(autoResolve_, &QCheckBox::toggled, this, [this](bool on) {
         monitor_->setAutomaticShareLinkResolutionEnabled(on);
         refresh();
     });
@@ -112,7 +112,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Command Guard
     QGroupBox* guard = sectionBox(kCommandGuardSection, form);
     commandGuard_ = switchFor(names.commandGuard, guard);
-    connect(commandGuard_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(commandGuard_, &QCheckBox::toggled, this, [this](bool on) {
         monitor_->setIsCommandGuardEnabled(on);
         refresh();
     });
@@ -132,8 +132,12 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
         auto* segmentButton = namedButton(segment.title, segment.id, segments);
         segmentButton->setCheckable(true);
         const CommandRiskSeverity value = segment.value;
-        connect(segmentButton, &QPushButton::clicked, this, [this, value] {
-            monitor_->setCommandGuardThreshold(value);
+        // Checked however it came (click, key, accessibility action): that
+        // threshold. Unchecked: refresh() checks the segment of the stored one again.
+        connect(segmentButton, &QPushButton::toggled, this, [this, value](bool checked) {
+            if (checked) {
+                monitor_->setCommandGuardThreshold(value);
+            }
             refresh();
         });
         segmentLayout->addWidget(segmentButton);
@@ -143,7 +147,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     thresholdRow->addStretch(1);
     sectionColumn(guard)->addLayout(thresholdRow);
     neutralize_ = switchFor(names.neutralize, guard);
-    connect(neutralize_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(neutralize_, &QCheckBox::toggled, this, [this](bool on) {
         monitor_->setShouldNeutralizeRiskyCommands(on);
         refresh();
     });
@@ -164,7 +168,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Notifications
     QGroupBox* notices = sectionBox(kNotificationsSection, form);
     cleanNotifications_ = switchFor(names.cleanNotifications, notices);
-    connect(cleanNotifications_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(cleanNotifications_, &QCheckBox::toggled, this, [this](bool on) {
         notifications_->setIsEnabled(on);
         if (on) {
             notifications_->requestPermission();
@@ -172,7 +176,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
         refresh();
     });
     commandNotifications_ = switchFor(names.commandNotifications, notices);
-    connect(commandNotifications_, &QCheckBox::clicked, this, [this](bool on) {
+    connect(commandNotifications_, &QCheckBox::toggled, this, [this](bool on) {
         notifications_->setAreCommandWarningsEnabled(on);
         if (on) {
             notifications_->requestPermission();
@@ -271,7 +275,10 @@ void GeneralSettingsPane::refresh() {
     display(commandGuard_, shown.commandGuard);
     thresholdTitle_->setEnabled(shown.thresholdEnabled);
     for (std::size_t i = 0; i < shown.threshold.size(); ++i) {
-        thresholdSegments_[i]->setChecked(shown.threshold[i].selected);
+        {
+            const QSignalBlocker quiet(thresholdSegments_[i]);
+            thresholdSegments_[i]->setChecked(shown.threshold[i].selected);
+        }
         thresholdSegments_[i]->setEnabled(shown.thresholdEnabled);
     }
     display(neutralize_, shown.neutralize);

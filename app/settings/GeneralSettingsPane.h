@@ -4,8 +4,11 @@
 //
 // Switches write through the monitor's and the notification manager's setters,
 // which store the values themselves; turning a notification switch on asks for
-// permission again. Both objects announce before they change, so their
-// announcements only queue one refresh for a later turn of the event loop.
+// permission again. A switch acts on each change of its state, whether a click,
+// a key or an accessibility action made it; refresh() shows stored values with
+// the switches' signals blocked, so showing a value acts on nothing. Both
+// objects announce before they change, so their announcements only queue one
+// refresh for a later turn of the event loop.
 // Each time the pane is shown it reads the real launch-at-login state.
 //
 //   auto* pane = new GeneralSettingsPane(monitor, notifications, launchAtLogin,

@@ -53,7 +53,7 @@ PrivacyRedirectsPane::PrivacyRedirectsPane(Inputs inputs, QWidget* parent) : QWi
     redditToggle_ = new QCheckBox(qtext(Model::kRedditToggle), reddit);
     redditToggle_->setObjectName(QStringLiteral("reddit-redirect-toggle"));
     reddit->layout()->addWidget(redditToggle_);
-    connect(redditToggle_, &QCheckBox::clicked, this,
+    connect(redditToggle_, &QCheckBox::toggled, this,
             [this](bool checked) { model_->setRedditRedirectEnabled(checked); });
     reddit->layout()->addWidget(captionLabel(Model::redditCaption(), reddit));
 

@@ -90,9 +90,13 @@ StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<cons
         segment->setCheckable(true);
         segment->setChecked(window == window_);
         windows->addButton(segment);
-        connect(segment, &QPushButton::clicked, this, [this, window] {
-            window_ = window;
-            refresh();
+        // The group keeps one segment checked; the one that becomes checked,
+        // by click, key or accessibility action, is the window shown.
+        connect(segment, &QPushButton::toggled, this, [this, window](bool checked) {
+            if (checked) {
+                window_ = window;
+                refresh();
+            }
         });
         picker->addWidget(segment);
     }

@@ -148,7 +148,7 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
         sectionBox(Section::kUpdatesTitle, this, QStringLiteral("update-section-updates"));
     automaticChecks_ = new QCheckBox(qtext(Section::kAutomaticChecksTitle), updates);
     automaticChecks_->setObjectName(qtext(Section::kAutomaticChecksIdentifier));
-    connect(automaticChecks_, &QCheckBox::clicked, this,
+    connect(automaticChecks_, &QCheckBox::toggled, this,
             [this](bool checked) { controller_->awareness()->setAutomaticChecks(checked); });
     sectionColumn(updates)->addWidget(automaticChecks_);
     sectionColumn(updates)->addWidget(
@@ -209,7 +209,11 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
         segments->addWidget(segment);
     }
     segments->addStretch(1);
-    connect(channelButtons_, &QButtonGroup::idClicked, this, [this](int row) {
+    // The segment that becomes checked, by click, key or accessibility action.
+    connect(channelButtons_, &QButtonGroup::idToggled, this, [this](int row, bool checked) {
+        if (!checked) {
+            return;
+        }
         const auto channel = Section::RulesInput::channelAt(static_cast<std::size_t>(row));
         // Choosing the channel in use again would drop the update it offers.
         if (channel && *channel != rules_->selectedChannel()) {

@@ -69,7 +69,7 @@ XRedirectSettingsWidget::XRedirectSettingsWidget(std::shared_ptr<XRedirectSettin
     automatic_ = new QCheckBox(qtext(Model::kAutomaticToggle), nitterSection_);
     automatic_->setObjectName(QStringLiteral("x-redirect-automatic"));
     nitter->addWidget(automatic_);
-    connect(automatic_, &QCheckBox::clicked, this,
+    connect(automatic_, &QCheckBox::toggled, this,
             [this](bool checked) { model_->setAutomatic(checked); });
     status_ = captionLabel({}, nitterSection_, qtext(Model::kStatusAccessibilityID));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);

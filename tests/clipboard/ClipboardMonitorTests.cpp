@@ -196,6 +196,10 @@ TEST_F(ClipboardMonitorTest, NeutralizingReplacesTheCommandAndLeavesNoWarning) {
     EXPECT_FALSE(monitor().lastCommandRisk());
     EXPECT_EQ(stats->neutralizedCommands(), 1);
     EXPECT_EQ(poster->posted().back().title, NotificationManager::kCommandNeutralizedTitle);
+    // The shipped finding's summary, then the note as a sentence of its own.
+    const std::string body = poster->posted().back().body;
+    EXPECT_TRUE(body.ends_with(". Clipboard replaced with commented text.")) << body;
+    EXPECT_EQ(body.find(".."), std::string::npos) << body;
 
     monitor().poll();  // its own write
     EXPECT_EQ(pasteboard->writes().size(), 1u);

@@ -222,5 +222,31 @@ TEST_F(NotificationManagerTest, CommandWarningUsesThePrimaryFinding) {
               "commented text.");
 }
 
+TEST_F(NotificationManagerTest, NeutralizedNoteFollowsTheSummaryAsASentenceOfItsOwn) {
+    struct Case {
+        const char* name;
+        std::string summary;
+        std::string body;
+    };
+    const std::vector<Case> cases = {
+        {"phrase", "Downloads a script and runs it in a shell",
+         "Downloads a script and runs it in a shell. Clipboard replaced with commented text."},
+        {"full stop", "Runs a download.",
+         "Runs a download. Clipboard replaced with commented text."},
+        {"exclamation", "Erases the disk!",
+         "Erases the disk! Clipboard replaced with commented text."},
+        {"trailing blank", "Pipes to a shell ",
+         "Pipes to a shell. Clipboard replaced with commented text."},
+        {"empty", "", "Clipboard replaced with commented text."},
+    };
+    for (const Case& c : cases) {
+        CommandRiskResult risk;
+        risk.severity = CommandRiskSeverity::danger;
+        risk.findings = {finding("pipe", CommandRiskSeverity::danger, c.summary)};
+        EXPECT_EQ(NotificationManager::commandWarningBody(risk, true), c.body) << c.name;
+        EXPECT_EQ(NotificationManager::commandWarningBody(risk, false), c.summary) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace scourlet

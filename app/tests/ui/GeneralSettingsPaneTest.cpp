@@ -1,6 +1,7 @@
 // The general settings pane over a real AppState on an in-memory clipboard,
 // with launch at login through a real autostart folder in a temporary home.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -12,10 +13,13 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "AccessibleToggle.h"
 #include "FakeAppServices.h"
 #include "QtTestMain.h"
+#include "ScourletCore/clipboard/CommandGuard.h"
 #include "ScourletCore/platform/DesktopEntry.h"
 #include "ScourletCore/platform/XdgAutostartEntry.h"
+#include "app/menu/MenuModel.h"
 #include "app/settings/GeneralSettingsContent.h"
 #include "app/settings/GeneralSettingsPane.h"
 #include "app/settings/PlainLabel.h"
@@ -52,6 +56,16 @@ struct Fixture : testing::FakeAppServices {
                 [this](std::string_view id) { opened.emplace_back(id); },
                 [this](std::string_view text) { pasteboard->clearAndWrite(text); }});
         QCoreApplication::processEvents();
+    }
+
+    // The text of a tray menu row as the menu would be built now.
+    std::string menuText(std::string_view identifier) const {
+        for (const MenuItem& row : buildMenu(menuInputs(*state->monitor(), {}))) {
+            if (row.identifier == identifier) {
+                return row.text;
+            }
+        }
+        return "<no row " + std::string(identifier) + ">";
     }
 
     fs::path autostartFolder() const { return home / "config/autostart"; }
@@ -101,6 +115,9 @@ private Q_SLOTS:
     void testCommandIsHandledByTheNextPoll();
     void notificationSwitchesAskForPermissionEachTimeOn();
     void switchesFollowChangesMadeElsewhere();
+    void everySwitchActsOnItsAccessibilityAction();
+    void thresholdStaysOneChoiceUnderAccessibilityActions();
+    void neutralizeSwitchedByAccessibilityNeutralizes();
     void theSettingsWindowOffersThePane();
 };
 
@@ -274,6 +291,97 @@ void GeneralSettingsPaneTest::switchesFollowChangesMadeElsewhere() {
     QVERIFY(f.box(kAutoResolveId)->isChecked());
     QVERIFY(f.box(kAutoResolveId)->isEnabled());
     QVERIFY(!f.box(kCommandNotificationsId)->isChecked());
+
+    // Showing a value stored elsewhere is no choice of the user's: a switch
+    // that follows it acts on nothing (turned on here it would ask for permission).
+    const std::size_t asked = f.poster->permissionRequests();
+    f.state->notificationManager()->setAreCommandWarningsEnabled(true);
+    QCoreApplication::processEvents();
+    QVERIFY(f.box(kCommandNotificationsId)->isChecked());
+    QCOMPARE(f.poster->permissionRequests(), asked);
+}
+
+void GeneralSettingsPaneTest::everySwitchActsOnItsAccessibilityAction() {
+    struct Row {
+        std::string_view id;
+        // The setting the switch stands for, as the rest of the app reads it.
+        std::function<bool(const Fixture&)> setting;
+    };
+    const std::vector<Row> rows = {
+        {kAutoCleanId,
+         [](const Fixture& f) {
+             return f.menuText("menu-auto-clean") == "Auto-Clean Copied Links: ON";
+         }},
+        {kAutoResolveId,
+         [](const Fixture& f) {
+             return f.state->monitor()->automaticShareLinkResolutionEnabled();
+         }},
+        {kCommandGuardId,
+         [](const Fixture& f) { return f.state->monitor()->isCommandGuardEnabled(); }},
+        {kNeutralizeId,
+         [](const Fixture& f) { return f.state->monitor()->shouldNeutralizeRiskyCommands(); }},
+        {kCleanNotificationsId,
+         [](const Fixture& f) { return f.state->notificationManager()->isEnabled(); }},
+        {kCommandNotificationsId,
+         [](const Fixture& f) {
+             return f.state->notificationManager()->areCommandWarningsEnabled();
+         }},
+        {kLaunchAtLoginId, [](const Fixture& f) { return fs::exists(f.entryFile()); }},
+    };
+    Fixture f;
+    f.pane->show();
+    for (const Row& row : rows) {
+        const QByteArray name(row.id.data(), static_cast<qsizetype>(row.id.size()));
+        QCheckBox* box = f.box(row.id);
+        const bool before = row.setting(f);
+        QCOMPARE(box->isChecked(), before);
+        for (const bool expected : {!before, before}) {
+            const std::size_t asked = f.poster->permissionRequests();
+            QVERIFY2(testing::toggleByAccessibility(box), name.constData());
+            QVERIFY2(row.setting(f) == expected, name.constData());
+            QVERIFY2(box->isChecked() == expected, name.constData());
+            QCoreApplication::processEvents();  // the announced refresh changes nothing
+            QVERIFY2(row.setting(f) == expected, name.constData());
+            QVERIFY2(box->isChecked() == expected, name.constData());
+            // A notification switch turned on asks once; nothing else asks.
+            const bool asks =
+                expected && (row.id == kCleanNotificationsId || row.id == kCommandNotificationsId);
+            QVERIFY2(f.poster->permissionRequests() == asked + (asks ? 1 : 0), name.constData());
+        }
+    }
+    QCOMPARE(QString::fromStdString(f.log.str()), QString());
+}
+
+void GeneralSettingsPaneTest::thresholdStaysOneChoiceUnderAccessibilityActions() {
+    Fixture f;
+    QPushButton* warning = f.push("general-command-guard-threshold-warning");
+    QPushButton* danger = f.push("general-command-guard-threshold-danger");
+    const auto& monitor = f.state->monitor();
+    QCOMPARE(monitor->commandGuardThreshold(), CommandRiskSeverity::warning);
+    QVERIFY(warning->isChecked() && !danger->isChecked());
+
+    QVERIFY(testing::toggleByAccessibility(danger));
+    QCOMPARE(monitor->commandGuardThreshold(), CommandRiskSeverity::danger);
+    QVERIFY(!warning->isChecked() && danger->isChecked());
+    QCOMPARE(f.defaults->stringForKey("commandGuard_threshold").value_or(""), "danger");
+
+    // The chosen segment toggled again stays the choice, as a click on it does.
+    QVERIFY(testing::toggleByAccessibility(danger));
+    QCOMPARE(monitor->commandGuardThreshold(), CommandRiskSeverity::danger);
+    QVERIFY(!warning->isChecked() && danger->isChecked());
+
+    QVERIFY(testing::toggleByAccessibility(warning));
+    QCoreApplication::processEvents();
+    QCOMPARE(monitor->commandGuardThreshold(), CommandRiskSeverity::warning);
+    QVERIFY(warning->isChecked() && !danger->isChecked());
+}
+
+void GeneralSettingsPaneTest::neutralizeSwitchedByAccessibilityNeutralizes() {
+    Fixture f;
+    QVERIFY(testing::toggleByAccessibility(f.box(kNeutralizeId)));
+    f.pasteboard->copy(std::string(kTestCommand));
+    f.poll();
+    QCOMPARE(f.pasteboard->text().value_or(""), CommandGuard::neutralizedCommand(kTestCommand));
 }
 
 void GeneralSettingsPaneTest::theSettingsWindowOffersThePane() {

@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QTest>
 
+#include "AccessibleToggle.h"
 #include "FakeAppServices.h"
 #include "QtTestMain.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
@@ -140,6 +141,7 @@ private Q_SLOTS:
     void pickerAndFieldShareOneAddress();
     void unusableAddressNamesTheDefaultInUse();
     void xChoiceAndInstanceKeepTheRedditSettings();
+    void switchesActOnTheirAccessibilityActions();
     void withoutTheSharedSuiteTheStandardStoreKeepsTheInstance();
     void settingsWindowOpensThePaneByItsStoredKey();
 };
@@ -277,6 +279,31 @@ void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
     QVERIFY(f.find<QWidget>("x-redirect-off-section")->isVisible());
     QCOMPARE(f.installed().xRedirectChoice, XRedirectChoice::off);
     QCOMPARE(f.installed().nitterServiceID, "beta");
+}
+
+void PrivacyRedirectsPaneTest::switchesActOnTheirAccessibilityActions() {
+    Fixture f;
+    f.defaults->setString(Settings::xRedirectChoiceKey, "nitter");
+    f.openPane();
+    auto* reddit = f.find<QCheckBox>("reddit-redirect-toggle");
+    QVERIFY(testing::toggleByAccessibility(reddit));
+    QCOMPARE(f.defaults->boolForKey(Settings::redditRedirectEnabledKey), true);
+    QCOMPARE(f.copyAndPoll(kRedditLink), "https://safereddit.com/r/pics/comments/abc/title/");
+    QVERIFY(reddit->isChecked());
+    QVERIFY(testing::toggleByAccessibility(reddit));
+    QCOMPARE(f.copyAndPoll(kRedditLink), "https://www.reddit.com/r/pics/comments/abc/title/");
+    QVERIFY(!reddit->isChecked());
+
+    auto* automatic = f.find<QCheckBox>("x-redirect-automatic");
+    QVERIFY(!automatic->isChecked());
+    QVERIFY(testing::toggleByAccessibility(automatic));
+    QCoreApplication::processEvents();
+    QVERIFY(f.appGroup->boolForKey(Settings::nitterAutomaticKey));
+    QVERIFY(automatic->isChecked());
+    QVERIFY(testing::toggleByAccessibility(automatic));
+    QCoreApplication::processEvents();
+    QVERIFY(!f.appGroup->boolForKey(Settings::nitterAutomaticKey));
+    QVERIFY(!automatic->isChecked());
 }
 
 void PrivacyRedirectsPaneTest::withoutTheSharedSuiteTheStandardStoreKeepsTheInstance() {

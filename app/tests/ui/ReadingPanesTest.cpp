@@ -1,5 +1,6 @@
 // The panes that show what happened: Status (with the command warning and
 // last-clean sections), Exceptions and Stats with its CSV export.
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "AccessibleToggle.h"
 #include "AccessibleTree.h"
 #include "QtTestMain.h"
 #include "ScourletCore/clipboard/ClipboardMonitor.h"
@@ -104,6 +106,7 @@ private Q_SLOTS:
     void exceptionRowsReadByTheirHost();
     void exceptionsDrawTheirSymbolsThemselves();
     void statsWindowsAndCollectionSwitch();
+    void statsControlsActOnTheirAccessibilityActions();
     void statsCountsStayOnOneLineBesideTheirIcons();
     void csvExportIsTheTrackersTextByteForByte();
     void failedOrCancelledExportKeepsTheOldFile();
@@ -495,6 +498,55 @@ void ReadingPanesTest::statsWindowsAndCollectionSwitch() {
     collect->click();
     QCOMPARE(defaults->boolForKey(StatsTracker::kCollectionEnabledKey), true);
     QVERIFY(labelText(pane, QStringLiteral("stats-collect-caption")).startsWith(QStringLiteral("Keep on-device")));
+}
+
+void ReadingPanesTest::statsControlsActOnTheirAccessibilityActions() {
+    auto defaults = std::make_shared<InMemoryUserDefaults>();
+    auto clock = std::make_shared<testing::ManualClock>();
+    clock->set(std::chrono::system_clock::time_point(std::chrono::hours(24 * 20'000)));
+    auto tracker = std::make_shared<StatsTracker>(defaults, clock);
+    const CleanResult clean{.originalURL = "https://a.example/?utm_source=x",
+                            .cleanedURL = "https://a.example/",
+                            .paramsRemoved = 1,
+                            .removedQueryParameters = {"utm_source"}};
+    tracker->recordClean(clean);  // ten days ago
+    clock->advance(std::chrono::hours(24 * 10));
+    tracker->recordClean(clean);
+    StatsPane pane(tracker, nullptr, std::make_shared<ScriptedSaver>());
+    const auto segment = [&pane](const char* window) {
+        return pane.findChild<QPushButton*>(QStringLiteral("stats-window-") +
+                                            QLatin1String(window));
+    };
+    const auto checkedSegments = [&] {
+        QStringList checked;
+        for (const char* window : {"Today", "7 Days", "30 Days", "All Time"}) {
+            if (segment(window)->isChecked()) {
+                checked.append(QLatin1String(window));
+            }
+        }
+        return checked;
+    };
+    QCOMPARE(checkedSegments(), QStringList{QStringLiteral("Today")});
+    QCOMPARE(labelText(pane, QStringLiteral("stats-total-cleaned")), QStringLiteral("1"));
+
+    QVERIFY(testing::toggleByAccessibility(segment("30 Days")));
+    QCOMPARE(checkedSegments(), QStringList{QStringLiteral("30 Days")});
+    QCOMPARE(labelText(pane, QStringLiteral("stats-total-cleaned-label")),
+             QStringLiteral("URLs cleaned in the last 30 days"));
+    QCOMPARE(labelText(pane, QStringLiteral("stats-total-cleaned")), QStringLiteral("2"));
+    // The window shown cannot be switched off, only another chosen.
+    QVERIFY(testing::toggleByAccessibility(segment("30 Days")));
+    QCOMPARE(checkedSegments(), QStringList{QStringLiteral("30 Days")});
+    QVERIFY(testing::toggleByAccessibility(segment("7 Days")));
+    QCOMPARE(checkedSegments(), QStringList{QStringLiteral("7 Days")});
+    QCOMPARE(labelText(pane, QStringLiteral("stats-total-cleaned")), QStringLiteral("1"));
+
+    auto* collect = pane.findChild<QCheckBox*>(QStringLiteral("stats-collect"));
+    QVERIFY(testing::toggleByAccessibility(collect));
+    QCOMPARE(defaults->boolForKey(StatsTracker::kCollectionEnabledKey), false);
+    QVERIFY(!collect->isChecked());
+    QVERIFY(testing::toggleByAccessibility(collect));
+    QCOMPARE(defaults->boolForKey(StatsTracker::kCollectionEnabledKey), true);
 }
 
 void ReadingPanesTest::csvExportIsTheTrackersTextByteForByte() {

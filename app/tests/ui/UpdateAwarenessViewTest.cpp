@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "AccessibleToggle.h"
 #include "QtTestMain.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogManifest.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
@@ -188,6 +189,7 @@ private Q_SLOTS:
     void catalogOfferAndRejection();
     void everyButtonReachesItsRouterAction();
     void settingsWriteThrough();
+    void settingsFollowAccessibilityActions();
     void redrawsOnlyOnTheNextTurn();
     void timesFollowTheLocalZone();
     void timesInUsEnglish();
@@ -436,6 +438,35 @@ void UpdateAwarenessViewTest::settingsWriteThrough() {
     cadence->setCurrentIndex(2);
     Q_EMIT cadence->activated(2);
     QCOMPARE(f.rules->automaticUpdateCadence(), RuleUpdateCadence::weekly);
+}
+
+void UpdateAwarenessViewTest::settingsFollowAccessibilityActions() {
+    Fixture f;
+    f.open();
+    auto* automatic = f.find<QCheckBox>("update-setting-automatic-checks");
+    QVERIFY(testing::toggleByAccessibility(automatic));
+    QVERIFY(!f.awareness->automaticChecks());
+    QVERIFY(!UpdateAwareness(f.defaults, f.clock).automaticChecks());
+    QVERIFY(testing::toggleByAccessibility(automatic));
+    QVERIFY(f.awareness->automaticChecks());
+
+    QPushButton* stable = f.button("update-setting-rule-channel-stable");
+    QPushButton* beta = f.button("update-setting-rule-channel-beta");
+    QVERIFY(testing::toggleByAccessibility(beta));
+    QCOMPARE(f.rules->selectedChannel(), RuleUpdateChannel::beta);
+    QCoreApplication::processEvents();
+    QVERIFY(beta->isChecked() && !stable->isChecked());
+    // The channel in use toggled again stays chosen and keeps the update it offers.
+    f.rules->setAvailableManifest(availableRules({"Note"}, false));
+    QCoreApplication::processEvents();
+    QVERIFY(testing::toggleByAccessibility(beta));
+    QVERIFY(beta->isChecked() && !stable->isChecked());
+    QVERIFY(f.rules->availableManifest().has_value());
+    QVERIFY(testing::toggleByAccessibility(stable));
+    QCOMPARE(f.rules->selectedChannel(), RuleUpdateChannel::stable);
+    QVERIFY(!f.rules->availableManifest().has_value());
+    QCoreApplication::processEvents();
+    QVERIFY(stable->isChecked() && !beta->isChecked());
 }
 
 void UpdateAwarenessViewTest::redrawsOnlyOnTheNextTurn() {
