@@ -60,6 +60,10 @@ DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore>
     makeCaption(hint);
     empty->addWidget(hint);
     empty->addStretch(1);
+    // Takes the focus when the last row goes (the list it stands for is
+    // hidden then), though Tab passes it by: read as what it says.
+    emptyState_->setAccessibleName(none->text());
+    emptyState_->setAccessibleDescription(hint->text());
     list_ = new WidgetRowList;
     list_->setObjectName(QStringLiteral("exceptions-list"));
     // Read as the pane's list, with what it holds, rather than as a nameless list.

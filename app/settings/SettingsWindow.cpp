@@ -1,5 +1,7 @@
 #include "app/settings/SettingsWindow.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QFrame>
 #include <QGridLayout>
@@ -143,7 +145,7 @@ void SettingsWindow::showPane(SettingsPane pane) {
         QWidget* content = (*page)->createWidget(nullptr);
         if (pane == SettingsPane::privacyRedirects) {
             // The one pane that does not scroll by itself.
-            auto* scroll = new PaneScrollArea;
+            auto* scroll = new PaneScrollArea(title(pane));
             scroll->setObjectName(QStringLiteral("settings-pane-scroll"));
             scroll->setWidgetResizable(true);
             scroll->setWidget(content);
@@ -156,6 +158,17 @@ void SettingsWindow::showPane(SettingsPane pane) {
         widgets_[pane] = widget;
     }
     stack_->setCurrentWidget(widget);
+    // Chosen with the focus on another tab (a screen reader checked this one,
+    // or the stored pane changed): the focus goes with the pane shown, to its
+    // tab, instead of staying on the tab of a pane that is gone.
+    QWidget* focused = focusWidget();
+    const bool onAnotherTab = focused != tab->second &&
+                              std::any_of(tabs_.begin(), tabs_.end(), [focused](const auto& other) {
+                                  return other.second == focused;
+                              });
+    if (onAnotherTab) {
+        tab->second->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 int SettingsWindow::oneRowWidth() const {
