@@ -138,6 +138,15 @@ void SettingsWindow::showPane(SettingsPane pane) {
     }
     current_ = pane;  // first: the tab's toggle below is no choice of the user's
     tab->second->setChecked(true);
+    // Tab stops at the checked tab only (the arrow keys move between tabs).
+    // Qt moves that stop when a tab takes the focus; a tab checked without it
+    // (a screen reader's toggle, the stored pane) takes it here, so that Tab
+    // does not lead back to the tab of a pane that is gone.
+    for (const auto& [shownPane, button] : tabs_) {
+        const Qt::FocusPolicy policy = button->focusPolicy();
+        button->setFocusPolicy(shownPane == pane ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                 : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+    }
     QWidget* widget = paneWidget(pane);
     if (widget == nullptr) {
         auto page = std::find_if(pages_.begin(), pages_.end(),

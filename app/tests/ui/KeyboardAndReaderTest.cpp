@@ -234,7 +234,8 @@ void KeyboardAndReaderTest::everyLinkIsAFocusStopThatOpensFromTheKeyboardAndTheR
 
 // A reader checks another tab with its toggle action while the keyboard focus
 // is on the tab it leaves: the focus moves to the tab of the pane shown, so
-// that the next Tab goes into that pane, not back into the one that went.
+// that the next Tab goes into that pane, not back into the one that went; and
+// the tab Tab stops at is always the one of the pane shown.
 void KeyboardAndReaderTest::focusFollowsAPaneAReaderChose() {
     Fixture f;
     SettingsWindow* window = f.settingsOn("Status");
@@ -257,6 +258,21 @@ void KeyboardAndReaderTest::focusFollowsAPaneAReaderChose() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QVERIFY(shown->isAncestorOf(QApplication::focusWidget()));
+
+    // Chosen with the focus in the pane, the focus stays in the pane shown,
+    // and Tab stops at the new tab, not at the one last focused.
+    testing::accessibleOf(tabOf(window, "Exceptions"))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::toggleAction());
+    QCoreApplication::processEvents();
+    QVERIFY(window->paneWidget(SettingsPane::exceptions)->isAncestorOf(QApplication::focusWidget()));
+    QStringList tabStops;
+    for (QWidget* stop : focusStops(window)) {
+        if (stop->objectName().startsWith(QStringLiteral("settings-tab-"))) {
+            tabStops << stop->objectName();
+        }
+    }
+    QCOMPARE(tabStops, QStringList{QStringLiteral("settings-tab-Exceptions")});
 
     // A click on a tab leaves the focus where the keyboard put it.
     QTest::mouseClick(tabOf(window, "Rules"), Qt::LeftButton);
@@ -304,6 +320,8 @@ void KeyboardAndReaderTest::aRemovedExceptionHandsTheFocusOn() {
                     ->isAncestorOf(QApplication::focusWidget()));
     }
     QVERIFY(f.state->exceptionStore()->disabledDomains().empty());
+    // Read as the pane's part, not as a window of its own.
+    QCOMPARE(testing::accessibleOf(QApplication::focusWidget())->role(), QAccessible::Client);
 }
 
 SCOURLET_QT_TEST(KeyboardAndReaderTest);
