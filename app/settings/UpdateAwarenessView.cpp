@@ -30,7 +30,7 @@ namespace {
 using Section = UpdateAwarenessSection;
 using Tone = Section::Tone;
 
-// A link of the release shown: opened through openLink(), which reads the
+// A link of the release shown: opened through openReleaseLink(), which reads the
 // address again from the release in force when the link is chosen.
 LinkButton* releaseLink(std::string_view title, QWidget* parent, const QString& name) {
     auto* link = new LinkButton(qtext(title), QUrl(), parent);
@@ -162,7 +162,7 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     appRow->addWidget(checkApp_);
     downloadApp_ =
         releaseLink(Section::kDownloadAppTitle, app, qtext(Section::kDownloadAppIdentifier));
-    downloadApp_->setOpener([this](const QUrl&) { return openLink(true); });
+    downloadApp_->setOpener([this](const QUrl&) { return openReleaseLink(true); });
     appRow->addWidget(downloadApp_);
     appRow->addStretch(1);
     sectionColumn(app)->addLayout(appRow);
@@ -175,7 +175,7 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     releaseNotes_ =
         releaseLink(Section::kReleaseNotesTitle, app, QStringLiteral("update-link-releaseNotes"));
     makeCaptionFont(releaseNotes_);
-    releaseNotes_->setOpener([this](const QUrl&) { return openLink(false); });
+    releaseNotes_->setOpener([this](const QUrl&) { return openReleaseLink(false); });
     auto* notesRow = buttonRow(0);
     notesRow->addWidget(releaseNotes_);
     notesRow->addStretch(1);
@@ -327,7 +327,7 @@ void UpdateAwarenessView::redraw() {
     refresh();
 }
 
-bool UpdateAwarenessView::openLink(bool download) {
+bool UpdateAwarenessView::openReleaseLink(bool download) {
     // The link of the release shown now, checked again against the host the
     // release file came from.
     const Section current = section();

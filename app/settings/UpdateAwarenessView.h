@@ -84,7 +84,7 @@ private:
     void scheduleRefresh();
     void redraw();
     // Opens the release's download or notes page; whether the launcher started.
-    bool openLink(bool download);
+    bool openReleaseLink(bool download);
     QPushButton* actionButton(UpdateSurfaceAction action, QWidget* parent);
     void showChanges(const std::string& title, const std::vector<std::string>& changes);
 
