@@ -19,6 +19,7 @@ target_sources(scourlet_app_ui PRIVATE
     settings/DialogFolder.cpp settings/DialogFolder.h
     settings/FileSaver.cpp settings/FileSaver.h
     settings/LastCleanDetailSection.cpp settings/LastCleanDetailSection.h
+    settings/LinkButton.cpp settings/LinkButton.h
     settings/ListRow.cpp settings/ListRow.h
     settings/PlainLabel.cpp settings/PlainLabel.h
     settings/PaneScrollArea.cpp settings/PaneScrollArea.h

@@ -6,7 +6,6 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QProxyStyle>
@@ -174,8 +173,8 @@ QAccessibleInterface* rowAccessibleFactory(const QString& className, QObject* ob
 
 }  // namespace
 
-TrayMenu::TrayMenu(AppState& state, WindowManager& windows, QWidget* parent)
-    : QMenu(parent), state_(state), windows_(windows) {
+TrayMenu::TrayMenu(AppState& state, WindowManager& windows, LinkOpener opener, QWidget* parent)
+    : QMenu(parent), state_(state), windows_(windows), opener_(std::move(opener)) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(&rowAccessibleFactory);
         return true;
@@ -422,9 +421,11 @@ void TrayMenu::openMapLink() {
     if (!converted) {
         return;
     }
-    // Recorded only once the desktop took the link: a failed open changed nothing.
-    if (QDesktopServices::openUrl(QUrl(fromUtf8(converted->url)))) {
+    // Recorded only once the link was handed on: a failed open changed nothing.
+    if (opener_(QUrl(fromUtf8(converted->url)))) {
         monitor.recordFunctionalTransformation(converted->operation);
+    } else {
+        Q_EMIT messageForUser(fromUtf8(kMapLinkNotOpenedTitle), fromUtf8(kMapLinkNotOpenedBody));
     }
 }
 

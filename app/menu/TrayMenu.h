@@ -17,7 +17,10 @@
 //
 // Copy rows write as the clipboard monitor's own write, so the next poll
 // leaves the copied text alone. Rows that open a window appear only while the
-// window manager has that window.
+// window manager has that window. A converted map link goes to the link
+// opener (openLink() unless the caller chose another); when nothing could be
+// started for it, the menu asks for a message to the user (messageForUser,
+// which the tray icon shows) and records nothing.
 //
 //   TrayMenu menu(state, windows);
 //   tray.setContextMenu(&menu);
@@ -32,6 +35,7 @@
 #include <QMenu>
 
 #include "app/menu/MenuItem.h"
+#include "app/platform/LinkOpener.h"
 
 namespace scourlet::app {
 
@@ -43,7 +47,13 @@ class TrayMenu final : public QMenu {
 public:
     static constexpr std::string_view kWelcomeAcknowledgedKey = "welcome_help_acknowledged";
 
-    TrayMenu(AppState& state, WindowManager& windows, QWidget* parent = nullptr);
+    static constexpr std::string_view kMapLinkNotOpenedTitle = "Map link not opened";
+    static constexpr std::string_view kMapLinkNotOpenedBody =
+        "No program could be started to open it. Opening links needs xdg-open (xdg-utils) "
+        "and a browser.";
+
+    TrayMenu(AppState& state, WindowManager& windows, LinkOpener opener = openLink,
+             QWidget* parent = nullptr);
     ~TrayMenu() override;
 
     // Brings the rows up to the current state, in place; does nothing when the
@@ -54,6 +64,11 @@ public:
     QAction* actionFor(std::string_view identifier) const;
     // The row an action of this menu stands for (also a hidden one), or null.
     const MenuItem* rowFor(const QAction* action) const;
+
+Q_SIGNALS:
+    // Something the user should learn of outside the menu (a link that did
+    // not open); the text holds nothing the user copied.
+    void messageForUser(const QString& title, const QString& body);
 
 protected:
     void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override;
@@ -76,6 +91,7 @@ private:
 
     AppState& state_;
     WindowManager& windows_;
+    LinkOpener opener_;
     // Every row made so far, shown or hidden.
     std::vector<Row> rows_;
     // The rows shown, in order.

@@ -75,6 +75,8 @@ MissedTrackerReportSheet::MissedTrackerReportSheet(MissedTrackerReportDraft draf
     layout->addWidget(divider);
 
     auto* scroll = new QScrollArea(this);
+    // A focus stop (the arrow keys scroll it): read by what it holds.
+    scroll->setAccessibleName(QStringLiteral("Report"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* body = new QWidget;

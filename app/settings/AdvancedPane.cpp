@@ -14,6 +14,7 @@
 #include "app/settings/PaneScrollArea.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/SettingsPane.h"
 #include "app/settings/TextColours.h"
 
 namespace scourlet::app {
@@ -69,7 +70,7 @@ AdvancedPane::AdvancedPane(Inputs inputs, QWidget* updateSection, QWidget* paren
     : QWidget(parent), inputs_(std::move(inputs)) {
     setObjectName(qtext(kPaneId));
 
-    auto* scroll = new PaneScrollArea(this);
+    auto* scroll = new PaneScrollArea(qtext(rawValue(SettingsPane::advanced)), this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* form = new QWidget;

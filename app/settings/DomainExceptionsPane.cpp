@@ -69,6 +69,11 @@ DomainExceptionsPane::DomainExceptionsPane(std::shared_ptr<DomainExceptionStore>
     list_->setSelectionMode(QAbstractItemView::NoSelection);
     states_->addWidget(emptyState_);
     states_->addWidget(list_);
+    // Takes the focus when the last row goes (the list it stands for is
+    // hidden then), though Tab passes it by: read as what it says. Named once
+    // in the pane: a parentless widget would be read as a window.
+    emptyState_->setAccessibleName(none->text());
+    emptyState_->setAccessibleDescription(hint->text());
     layout->addWidget(states_, 1);
     refresh();
 }

@@ -4,7 +4,9 @@
 // announced a change (never from inside the announcement: the store announces
 // under its lock). The list changes only when the exceptions did, and then in
 // place: rows that stay keep their widgets and the list keeps its scroll
-// position and current row.
+// position and current row. A removed row hands the keyboard focus to the
+// next row's button (the previous one's after the last row), and the last
+// one to the empty state.
 #pragma once
 
 #include <memory>

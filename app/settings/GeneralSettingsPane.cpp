@@ -13,6 +13,7 @@
 #include "app/settings/PaneScrollArea.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/SettingsPane.h"
 #include "app/settings/TextColours.h"
 #include "app/shell/WindowIds.h"
 
@@ -51,7 +52,7 @@ GeneralSettingsPane::GeneralSettingsPane(std::shared_ptr<ClipboardMonitor> monit
     // Ids and titles only; values come with refresh().
     const GeneralSettingsContent names = GeneralSettingsContent::from({});
 
-    auto* scroll = new PaneScrollArea(this);
+    auto* scroll = new PaneScrollArea(qtext(rawValue(SettingsPane::settings)), this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* form = new QWidget;

@@ -114,8 +114,8 @@ LastCleanDetailSection::LastCleanDetailSection(const LastCleanDetail& detail, Co
         layout->addWidget(impact);
     }
 
-    QLabel* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, this,
-                                  QStringLiteral("tracking-methodology-link"));
+    LinkButton* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, this,
+                                      QStringLiteral("tracking-methodology-link"));
     makeCaption(link);
     layout->addWidget(link);
 }

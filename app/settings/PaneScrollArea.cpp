@@ -4,6 +4,11 @@
 
 namespace scourlet::app {
 
+PaneScrollArea::PaneScrollArea(const QString& accessibleName, QWidget* parent)
+    : QScrollArea(parent) {
+    setAccessibleName(accessibleName);
+}
+
 bool PaneScrollArea::focusNextPrevChild(bool next) {
     const QWidget* leaving = QApplication::focusWidget();
     if (leaving != nullptr && !leaving->isEnabled() && isAncestorOf(leaving)) {

@@ -4,7 +4,10 @@
 // focus moves on to the next control and the pane stays where the user is
 // reading, instead of leaping to wherever that control stands.
 //
-//   auto* scroll = new PaneScrollArea(this);
+// The area is a focus stop of its own (the arrow and page keys scroll it), so
+// it carries a name for assistive technology: the pane's title.
+//
+//   auto* scroll = new PaneScrollArea(QStringLiteral("Status"), this);
 //   scroll->setWidget(form);
 //
 // Main thread only.
@@ -17,7 +20,7 @@ namespace scourlet::app {
 class PaneScrollArea final : public QScrollArea {
     Q_OBJECT
 public:
-    using QScrollArea::QScrollArea;
+    explicit PaneScrollArea(const QString& accessibleName, QWidget* parent = nullptr);
 
 protected:
     bool focusNextPrevChild(bool next) override;

@@ -55,22 +55,18 @@ QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& obje
     return label;
 }
 
-QLabel* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
-                       const QString& objectName) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(objectName);
-    label->setTextFormat(Qt::RichText);
-    label->setOpenExternalLinks(true);
-    label->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                       .arg(qtext(url).toHtmlEscaped(), qtext(title).toHtmlEscaped()));
-    return label;
+LinkButton* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
+                           const QString& objectName) {
+    auto* link = new LinkButton(qtext(title), QUrl(qtext(url), QUrl::StrictMode), parent);
+    link->setObjectName(objectName);
+    return link;
 }
 
-QLabel* fixedLinkCaption(std::string_view title, std::string_view url, QWidget* parent,
-                         const QString& objectName) {
-    QLabel* label = fixedLinkLabel(title, url, parent, objectName);
-    makeCaption(label);
-    return label;
+LinkButton* fixedLinkCaption(std::string_view title, std::string_view url, QWidget* parent,
+                             const QString& objectName) {
+    LinkButton* link = fixedLinkLabel(title, url, parent, objectName);
+    makeCaption(link);
+    return link;
 }
 
 }  // namespace scourlet::app

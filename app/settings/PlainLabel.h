@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QString>
 
+#include "app/settings/LinkButton.h"
+
 namespace scourlet::app {
 
 enum class Selectable { no, yes };
@@ -37,11 +39,11 @@ void setPlainToolTip(QWidget* widget, const QString& text);
 QLabel* captionLabel(std::string_view text, QWidget* parent, const QString& objectName = {});
 
 // A link to one of our own fixed addresses (never outside text) that opens in
-// the browser; title and address are escaped.
-QLabel* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
-                       const QString& objectName);
+// the browser through openLink().
+LinkButton* fixedLinkLabel(std::string_view title, std::string_view url, QWidget* parent,
+                           const QString& objectName);
 // The same link in the caption font.
-QLabel* fixedLinkCaption(std::string_view title, std::string_view url, QWidget* parent,
-                         const QString& objectName);
+LinkButton* fixedLinkCaption(std::string_view title, std::string_view url, QWidget* parent,
+                             const QString& objectName);
 
 }  // namespace scourlet::app

@@ -35,6 +35,8 @@ std::string_view onOff(bool on);
 // "Delete custom rule: <display name>".
 std::string deleteLabel(std::string_view displayName);
 inline constexpr std::string_view kDeleteHint = "Removes this custom rule from Scourlet.";
+// What the actions cell of a rule that cannot be deleted reads as.
+inline constexpr std::string_view kNoActionsLabel = "No actions for a built-in rule";
 
 // The titles of the list's two columns, read by assistive tools (the list
 // shows no header): the rows and their switches, then the buttons beside them.

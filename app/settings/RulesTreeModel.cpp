@@ -281,7 +281,9 @@ QVariant RulesTreeModel::data(const QModelIndex& index, int role) const {
     const std::string name = displayedText(entry->displayName());
     if (index.column() == deleteColumn) {
         if (!custom) {
-            return {};
+            // Empty, but a reader walking the cells stops here: it says why.
+            return role == Qt::AccessibleTextRole ? qstring(presentation::kNoActionsLabel)
+                                                  : QVariant();
         }
         const QString label = qstring(presentation::deleteLabel(name));
         switch (role) {

@@ -1,5 +1,7 @@
 #include "app/settings/SettingsWindow.h"
 
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QFrame>
 #include <QGridLayout>
@@ -136,6 +138,15 @@ void SettingsWindow::showPane(SettingsPane pane) {
     }
     current_ = pane;  // first: the tab's toggle below is no choice of the user's
     tab->second->setChecked(true);
+    // Tab stops at the checked tab only (the arrow keys move between tabs).
+    // Qt moves that stop when a tab takes the focus; a tab checked without it
+    // (a screen reader's toggle, the stored pane) takes it here, so that Tab
+    // does not lead back to the tab of a pane that is gone.
+    for (const auto& [shownPane, button] : tabs_) {
+        const Qt::FocusPolicy policy = button->focusPolicy();
+        button->setFocusPolicy(shownPane == pane ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                 : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+    }
     QWidget* widget = paneWidget(pane);
     if (widget == nullptr) {
         auto page = std::find_if(pages_.begin(), pages_.end(),
@@ -143,7 +154,7 @@ void SettingsWindow::showPane(SettingsPane pane) {
         QWidget* content = (*page)->createWidget(nullptr);
         if (pane == SettingsPane::privacyRedirects) {
             // The one pane that does not scroll by itself.
-            auto* scroll = new PaneScrollArea;
+            auto* scroll = new PaneScrollArea(title(pane));
             scroll->setObjectName(QStringLiteral("settings-pane-scroll"));
             scroll->setWidgetResizable(true);
             scroll->setWidget(content);
@@ -156,6 +167,17 @@ void SettingsWindow::showPane(SettingsPane pane) {
         widgets_[pane] = widget;
     }
     stack_->setCurrentWidget(widget);
+    // Chosen with the focus on another tab (a screen reader checked this one,
+    // or the stored pane changed): the focus goes with the pane shown, to its
+    // tab, instead of staying on the tab of a pane that is gone.
+    QWidget* focused = focusWidget();
+    const bool onAnotherTab = focused != tab->second &&
+                              std::any_of(tabs_.begin(), tabs_.end(), [focused](const auto& other) {
+                                  return other.second == focused;
+                              });
+    if (onAnotherTab) {
+        tab->second->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 int SettingsWindow::oneRowWidth() const {

@@ -7,7 +7,9 @@
 // for the panes the window was given; a pane's widget is made on its first
 // selection. The tabs wrap into two rows (the first four panes, then the rest)
 // when one row does not fit. The pickers of every pane scroll the pane when the
-// wheel turns over them unfocused (PickerWheelGuard).
+// wheel turns over them unfocused (PickerWheelGuard). A pane shown while the
+// keyboard focus is on another tab (a screen reader checked this pane's tab)
+// takes the focus to its own tab.
 //
 //   auto* window = new SettingsWindow(defaults, std::move(pages));
 //   defaults->setString(kSelectedSettingsPaneKey, "Stats");   // an open window follows

@@ -7,12 +7,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/settings/CSVDocument.h"
 #include "app/settings/LastCleanDetail.h"
+#include "app/settings/PaneScrollArea.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/SettingsPane.h"
 #include "app/settings/StatsPresentation.h"
 #include "app/shell/SymbolImage.h"
 
@@ -74,7 +75,7 @@ StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<cons
                      std::shared_ptr<FileSaver> saver, QWidget* parent)
     : QWidget(parent), tracker_(std::move(tracker)), saver_(std::move(saver)) {
     setObjectName(QStringLiteral("stats-pane"));
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new PaneScrollArea(qtext(rawValue(SettingsPane::stats)), this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* content = new QWidget;
@@ -142,8 +143,8 @@ StatsPane::StatsPane(std::shared_ptr<StatsTracker> tracker, std::shared_ptr<cons
     figuresLayout_->setSpacing(16);
     layout->addWidget(figures);
 
-    QLabel* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, content,
-                                  QStringLiteral("tracking-methodology-link"));
+    LinkButton* link = fixedLinkLabel("How we classify tracking", kTrackingMethodologyURL, content,
+                                      QStringLiteral("tracking-methodology-link"));
     layout->addWidget(link);
 
     auto* exportButton = new QPushButton(QStringLiteral("Export CSV\u2026"), content);

@@ -1,11 +1,12 @@
 #include "app/settings/StatusPane.h"
 
 #include <QGroupBox>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "app/settings/CommandRiskSection.h"
+#include "app/settings/PaneScrollArea.h"
 #include "app/settings/PlainLabel.h"
+#include "app/settings/SettingsPane.h"
 
 namespace scourlet::app {
 
@@ -43,7 +44,7 @@ void replaceContent(QGroupBox* box, QWidget*& current, QWidget* next) {
 StatusPane::StatusPane(LastCleanDetailSection::CopyText copy, QWidget* parent)
     : QWidget(parent), copy_(std::move(copy)) {
     setObjectName(QStringLiteral("status-pane"));
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new PaneScrollArea(qtext(rawValue(SettingsPane::status)), this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     auto* form = new QWidget;

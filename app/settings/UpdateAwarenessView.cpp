@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/settings/LinkButton.h"
 #include "app/settings/PaneWidgets.h"
 #include "app/settings/PlainLabel.h"
 #include "app/settings/TextColours.h"
@@ -29,16 +30,12 @@ namespace {
 using Section = UpdateAwarenessSection;
 using Tone = Section::Tone;
 
-// A button that reads as a link: flat, in the link colour, with a pointing hand.
-QPushButton* linkButton(std::string_view title, QWidget* parent, const QString& name) {
-    auto* button = new QPushButton(qtext(title), parent);
-    button->setObjectName(name);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::Link));
-    button->setPalette(palette);
-    return button;
+// A link of the release shown: opened through openReleaseLink(), which reads the
+// address again from the release in force when the link is chosen.
+LinkButton* releaseLink(std::string_view title, QWidget* parent, const QString& name) {
+    auto* link = new LinkButton(qtext(title), QUrl(), parent);
+    link->setObjectName(name);
+    return link;
 }
 
 void makeCaptionFont(QWidget* widget) {
@@ -164,8 +161,8 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     checkApp_->setText(qtext(Section::kCheckAppTitle));
     appRow->addWidget(checkApp_);
     downloadApp_ =
-        linkButton(Section::kDownloadAppTitle, app, qtext(Section::kDownloadAppIdentifier));
-    connect(downloadApp_, &QPushButton::clicked, this, [this] { openLink(true); });
+        releaseLink(Section::kDownloadAppTitle, app, qtext(Section::kDownloadAppIdentifier));
+    downloadApp_->setOpener([this](const QUrl&) { return openReleaseLink(true); });
     appRow->addWidget(downloadApp_);
     appRow->addStretch(1);
     sectionColumn(app)->addLayout(appRow);
@@ -176,9 +173,9 @@ UpdateAwarenessView::UpdateAwarenessView(std::shared_ptr<UpdateAwarenessControll
     appTimestamp_ = captionLabel({}, app, QStringLiteral("update-timestamp-app"));
     sectionColumn(app)->addWidget(appTimestamp_);
     releaseNotes_ =
-        linkButton(Section::kReleaseNotesTitle, app, QStringLiteral("update-link-releaseNotes"));
+        releaseLink(Section::kReleaseNotesTitle, app, QStringLiteral("update-link-releaseNotes"));
     makeCaptionFont(releaseNotes_);
-    connect(releaseNotes_, &QPushButton::clicked, this, [this] { openLink(false); });
+    releaseNotes_->setOpener([this](const QUrl&) { return openReleaseLink(false); });
     auto* notesRow = buttonRow(0);
     notesRow->addWidget(releaseNotes_);
     notesRow->addStretch(1);
@@ -334,14 +331,12 @@ void UpdateAwarenessView::redraw() {
     refresh();
 }
 
-void UpdateAwarenessView::openLink(bool download) {
+bool UpdateAwarenessView::openReleaseLink(bool download) {
     // The link of the release shown now, checked again against the host the
     // release file came from.
     const Section current = section();
     const auto& link = download ? current.app.downloadLink : current.app.releaseNotesLink;
-    if (link) {
-        openUpdateLink(link->url, controller_->desktop()->host());
-    }
+    return link && openUpdateLink(link->url, controller_->desktop()->host());
 }
 
 void UpdateAwarenessView::showChanges(const std::string& title,

@@ -53,6 +53,8 @@ class QVBoxLayout;
 
 namespace scourlet::app {
 
+class LinkButton;
+
 // A "Last checked"/"Last updated" time: the locale's abbreviated date and
 // short time, in the local time zone ("Jan 15, 2027 at 8:00 AM" in en_US).
 QString formatUpdateTime(std::chrono::system_clock::time_point time,
@@ -81,7 +83,8 @@ private:
     UpdateAwarenessSection section() const;
     void scheduleRefresh();
     void redraw();
-    void openLink(bool download);
+    // Opens the release's download or notes page; whether the launcher started.
+    bool openReleaseLink(bool download);
     QPushButton* actionButton(UpdateSurfaceAction action, QWidget* parent);
     void showChanges(const std::string& title, const std::vector<std::string>& changes);
 
@@ -92,11 +95,11 @@ private:
     QCheckBox* automaticChecks_ = nullptr;
 
     QPushButton* checkApp_ = nullptr;
-    QPushButton* downloadApp_ = nullptr;
+    LinkButton* downloadApp_ = nullptr;
     QLabel* appStatus_ = nullptr;
     QLabel* appVersion_ = nullptr;
     QLabel* appTimestamp_ = nullptr;
-    QPushButton* releaseNotes_ = nullptr;
+    LinkButton* releaseNotes_ = nullptr;
 
     QWidget* channel_ = nullptr;
     QButtonGroup* channelButtons_ = nullptr;

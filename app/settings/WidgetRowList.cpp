@@ -1,5 +1,7 @@
 #include "app/settings/WidgetRowList.h"
 
+#include <algorithm>
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 
@@ -60,12 +62,45 @@ QListWidgetItem* WidgetRowList::insertRow(int index, ListRow* row) {
 
 void WidgetRowList::removeRow(int index) {
     if (ListRow* row = rowAt(index)) {
+        QWidget* focused = window()->focusWidget();
+        if (focused != nullptr && row->isAncestorOf(focused)) {
+            // Handed on before the row goes: a deleted focus widget leaves
+            // the focus wherever Qt finds the next stop of the window.
+            const int successor = index + 1 < count() ? index + 1 : index - 1;
+            passFocusTo(successor, focused->objectName());
+        }
         // Told while the row still knows its list: Qt's own notice, when the
         // widget is deleted later, names no list the row left.
         QAccessibleEvent removed(row, QAccessible::ObjectDestroyed);
         QAccessible::updateAccessibility(&removed);
     }
     delete takeItem(index);
+}
+
+void WidgetRowList::passFocusTo(int index, const QString& objectName) {
+    ListRow* row = rowAt(index);
+    if (row == nullptr) {
+        setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The control of the same kind (the next row's remove button), else the
+    // row's first focus stop, else the list.
+    const QList<QWidget*> controls = row->findChildren<QWidget*>();
+    const auto takesFocus = [](const QWidget* control) {
+        return (control->focusPolicy() & Qt::TabFocus) != 0 && control->isEnabled();
+    };
+    auto target = std::find_if(controls.begin(), controls.end(), [&](const QWidget* control) {
+        return takesFocus(control) && control->objectName() == objectName;
+    });
+    if (target == controls.end()) {
+        target = std::find_if(controls.begin(), controls.end(), takesFocus);
+    }
+    scrollToItem(item(index));
+    if (target != controls.end()) {
+        (*target)->setFocus(Qt::OtherFocusReason);
+    } else {
+        setFocus(Qt::OtherFocusReason);
+    }
 }
 
 ListRow* WidgetRowList::rowAt(int index) const {

@@ -9,7 +9,10 @@
 //   list->insertRow(list->count(), row);
 //
 // Every row of the list is inserted through insertRow() and taken out through
-// removeRow(), which tell assistive technology of the change. Main thread only.
+// removeRow(), which tell assistive technology of the change. A row taken out
+// with the keyboard focus inside hands the focus to the same control of the
+// next row (the previous one when it was the last), or to the list when no row
+// is left. Main thread only.
 #pragma once
 
 #include <QListWidget>
@@ -30,6 +33,9 @@ public:
     void removeRow(int index);
     // The row at `index`; null when there is none.
     ListRow* rowAt(int index) const;
+
+private:
+    void passFocusTo(int index, const QString& objectName);
 };
 
 }  // namespace scourlet::app

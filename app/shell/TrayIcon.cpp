@@ -11,6 +11,8 @@ TrayIcon::TrayIcon(AppState& state, TrayMenu& menu, QObject* parent)
     icon_.setObjectName(QStringLiteral("tray-icon"));
     icon_.setContextMenu(&menu);
     connect(&state_, &AppState::changed, this, &TrayIcon::refresh);
+    connect(&menu, &TrayMenu::messageForUser, this,
+            [this](const QString& title, const QString& body) { showMessage(title, body); });
     // A left click opens the same menu as a right click.
     connect(&icon_, &QSystemTrayIcon::activated, this, [&menu](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) {

@@ -1,5 +1,6 @@
 // TrayIcon: the application's icon in the desktop's system tray, with the
-// tray menu, redrawn whenever the application state changes.
+// tray menu, redrawn whenever the application state changes. What the menu
+// has to tell the user (a link it could not open) shows as the icon's message.
 //
 // Where the desktop has no system tray (some desktops, a bare X server) the
 // icon cannot be shown; the application goes on cleaning, and available()

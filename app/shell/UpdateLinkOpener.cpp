@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 
-#include <QDesktopServices>
 #include <QString>
 #include <QUrl>
 
@@ -32,11 +31,11 @@ bool isOpenableUpdateLink(std::string_view url, std::string_view makerHost) {
            parsed.userInfo().isEmpty() && parsed.port() == -1;
 }
 
-bool openUpdateLink(std::string_view url, std::string_view makerHost) {
+bool openUpdateLink(std::string_view url, std::string_view makerHost, const LinkOpener& open) {
     if (!isOpenableUpdateLink(url, makerHost)) {
         return false;
     }
-    return QDesktopServices::openUrl(toUrl(url));
+    return open(toUrl(url));
 }
 
 }  // namespace scourlet::app

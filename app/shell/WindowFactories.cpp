@@ -3,7 +3,7 @@
 #include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/platform/Clock.h"
 #include "ScourletCore/platform/OperatingSystemVersion.h"
-#include "app/platform/MailLinkOpener.h"
+#include "app/platform/LinkOpener.h"
 #include "app/report/MissedTrackerReportHost.h"
 #include "app/report/ReportHostState.h"
 #include "app/shell/AppState.h"

@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
                      "links only while one of its windows has focus.\n");
     }
     QApplication application(argc, argv);
-    // Links opened from the menu come from what the user copied.
+    // The application opens links through openLink(); should Qt itself be
+    // asked to open one, its warnings leave the link out too.
     keepLinksOutOfLaunchWarnings();
     QApplication::setApplicationName(QStringLiteral("Scourlet"));
     QApplication::setApplicationVersion(QStringLiteral(SCOURLET_APP_VERSION));

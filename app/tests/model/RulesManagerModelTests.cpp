@@ -233,7 +233,8 @@ TEST_F(RulesManagerModelTest, OnlyCustomRulesCanBeDeleted) {
     EXPECT_EQ(custom.data(Qt::AccessibleTextRole).toString(), "Delete custom rule: Mine");
     EXPECT_EQ(custom.data(Qt::AccessibleDescriptionRole).toString(), "Removes this custom rule from Scourlet.");
     EXPECT_EQ(model.index(count - 1, 0, header).data(RulesTreeModel::BadgeRole).toString(), "Custom");
-    EXPECT_FALSE(builtIn.data(Qt::AccessibleTextRole).isValid());
+    EXPECT_EQ(builtIn.data(Qt::AccessibleTextRole).toString(), "No actions for a built-in rule");
+    EXPECT_FALSE(builtIn.data(Qt::DisplayRole).isValid());
     EXPECT_FALSE(model.flags(builtIn) & Qt::ItemIsEnabled);
 
     EXPECT_FALSE(model.removeCustomRule(builtIn));

@@ -1,10 +1,6 @@
 // The application's own windows as the running program registers them: over a
 // real AppState on an in-memory clipboard, opened through the window registry
 // and the tray menu, with the core's facts in the report.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -33,6 +29,8 @@
 
 #include "AccessibleTree.h"
 #include "FakeAppServices.h"
+#include "FakeLauncher.h"
+#include "OutputCapture.h"
 #include "QtTestMain.h"
 #include "ScourletCore/config/AppConfiguration.h"
 #include "ScourletCore/platform/OperatingSystemVersion.h"
@@ -123,43 +121,6 @@ void answerFileDialog(QString* openedIn, const QString& choose) {
 
 QString previewOf(QWidget* report) {
     return child<QPlainTextEdit>(report, "report-preview")->toPlainText();
-}
-
-// What this process and the programs it starts write to standard error (the
-// session's log) while the capture lives.
-class StandardErrorCapture {
-public:
-    StandardErrorCapture() : file_(dir_ / "stderr.txt") {
-        std::fflush(stderr);
-        saved_ = ::dup(STDERR_FILENO);
-        const int fd = ::open(file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ::dup2(fd, STDERR_FILENO);
-        ::close(fd);
-    }
-    ~StandardErrorCapture() { restore(); }
-    std::string text() {
-        restore();
-        return testing::readFile(file_);
-    }
-
-private:
-    void restore() {
-        if (saved_ >= 0) {
-            std::fflush(stderr);
-            ::dup2(saved_, STDERR_FILENO);
-            ::close(saved_);
-            saved_ = -1;
-        }
-    }
-
-    testing::TempDir dir_;
-    std::filesystem::path file_;
-    int saved_ = -1;
-};
-
-void writeScript(const std::filesystem::path& path, const std::string& body) {
-    testing::writeFile(path, "#!/bin/sh\n" + body);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
 }  // namespace
@@ -295,12 +256,14 @@ void ApplicationWindowsTest::emailedReportNeverReachesTheLog() {
         environment.set("XDG_DATA_DIRS", (data / "system").string());
         const std::filesystem::path opened = bin / "opened.txt";
         if (c.mailDefault != nullptr) {
-            writeScript(bin / "xdg-mime", std::string("echo \"xdg-mime: asked $*\" >&2\necho '") +
-                                              c.mailDefault + "'\n");
+            testing::writeScript(
+                bin / "xdg-mime",
+                std::string("echo \"xdg-mime: asked $*\" >&2\necho '") + c.mailDefault + "'\n");
         }
-        writeScript(bin / "xdg-open",
-                    "printf '%s' \"$1\" > '" + opened.string() +
-                        "'\necho \"xdg-open: no method available for opening '$1'\" >&2\n");
+        testing::writeScript(
+            bin / "xdg-open",
+            "printf '%s' \"$1\" > '" + opened.string() +
+                "'\necho \"xdg-open: no method available for opening '$1'\" >&2\n");
         if (c.entryInstalled) {
             testing::writeFile(data / "home" / "applications" / entry,
                                "[Desktop Entry]\nType=Application\n");
@@ -309,7 +272,7 @@ void ApplicationWindowsTest::emailedReportNeverReachesTheLog() {
         child<QPlainTextEdit>(host, "report-note")->setPlainText(note);
         QTest::failOnWarning(QRegularExpression(QRegularExpression::escape(note)));
 
-        StandardErrorCapture log;
+        testing::OutputCapture log;
         child<QPushButton>(host, "report-email")->click();
         if (c.opens) {
             QTRY_VERIFY2(std::filesystem::exists(opened), c.name);

@@ -19,6 +19,7 @@
 #include "ScourletCore/linkrewriting/PrivacyRedirectSettings.h"
 #include "ScourletCore/platform/InMemoryUserDefaults.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
+#include "app/settings/LinkButton.h"
 #include "app/settings/PrivacyRedirectsPane.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/settings/SettingsWindowFactory.h"
@@ -270,8 +271,8 @@ void PrivacyRedirectsPaneTest::xChoiceAndInstanceKeepTheRedditSettings() {
     QCOMPARE(f.defaults->stringForKey(Settings::xRedirectChoiceKey), "twitterViewer");
     QVERIFY(!f.find<QWidget>("x-redirect-nitter-section")->isVisible());
     QVERIFY(f.find<QWidget>("x-redirect-twitterviewer-section")->isVisible());
-    QVERIFY(f.text("x-redirect-privacy-policy")
-                .contains(QStringLiteral("https://twitterviewer.net/privacy-policy")));
+    QCOMPARE(f.find<LinkButton>("x-redirect-privacy-policy")->url(),
+             QUrl(QStringLiteral("https://twitterviewer.net/privacy-policy")));
     QCOMPARE(f.installed().xRedirectChoice, XRedirectChoice::twitterViewer);
     QVERIFY(f.installed().redditRedirectEnabled);
 

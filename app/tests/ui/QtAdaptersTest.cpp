@@ -10,9 +10,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "FakeLauncher.h"
+#include "OutputCapture.h"
 #include "QtTestMain.h"
 #include "app/platform/FreedesktopNotificationPoster.h"
 #include "app/platform/LinkLaunchWarnings.h"
+#include "app/platform/LinkOpener.h"
 #include "app/platform/QtMainQueue.h"
 #include "app/platform/QtPasteboard.h"
 #include "app/platform/QtTimerScheduler.h"
@@ -31,6 +34,7 @@ private Q_SLOTS:
     void mainQueueRunsInOrderAndDropsAfterClose();
     void notificationsFallBackWithoutABus();
     void launchWarningsLeaveTheLinkOut();
+    void linkOpenerKeepsTheLauncherOutOfOurOutput();
 };
 
 void QtAdaptersTest::pasteboardCountsOwnAndForeignChangesOnce() {
@@ -199,6 +203,48 @@ void QtAdaptersTest::launchWarningsLeaveTheLinkOut() {
     QTest::failOnWarning(QRegularExpression(QStringLiteral("secret")));
     QTest::ignoreMessage(QtWarningMsg, "Unable to detect a launcher for '<link left out>'");
     qWarning("Unable to detect a launcher for '%s'", "mailto:?body=secret");
+}
+
+// Every link the application opens goes to xdg-open, whose complaints name the
+// link: what it writes never reaches our standard error or output (the
+// session's journal), and the caller learns whether it could be started.
+void QtAdaptersTest::linkOpenerKeepsTheLauncherOutOfOurOutput() {
+    using Kind = testing::FakeLauncher::Kind;
+    const QString mapLink = QStringLiteral(
+        "https://www.google.com/maps/search/?api=1&query=HiddenCafeQQ7%2050.894967,4.341626");
+    const struct {
+        const char* name;
+        Kind launcher;
+        QString link;
+        bool opens;
+    } cases[] = {
+        {"a map link", Kind::records, mapLink, true},
+        {"a plain http link", Kind::records, QStringLiteral("http://a.example/HiddenPathQQ7"),
+         true},
+        {"a mailto link", Kind::records, QStringLiteral("mailto:?body=HiddenNoteQQ7"), true},
+        {"no launcher on PATH", Kind::missing, mapLink, false},
+        {"a launcher that cannot start", Kind::cannotStart, mapLink, false},
+        {"a file link", Kind::records, QStringLiteral("file:///tmp/HiddenFileQQ7"), false},
+        {"a script link", Kind::records, QStringLiteral("javascript:HiddenScriptQQ7()"), false},
+        {"no link", Kind::records, QString(), false},
+    };
+    for (const auto& c : cases) {
+        testing::FakeLauncher launcher(c.launcher);
+        testing::OutputCapture errors;
+        testing::OutputCapture output(STDOUT_FILENO);
+        const QUrl url(c.link, QUrl::StrictMode);
+        QCOMPARE(openLink(url), c.opens);
+        if (c.opens) {
+            // Noted after its complaint was written.
+            QTRY_COMPARE(launcher.opened(), QStringList{QString::fromLatin1(url.toEncoded())});
+        } else {
+            QTest::qWait(100);
+            QVERIFY2(launcher.opened().isEmpty(), c.name);
+        }
+        const std::string written = output.text() + errors.text();
+        QVERIFY2(written.find("QQ7") == std::string::npos, c.name);
+        QVERIFY2(written.find("xdg-open") == std::string::npos, c.name);
+    }
 }
 
 SCOURLET_QT_TEST(QtAdaptersTest);

@@ -31,6 +31,7 @@
 #include "ScourletCore/rules/DomainExceptionStore.h"
 #include "app/settings/DomainExceptionsPane.h"
 #include "app/settings/FileSaver.h"
+#include "app/settings/LinkButton.h"
 #include "app/settings/StatsPane.h"
 #include "app/settings/StatusPane.h"
 #include "app/settings/WrappingTextView.h"
@@ -146,7 +147,7 @@ void ReadingPanesTest::statusTitleFollowsThePendingFlagAlone() {
     QCOMPARE(pane.findChild<QPushButton*>(QStringLiteral("last-clean-copy"))->text(),
              QStringLiteral("Copy Current Link"));
     QVERIFY(pane.findChild<QWidget*>(QStringLiteral("last-clean-impact")) == nullptr);
-    QVERIFY(pane.findChild<QLabel*>(QStringLiteral("tracking-methodology-link")) != nullptr);
+    QVERIFY(pane.findChild<LinkButton*>(QStringLiteral("tracking-methodology-link")) != nullptr);
 
     pane.showStatus({std::nullopt, result, false});
     QCOMPARE(cleanBox->title(), QStringLiteral("Last Cleaned Link"));

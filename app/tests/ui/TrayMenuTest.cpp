@@ -5,13 +5,15 @@
 #include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStyleOptionMenuItem>
 #include <QTest>
 
 #include "FakeAppServices.h"
+#include "FakeLauncher.h"
+#include "OutputCapture.h"
 #include "QtTestMain.h"
 #include "ScourletCore/updateawareness/UpdateAwareness.h"
 #include "app/menu/MenuModel.h"
@@ -79,16 +81,6 @@ QAccessibleInterface* accessibleRow(QMenu& menu, const QAction* action) {
     return nullptr;
 }
 
-// Stands in for the desktop's browser.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url); }
-
-public:
-    QList<QUrl> opened;
-};
-
 }  // namespace
 
 class TrayMenuTest : public QObject {
@@ -105,7 +97,7 @@ private Q_SLOTS:
     void rowsNamingAPaneOpenIt();
     void updateRowsOpenTheirPane();
     void openingTheMenuStartsTheChecksThatAreDue();
-    void mapLinkIsRecordedOnceTheDesktopOpenedIt();
+    void mapLinkIsRecordedOnlyOnceALauncherTookIt();
 };
 
 void TrayMenuTest::rowsFollowTheLastCleanAndShowAmpersands() {
@@ -403,24 +395,50 @@ void TrayMenuTest::openingTheMenuStartsTheChecksThatAreDue() {
     QCOMPARE(f.http->sent().size(), std::size_t{4});
 }
 
-void TrayMenuTest::mapLinkIsRecordedOnceTheDesktopOpenedIt() {
-    Fixture f;
-    f.copyAndPoll("https://maps.apple.com/?ll=52.5,13.4&q=Cafe&z=15&utm_source=share");
-    QAction* open = f.action("menu-open-map-link");
-    QVERIFY(open != nullptr);
-    QCOMPARE(open->text(), QStringLiteral("Open in Google Maps (Local)"));
-    QVERIFY(f.action("menu-copy-wayback-link") != nullptr);
+// The converted link goes to the launcher, which never writes to our log; it
+// is recorded only when the launcher started, and otherwise the user is told
+// through the tray while nothing is recorded.
+void TrayMenuTest::mapLinkIsRecordedOnlyOnceALauncherTookIt() {
+    using Kind = testing::FakeLauncher::Kind;
+    const struct {
+        const char* name;
+        Kind launcher;
+    } cases[] = {
+        {"xdg-open", Kind::records},
+        {"no xdg-open", Kind::missing},
+        {"an xdg-open that cannot start", Kind::cannotStart},
+    };
+    const QString converted =
+        QStringLiteral("https://www.google.com/maps/search/Cafe/@52.5,13.4,15z");
+    for (const auto& c : cases) {
+        Fixture f;
+        TrayIcon icon(*f.state, *f.menu);
+        f.copyAndPoll("https://maps.apple.com/?ll=52.5,13.4&q=Cafe&z=15&utm_source=share");
+        QAction* open = f.action("menu-open-map-link");
+        QVERIFY(open != nullptr);
+        QCOMPARE(open->text(), QStringLiteral("Open in Google Maps (Local)"));
+        QVERIFY(f.action("menu-copy-wayback-link") != nullptr);
+        const std::size_t before = f.state->monitor()->lastCleanedResult()->operations.size();
 
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
-    open->trigger();
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    QCOMPARE(catcher.opened.size(), 1);
-    QCOMPARE(catcher.opened.at(0).toString(),
-             QStringLiteral("https://www.google.com/maps/search/Cafe/@52.5,13.4,15z"));
-    const auto& result = f.state->monitor()->lastCleanedResult();
-    QVERIFY(result.has_value() && !result->operations.empty());
-    QVERIFY(result->operations.back().kind == CleanOperationKind::functionalTransformation);
+        testing::FakeLauncher launcher(c.launcher);
+        QSignalSpy told(f.menu.get(), &TrayMenu::messageForUser);
+        testing::OutputCapture log;
+        open->trigger();
+        const auto& result = f.state->monitor()->lastCleanedResult();
+        QVERIFY(result.has_value());
+        if (c.launcher == Kind::records) {
+            QTRY_COMPARE(launcher.opened(), QStringList{converted});
+            QCOMPARE(result->operations.size(), before + 1);
+            QVERIFY(result->operations.back().kind == CleanOperationKind::functionalTransformation);
+            QCOMPARE(told.size(), 0);
+        } else {
+            QCOMPARE(result->operations.size(), before);
+            QCOMPARE(told.size(), 1);
+            QCOMPARE(told.at(0).at(0).toString(), QStringLiteral("Map link not opened"));
+            QVERIFY2(!told.at(0).at(1).toString().contains(QStringLiteral("Cafe")), c.name);
+        }
+        QVERIFY2(log.text().find("Cafe") == std::string::npos, c.name);
+    }
 }
 
 SCOURLET_QT_TEST(TrayMenuTest);

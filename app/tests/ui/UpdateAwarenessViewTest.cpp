@@ -10,12 +10,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
 #include "AccessibleToggle.h"
+#include "FakeLauncher.h"
 #include "QtTestMain.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogManifest.h"
 #include "ScourletCore/linkrewriting/PrivacyCatalogStore.h"
@@ -28,6 +28,7 @@
 #include "ScourletCore/updateawareness/UpdateAwarenessController.h"
 #include "ScourletCore/updateawareness/UpdateMetadata.h"
 #include "ScourletCore/updateawareness/UpdateSurfaceRouter.h"
+#include "app/settings/LinkButton.h"
 #include "app/settings/UpdateAwarenessView.h"
 #include "support/FakeHttpTransport.h"
 #include "support/FixtureSigner.h"
@@ -44,18 +45,6 @@ namespace {
 constexpr std::string_view kHost = "releases.fixture.example";
 const auto kNow =
     std::chrono::system_clock::time_point(std::chrono::seconds(testing::kFixtureGenerated + 100));
-
-// Stands in for the desktop's browser.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url); }
-};
 
 // The objects the settings window gives the section, on a scripted host.
 struct Fixture {
@@ -249,12 +238,14 @@ void UpdateAwarenessViewTest::aReleaseShowsOnlyTheLinksItHas() {
     f.settle();
     QVERIFY(f.shown("update-action-downloadApp"));
     QVERIFY(f.shown("update-link-releaseNotes"));
-    UrlCatcher browser;
-    QTest::mouseClick(f.button("update-action-downloadApp"), Qt::LeftButton);
-    QTest::mouseClick(f.button("update-link-releaseNotes"), Qt::LeftButton);
-    QCOMPARE(browser.opened.size(), 2);
-    QCOMPARE(browser.opened.at(0).toString(), QString::fromStdString(base + "get"));
-    QCOMPARE(browser.opened.at(1).toString(), QString::fromStdString(base + "notes"));
+    {
+        testing::FakeLauncher browser;
+        QTest::mouseClick(f.find<LinkButton>("update-action-downloadApp"), Qt::LeftButton);
+        QTRY_COMPARE(browser.opened().size(), 1);
+        QTest::mouseClick(f.find<LinkButton>("update-link-releaseNotes"), Qt::LeftButton);
+        QTRY_COMPARE(browser.opened(), (QStringList{QString::fromStdString(base + "get"),
+                                                    QString::fromStdString(base + "notes")}));
+    }
 
     // A failed check: red, and the links of the earlier release are gone.
     f.http->on(UpdateMetadata::desktopURL(kHost), testing::FakeHttpTransport::ok({}, 500));

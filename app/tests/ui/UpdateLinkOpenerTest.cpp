@@ -1,10 +1,9 @@
 // Release notes and download pages: from the release file the desktop check
-// fetched, through the update section's links, to the desktop's URL opener;
-// and the addresses that never reach it.
+// fetched, through the update section's links, to the link opener; and the
+// addresses that never reach it.
 #include <memory>
 #include <string>
 
-#include <QDesktopServices>
 #include <QTest>
 
 #include "FakeAppServices.h"
@@ -22,30 +21,15 @@ namespace {
 
 constexpr std::string_view kHost = "releases.fixture.example";
 
-// Stands in for the desktop's browser and file opener.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() {
-        for (const QString& scheme : schemes()) {
-            QDesktopServices::setUrlHandler(scheme, this, "open");
-        }
-    }
-    ~UrlCatcher() override {
-        for (const QString& scheme : schemes()) {
-            QDesktopServices::unsetUrlHandler(scheme);
-        }
+// Stands in for the link opener, noting what it is handed.
+struct OpenedLinks {
+    LinkOpener opener() {
+        return [this](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
     }
     QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl& url) { opened.append(url); }
-
-private:
-    static QStringList schemes() {
-        return {QStringLiteral("https"), QStringLiteral("http"), QStringLiteral("file"),
-                QStringLiteral("javascript")};
-    }
 };
 
 }  // namespace
@@ -77,9 +61,9 @@ void UpdateLinkOpenerTest::releaseLinksOfTheCheckOpenInTheBrowser() {
     QVERIFY(section.app.releaseNotesLink.has_value());
     QVERIFY(section.app.downloadLink.has_value());
 
-    UrlCatcher browser;
-    QVERIFY(openUpdateLink(section.app.releaseNotesLink->url, kHost));
-    QVERIFY(openUpdateLink(section.app.downloadLink->url, kHost));
+    OpenedLinks browser;
+    QVERIFY(openUpdateLink(section.app.releaseNotesLink->url, kHost, browser.opener()));
+    QVERIFY(openUpdateLink(section.app.downloadLink->url, kHost, browser.opener()));
     QCOMPARE(browser.opened.size(), 2);
     QCOMPARE(browser.opened.at(0).toString(), QString::fromStdString(base + "notes"));
     QCOMPARE(browser.opened.at(1).toString(), QString::fromStdString(base + "download"));
@@ -103,15 +87,18 @@ void UpdateLinkOpenerTest::untrustedAddressesAreNeverOpened() {
         "javascript:alert(1)",
         "/scourlet/notes",
     };
-    UrlCatcher browser;
+    OpenedLinks browser;
     for (const std::string& url : refused) {
         QVERIFY2(!isOpenableUpdateLink(url, kHost), url.c_str());
-        QVERIFY2(!openUpdateLink(url, kHost), url.c_str());
+        QVERIFY2(!openUpdateLink(url, kHost, browser.opener()), url.c_str());
     }
     QCOMPARE(browser.opened.size(), 0);
 
-    QVERIFY(openUpdateLink("https://" + host + "/scourlet/notes?v=2#top", kHost));
+    QVERIFY(openUpdateLink("https://" + host + "/scourlet/notes?v=2#top", kHost, browser.opener()));
     QCOMPARE(browser.opened.size(), 1);
+    // What the opener answers is the answer.
+    QVERIFY(!openUpdateLink("https://" + host + "/scourlet/notes", kHost,
+                            [](const QUrl&) { return false; }));
 }
 
 SCOURLET_QT_TEST(UpdateLinkOpenerTest);

@@ -1,4 +1,4 @@
-#include "app/platform/MailLinkOpener.h"
+#include "app/platform/LinkOpener.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -56,8 +56,10 @@ bool hasMailProgram() {
     return isInstalledDesktopEntry(answer.section(QLatin1Char('\n'), 0, 0).trimmed());
 }
 
-bool openMailLink(const QUrl& url) {
-    if (!url.isValid() || url.scheme() != QStringLiteral("mailto") || !hasMailProgram()) {
+bool openLink(const QUrl& url) {
+    const QString scheme = url.scheme();
+    if (!url.isValid() || (scheme != QStringLiteral("https") && scheme != QStringLiteral("http") &&
+                           scheme != QStringLiteral("mailto"))) {
         return false;
     }
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
@@ -71,6 +73,13 @@ bool openMailLink(const QUrl& url) {
     launcher.setStandardOutputFile(QProcess::nullDevice());
     launcher.setStandardErrorFile(QProcess::nullDevice());
     return launcher.startDetached();
+}
+
+bool openMailLink(const QUrl& url) {
+    if (!url.isValid() || url.scheme() != QStringLiteral("mailto") || !hasMailProgram()) {
+        return false;
+    }
+    return openLink(url);
 }
 
 }  // namespace scourlet::app
