@@ -66,19 +66,19 @@ SettingsWindow::SettingsWindow(std::shared_ptr<UserDefaults> standardDefaults,
         tab->setFixedWidth(tabWidth(pane) + 2 * kTabPadding);
         tab->setMinimumHeight(30);
         tabGroup_->addButton(tab);
-        const auto choose = [this, pane] {
+        // A tab acts when it becomes checked, however that came: a click, a
+        // key, or assistive technology's toggle action, which checks it
+        // without a click. A tab checked to show the pane already shown acts
+        // on nothing.
+        connect(tab, &QToolButton::toggled, this, [this, pane](bool checked) {
+            if (!checked || pane == current_) {
+                return;
+            }
             // Stored first: the key is the selection, and an equal value changes nothing.
             if (defaults_) {
                 defaults_->setString(kSelectedSettingsPaneKey, std::string(rawValue(pane)));
             }
             showPane(pane);
-        };
-        connect(tab, &QToolButton::clicked, this, choose);
-        // Assistive technology checks a tab (its toggle action) without a click.
-        connect(tab, &QToolButton::toggled, this, [this, pane, choose](bool checked) {
-            if (checked && pane != current_) {
-                choose();
-            }
         });
         tabs_[pane] = tab;
     }
