@@ -1,6 +1,7 @@
 #include "app/settings/SettingsWindow.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -66,19 +67,29 @@ SettingsWindow::SettingsWindow(std::shared_ptr<UserDefaults> standardDefaults,
         tab->setFixedWidth(tabWidth(pane) + 2 * kTabPadding);
         tab->setMinimumHeight(30);
         tabGroup_->addButton(tab);
-        // A tab acts when it becomes checked, however that came: a click, a
-        // key, or assistive technology's toggle action, which checks it
-        // without a click. A tab checked to show the pane already shown acts
-        // on nothing.
-        connect(tab, &QToolButton::toggled, this, [this, pane](bool checked) {
-            if (!checked || pane == current_) {
-                return;
-            }
+        const auto choose = [this, pane] {
             // Stored first: the key is the selection, and an equal value changes nothing.
             if (defaults_) {
                 defaults_->setString(kSelectedSettingsPaneKey, std::string(rawValue(pane)));
             }
             showPane(pane);
+        };
+        // A tab acts when it becomes checked, however that came: a click, a
+        // key, or assistive technology's toggle action, which checks it
+        // without a click. A tab checked to show the pane already shown acts
+        // on nothing. A click on the tab already checked toggles nothing and
+        // still chooses its pane; a click that checked the tab has chosen it.
+        connect(tab, &QToolButton::pressed, this, [this] { chosenByToggle_ = nullptr; });
+        connect(tab, &QToolButton::toggled, this, [this, tab, pane, choose](bool checked) {
+            if (checked && pane != current_) {
+                chosenByToggle_ = tab;
+                choose();
+            }
+        });
+        connect(tab, &QToolButton::clicked, this, [this, tab, choose] {
+            if (std::exchange(chosenByToggle_, nullptr) != tab) {
+                choose();
+            }
         });
         tabs_[pane] = tab;
     }

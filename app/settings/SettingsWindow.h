@@ -66,6 +66,9 @@ private:
     QGridLayout* tabLayout_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     SettingsPane current_ = kDefaultSettingsPane;
+    // The tab whose toggle chose its pane since the last press, so that the
+    // click ending that press does not choose it again.
+    QToolButton* chosenByToggle_ = nullptr;
     bool wrapped_ = false;
     Connection storedPaneObservation_;
 };
