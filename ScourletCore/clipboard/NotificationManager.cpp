@@ -126,16 +126,14 @@ std::string NotificationManager::commandWarningBody(const CommandRiskResult& res
     // A finding's summary is a phrase without a closing stop, the fallback a
     // whole sentence: the note follows as a sentence of its own either way.
     constexpr std::string_view kNeutralizedNote = "Clipboard replaced with commented text.";
-    while (!body.empty() && (body.back() == ' ' || body.back() == '\t' || body.back() == '\n')) {
-        body.pop_back();
-    }
-    if (body.empty()) {
+    std::string sentence(trimmingWhitespaceAndNewlines(body));
+    if (sentence.empty()) {
         return std::string(kNeutralizedNote);
     }
-    if (body.back() != '.' && body.back() != '!' && body.back() != '?') {
-        body += '.';
+    if (sentence.back() != '.' && sentence.back() != '!' && sentence.back() != '?') {
+        sentence += '.';
     }
-    return body + ' ' + std::string(kNeutralizedNote);
+    return sentence + ' ' + std::string(kNeutralizedNote);
 }
 
 void NotificationManager::post(std::string_view title, std::string body) {
